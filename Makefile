@@ -1,0 +1,59 @@
+# Tessaly: build, test and run. Every target installs what is missing first.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_FLAGS ?=
+
+# Debian packages the build, the tests and the application need.
+DEB_PACKAGES := cmake make g++ pkg-config ccache \
+	qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev \
+	libqt6network6 libqt6gui6 libgl-dev \
+	libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev \
+	xdg-utils
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+# ccache shares its cache between checkouts in different folders.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := true
+
+.PHONY: all deps configure build check check-asan run demo clean bench
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(DEB_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	else \
+	  echo "All build packages are installed."; \
+	fi
+
+$(BUILD_DIR)/CMakeCache.txt:
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
+
+configure: deps $(BUILD_DIR)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+check: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) --timeout 300
+
+check-asan: deps
+	cmake -S . -B $(BUILD_DIR)-asan -DTESSALY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake --build $(BUILD_DIR)-asan -j$(JOBS)
+	cd $(BUILD_DIR)-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) --timeout 600
+
+run: build
+	$(BUILD_DIR)/bin/tessaly
+
+bench: build
+	@for b in $(BUILD_DIR)/bin/bench/*; do [ -x "$$b" ] && "$$b"; done; true
+
+clean:
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-asan
