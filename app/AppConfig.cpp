@@ -1,0 +1,18 @@
+#include "AppConfig.h"
+
+#include <QtGlobal>
+
+namespace tessaly::config {
+
+QString apiKey() {
+    const QString fromEnvironment = qEnvironmentVariable("TESSALY_API_KEY");
+    return fromEnvironment.isEmpty() ? QStringLiteral(TESSALY_API_KEY_DEFAULT) : fromEnvironment;
+}
+
+QString sharedSecret() {
+    const QString fromEnvironment = qEnvironmentVariable("TESSALY_SHARED_SECRET");
+    return fromEnvironment.isEmpty() ? QStringLiteral(TESSALY_SHARED_SECRET_DEFAULT)
+                                     : fromEnvironment;
+}
+
+} // namespace tessaly::config

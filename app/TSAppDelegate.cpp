@@ -1,0 +1,199 @@
+#include "TSAppDelegate.h"
+
+#include "archive/CreatorCodes.h"
+#include "PlatformServices.h"
+
+#include <QtGlobal>
+
+namespace tessaly {
+
+namespace {
+const QString kNotConnectedTitle = QStringLiteral("    Connect to your Flickr account");
+}
+
+TSAppDelegate::TSAppDelegate(PlatformServices& platform, PreferencesStore& store, QObject* parent)
+    : QObject(parent), m_platform(platform), m_store(store), m_defaults(store),
+      m_controls(new TSControls(this)) {
+    m_controls->accountsTableView->setDataSource(this);
+    m_controls->resultsTableView->setDataSource(this);
+    wireActions();
+    // Menus that depend on a window's visibility follow it.
+    for (Window* w : {m_controls->searchWindow, m_controls->imageWindow})
+        connect(w, &Window::visibilityChanged, this, &TSAppDelegate::revalidateMenuItems);
+}
+
+TSAppDelegate::~TSAppDelegate() = default;
+
+void TSAppDelegate::wireActions() {
+    auto& c = *m_controls;
+    c.savePrefsButton->setAction([this] { savePrefButton(); });
+    c.prefsItem->setAction([this] { doPrefPanel(); });
+    c.aboutItem->setAction([this] { doAbout(); });
+    c.quitItem->setAction([this] { quitTessaly(); });
+    c.schemaItem->setAction([this] { showSchema(); });
+    c.goHomeItem->setAction([this] { goHome(); });
+}
+
+void TSAppDelegate::applicationDidFinishLaunching() {
+    auto& c = *m_controls;
+    m_state.homeFolder = qEnvironmentVariable("HOME");
+
+    m_state.permissionLabels = {"0 - nobody", "1 - friends & family", "2 - contacts",
+                                "3 - everybody"};
+    m_state.distanceValues = {"100.0",   "500.0",    "1000.0",    "2000.0",   "5000.0",
+                              "10000.0", "20000.0",  "100000.0",  "1000000.0"};
+
+    getPrefs();
+    savePreferences();
+
+    if (m_state.dbPath.isEmpty())
+        c.searchDbButton->setEnabled(false);
+    else
+        openDatabase(m_state.dbPath);
+
+    c.downloadButton->setEnabled(false);
+    c.downloadFilesButton->setEnabled(false);
+    c.progressLabel->setStringValue({});
+    c.dbnumTextField->setStringValue({});
+    c.filenumTextField->setStringValue({});
+
+    doListDbsButtons();
+    setFilenum();
+    setDBnum();
+    setAcctnum();
+
+    setConnectionState(0);
+    setViewerOpen(false);
+
+    if (!m_state.accountRows.isEmpty()) {
+        c.listDbsButton->setHidden(false);
+        c.listDbsButton2->setHidden(false);
+    }
+    c.window->makeKeyAndOrderFront();
+
+    if (m_state.updatesState != 0)
+        m_platform.checkForUpdatesInBackground();
+
+    // Systems before 10.7 drew these buttons with their older images.
+    const SystemVersion version = m_platform.systemVersion();
+    if (version.major == 10 && version.minor < 7) {
+        c.oauthAuthButton->setImageName("flickr_sl.png");
+        c.downloadButton->setImageName("glyphicon_bigdownload_sl.png");
+        c.downloadFilesButton->setImageName("glyphicon_bigdownload_sl.png");
+        c.searchDbButton->setImageName("glyphicon_bigsearch_sl.png");
+    }
+}
+
+bool TSAppDelegate::applicationOpenFile(const QString& path) {
+    m_state.dbPath = path;
+    m_state.realDbPath = path;
+    m_platform.noteRecentDocument(path);
+    setCreatorAndTypeCodes(path);
+    savePreferences();
+    getPrefs();
+    openDatabase(m_state.dbPath);
+    return true;
+}
+
+void TSAppDelegate::goHome() {
+    auto& c = *m_controls;
+    c.searchWindow->close();
+    setResultsShown(false);
+    c.exportButton->setHidden(true);
+    c.exportTextField->setHidden(true);
+    c.foundTextField->setHidden(true);
+    m_state.resultIDs.clear();
+    c.resultsTableView->reloadData();
+    c.imageWindow->close();
+    setViewerOpen(false);
+    setFilenum();
+    setDBnum();
+    c.window->makeKeyAndOrderFront();
+}
+
+bool TSAppDelegate::validateMenuItem(const MenuItem& item) const {
+    const QString title = item.title();
+    const auto& c = *m_controls;
+    if (title == QLatin1String("Download picture information...") ||
+        title == QLatin1String("Download picture files..."))
+        return m_state.connectionState != 0;
+    if (title == QLatin1String("Connect to Flickr..."))
+        return m_state.connectionState == 0;
+    if (title == QLatin1String("Save Picture..."))
+        return c.imageWindow->isVisible();
+    if (title == QLatin1String("Delete Selected Pictures...") ||
+        title == QLatin1String("Export..."))
+        return m_state.resultsShown;
+    if (title == QLatin1String("Deselect All"))
+        return m_state.resultsShown && c.resultsTableView->numberOfSelectedRows() > 0;
+    if (title == QLatin1String("Edit SQL Statement..."))
+        return c.searchWindow->isVisible();
+    if (title == QLatin1String("Quit Tessaly"))
+        return !m_state.infoDownloadRunning;
+    return true;
+}
+
+void TSAppDelegate::revalidateMenuItems() {
+    for (MenuItem* item : m_controls->menuItems())
+        item->setEnabled(validateMenuItem(*item));
+}
+
+void TSAppDelegate::setConnectionState(int state) {
+    m_state.connectionState = state;
+    revalidateMenuItems();
+}
+
+void TSAppDelegate::setResultsShown(bool shown) {
+    m_state.resultsShown = shown;
+    revalidateMenuItems();
+}
+
+void TSAppDelegate::setInfoDownloadRunning(bool running) {
+    m_state.infoDownloadRunning = running;
+    revalidateMenuItems();
+}
+
+void TSAppDelegate::setViewerOpen(bool open) {
+    m_state.viewerOpen = open;
+    revalidateMenuItems();
+}
+
+void TSAppDelegate::quitTessaly() {
+    // Preferences are written whenever they change; nothing to save here.
+    m_platform.terminate();
+}
+
+void TSAppDelegate::doAbout() { m_platform.showAboutPanel(); }
+
+void TSAppDelegate::setNotConnectedButtons() {
+    auto& c = *m_controls;
+    c.oauthAuthButton->setTitle(kNotConnectedTitle);
+    c.oauthAuthButton->setEnabled(true);
+    c.downloadButton->setEnabled(false);
+    c.downloadFilesButton->setEnabled(false);
+    c.logoutButton->setEnabled(false);
+    revalidateMenuItems();
+}
+
+int TSAppDelegate::numberOfRowsInTableView(const TableView* table) const {
+    if (table == m_controls->accountsTableView)
+        return int(m_state.accountRows.size());
+    if (table == m_controls->resultsTableView)
+        return int(m_state.resultIDs.size());
+    return 0;
+}
+
+QVariant TSAppDelegate::tableViewObjectValueForTableColumnRow(const TableView* table,
+                                                             const QString& column,
+                                                             int row) const {
+    if (table == m_controls->accountsTableView && row >= 0 && row < m_state.accountRows.size())
+        return m_state.accountRows[row].valueForKey(column);
+    return {};
+}
+
+void TSAppDelegate::tableViewSelectionDidChange(TableView* table) {
+    if (table == m_controls->resultsTableView)
+        revalidateMenuItems(); // "Deselect All" follows the selection
+}
+
+} // namespace tessaly

@@ -1,0 +1,165 @@
+// Preferences: loading and saving the accounts and the current account.
+#include "TSAppDelegate.h"
+
+#include "PlatformServices.h"
+#include "accounts/PathRules.h"
+
+namespace tessaly {
+
+namespace {
+
+const QString kNone = QStringLiteral("none");
+
+// A list entry, or the fallback when the stored list is shorter.
+QString entryOr(const QStringList& list, qsizetype index, const QString& fallback) {
+    return index >= 0 && index < list.size() ? list[index] : fallback;
+}
+
+// A token list as long as the account list: stored entries first, "none" for
+// any account the stored list does not reach.
+QStringList tokensFor(const QStringList& stored, qsizetype accounts) {
+    QStringList tokens = stored.mid(0, accounts);
+    while (tokens.size() < accounts)
+        tokens << kNone;
+    return tokens;
+}
+
+} // namespace
+
+void TSAppDelegate::getPrefs() {
+    auto& c = *m_controls;
+    auto& s = m_state;
+
+    if (m_store.contains("dbPath")) {
+        s.dbPath = m_store.value("dbPath").toString();
+        s.realDbPath = m_store.value("realDbPath").toString();
+    } else {
+        s.dbPath.clear();
+        s.realDbPath.clear();
+    }
+
+    if (m_store.contains("pixPath")) {
+        s.pixPath = m_store.value("pixPath").toString();
+        const QString location = paths::locationFromPath(s.pixPath);
+        c.pixLocTextField->setStringValue(location);
+        c.pixLocTextField->setToolTip(location);
+    } else {
+        s.pixPath.clear();
+    }
+
+    if (m_store.contains("webAddressArray"))
+        s.webAddressArray = m_store.value("webAddressArray").toStringList();
+
+    int currentIndex = -1;
+    s.accountRows.clear();
+    if (!m_store.contains("pixPathArray")) {
+        s.pixPathArray.clear();
+    } else {
+        s.pixPathArray = m_store.value("pixPathArray").toStringList();
+        for (qsizetype i = 0; i < s.pixPathArray.size(); ++i) {
+            const QString& folder = s.pixPathArray[i];
+            const QString webAddress = entryOr(s.webAddressArray, i, QString());
+            s.currentWebAddress = webAddress;
+            if (folder == s.pixPath)
+                currentIndex = int(i); // the last match wins
+            s.accountRows.append(AccountsRow(paths::accountNameFromPixFolder(folder),
+                                             paths::locationFromPath(folder), webAddress));
+        }
+    }
+    c.accountsTableView->reloadData();
+
+    const qsizetype accounts = s.accountRows.size();
+    s.authTokenArray = tokensFor(
+        m_store.contains("authTokenArray") ? m_store.value("authTokenArray").toStringList()
+                                           : s.authTokenArray,
+        accounts);
+    s.authTokenSecretArray =
+        tokensFor(m_store.contains("authTokenSecretArray")
+                      ? m_store.value("authTokenSecretArray").toStringList()
+                      : s.authTokenSecretArray,
+                  accounts);
+
+    s.updatesState = m_store.contains("updatesState") ? m_store.value("updatesState").toInt() : 1;
+    c.updatesCheck->setState(s.updatesState != 0 ? Button::On : Button::Off);
+
+    s.savedSearchIndex = -1;
+    s.savedSearchList = m_store.value("savedSearches").toList();
+    s.savedSearchNames.clear();
+    for (const QVariant& entry : std::as_const(s.savedSearchList))
+        s.savedSearchNames << entry.toMap().value("searchName").toString();
+
+    if (currentIndex >= 0) {
+        c.accountsTableView->selectRow(currentIndex);
+        s.currentAccountName = s.accountRows[currentIndex].accountName();
+        s.currentWebAddress = s.accountRows[currentIndex].accountUrl();
+        if (s.authTokenArray[currentIndex] != kNone)
+            checkConnection();
+    }
+}
+
+void TSAppDelegate::savePreferences() {
+    auto& c = *m_controls;
+    auto& s = m_state;
+
+    s.updatesState = c.updatesCheck->state() == Button::On ? 1 : 0;
+
+    if (!s.accountRows.isEmpty()) {
+        const int row = c.accountsTableView->selectedRow();
+        // With no row selected the current account stays as it is.
+        if (row >= 0 && row < s.accountRows.size()) {
+            const AccountsRow& account = s.accountRows[row];
+            s.currentAccountName = account.accountName();
+            s.currentWebAddress = account.accountUrl();
+            s.pixPath = paths::pixFolder(account.accountLoc(), account.accountName());
+            s.dbPath = paths::databaseFile(account.accountLoc(), account.accountName());
+            s.realDbPath = s.dbPath;
+        }
+        if (!s.dbPath.isEmpty())
+            setDatabase();
+    } else {
+        s.pixPath.clear();
+        s.dbPath.clear();
+        s.realDbPath.clear();
+    }
+
+    s.pixPathArray.clear();
+    s.webAddressArray.clear();
+    for (const AccountsRow& account : std::as_const(s.accountRows)) {
+        s.pixPathArray << paths::pixFolder(account.accountLoc(), account.accountName());
+        s.webAddressArray << account.accountUrl();
+    }
+
+    m_defaults.setValue("dbPath", s.dbPath);
+    m_defaults.setValue("realDbPath", s.realDbPath);
+    m_defaults.setValue("pixPath", s.pixPath);
+    m_defaults.setValue("pixPathArray", s.pixPathArray);
+    m_defaults.setValue("webAddressArray", s.webAddressArray);
+    m_defaults.setValue("authTokenArray", s.authTokenArray);
+    m_defaults.setValue("authTokenSecretArray", s.authTokenSecretArray);
+    m_defaults.setValue("updatesState", s.updatesState);
+    m_defaults.save();
+
+    revalidateMenuItems();
+    if (s.connectionState == 0)
+        setNotConnectedButtons();
+}
+
+void TSAppDelegate::savePrefButton() {
+    savePreferences();
+    m_controls->prefPanel->close();
+    m_platform.alert({}, "The Preferences have been saved.");
+    setFilenum();
+}
+
+void TSAppDelegate::doPrefPanel() { m_controls->prefPanel->makeKeyAndOrderFront(); }
+
+void TSAppDelegate::setDatabase() {
+    openDatabase(m_state.dbPath);
+    setFilenum();
+    setDBnum();
+    m_state.tagsMenuFilled = false;
+    m_state.makeMenuFilled = false;
+    m_state.modelMenuFilled = false;
+}
+
+} // namespace tessaly

@@ -1,0 +1,65 @@
+#include "TSControls.h"
+
+namespace tessaly {
+
+TSControls::TSControls(QObject* parent) : QObject(parent) {
+    window = make<Window>("window");
+    window->setTitle("Tessaly");
+    oauthAuthButton = make<Button>("oauthAuthButton");
+    downloadButton = make<Button>("downloadButton");
+    downloadFilesButton = make<Button>("downloadFilesButton");
+    logoutButton = make<Button>("logoutButton");
+    searchDbButton = make<Button>("searchDbButton");
+    progressLabel = make<TextField>("progressLabel");
+    progressIndicator = make<ProgressIndicator>("progressIndicator");
+    dbnumTextField = make<TextField>("dbnumTextField");
+    filenumTextField = make<TextField>("filenumTextField");
+    acctnumTextField = make<TextField>("acctnumTextField");
+    listDbsButton = make<PopUpButton>("listDbsButton");
+    listDbsButton2 = make<PopUpButton>("listDbsButton2");
+    // Shown once an account exists.
+    listDbsButton->setHidden(true);
+    listDbsButton2->setHidden(true);
+
+    prefPanel = make<Window>("prefPanel");
+    prefPanel->setTitle("Preferences");
+    accountsTableView = make<TableView>("accountsTableView",
+                                        QStringList{"accountName", "accountLoc", "accountUrl"});
+    pixLocTextField = make<TextField>("pixLocTextField");
+    updatesCheck = make<Button>("updatesCheck");
+    updatesCheck->setTitle("Check for updates at start-up");
+    savePrefsButton = make<Button>("savePrefsButton");
+    savePrefsButton->setTitle("Save");
+
+    searchWindow = make<Window>("searchWindow");
+    searchWindow->setTitle("Search");
+    resultsTableView = make<TableView>("resultsTableView",
+                                       QStringList{"resultsButton", "resultsText"});
+    exportButton = make<Button>("exportButton");
+    exportTextField = make<TextField>("exportTextField");
+    foundTextField = make<TextField>("foundTextField");
+    imageWindow = make<Window>("imageWindow");
+    imageWindow->setTitle("Image");
+    for (int i = 1; i <= 6; ++i) {
+        fieldButtons << make<PopUpButton>(QString("fieldButton%1").arg(i));
+        opsButtons << make<PopUpButton>(QString("opsButton%1").arg(i));
+        searchTextFields << make<TextField>(QString("searchTextField%1").arg(i));
+    }
+
+    aboutItem = item("aboutItem", "About Tessaly");
+    prefsItem = item("prefsItem", "Preferences...");
+    quitItem = item("quitItem", "Quit Tessaly");
+    connectItem = item("connectItem", "Connect to Flickr...");
+    downloadInfoItem = item("downloadInfoItem", "Download picture information...");
+    downloadPixItem = item("downloadPixItem", "Download picture files...");
+    schemaItem = item("schemaItem", "Database Schema");
+    searchItem = item("searchItem", "Search Archive");
+    goHomeItem = item("goHomeItem", "Main Window");
+    savePicItem = item("savePicItem", "Save Picture...");
+    exportItem = item("exportItem", "Export...");
+    deleteItem = item("deleteItem", "Delete Selected Pictures...");
+    deselectItem = item("deselectItem", "Deselect All");
+    editSqlItem = item("editSqlItem", "Edit SQL Statement...");
+}
+
+} // namespace tessaly

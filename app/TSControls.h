@@ -1,0 +1,81 @@
+#pragma once
+
+#include "controls/Control.h"
+#include "controls/PopUpButton.h"
+#include "controls/TableView.h"
+
+#include <QList>
+
+namespace tessaly {
+
+// Every control model of the application, each named after its control. The
+// Qt windows find them by objectName (findControl); tests use the members.
+class TSControls : public QObject {
+    Q_OBJECT
+public:
+    explicit TSControls(QObject* parent = nullptr);
+
+    template <typename T = Control> T* findControl(const QString& name) const {
+        return findChild<T*>(name, Qt::FindDirectChildrenOnly);
+    }
+    QList<MenuItem*> menuItems() const { return findChildren<MenuItem*>(); }
+
+    // Main window.
+    Window* window;
+    Button* oauthAuthButton;
+    Button* downloadButton;
+    Button* downloadFilesButton;
+    Button* logoutButton;
+    Button* searchDbButton;
+    TextField* progressLabel;
+    ProgressIndicator* progressIndicator;
+    TextField* dbnumTextField;
+    TextField* filenumTextField;
+    TextField* acctnumTextField;
+    PopUpButton* listDbsButton;
+    PopUpButton* listDbsButton2;
+
+    // Preferences panel.
+    Window* prefPanel;
+    TableView* accountsTableView;
+    TextField* pixLocTextField;
+    Button* updatesCheck;
+    Button* savePrefsButton;
+
+    // Search window and viewer window, as far as the shell needs them.
+    Window* searchWindow;
+    TableView* resultsTableView;
+    Button* exportButton;
+    TextField* exportTextField;
+    TextField* foundTextField;
+    Window* imageWindow;
+    QList<PopUpButton*> fieldButtons;  // fieldButton1..6
+    QList<PopUpButton*> opsButtons;    // opsButton1..6
+    QList<TextField*> searchTextFields; // searchTextField1..6
+
+    // Menu items, titled as in the menus.
+    MenuItem* aboutItem;
+    MenuItem* prefsItem;
+    MenuItem* quitItem;
+    MenuItem* connectItem;
+    MenuItem* downloadInfoItem;
+    MenuItem* downloadPixItem;
+    MenuItem* schemaItem;
+    MenuItem* searchItem;
+    MenuItem* goHomeItem;
+    MenuItem* savePicItem;
+    MenuItem* exportItem;
+    MenuItem* deleteItem;
+    MenuItem* deselectItem;
+    MenuItem* editSqlItem;
+
+private:
+    template <typename T, typename... Args> T* make(const QString& name, Args&&... args) {
+        return new T(name, std::forward<Args>(args)..., this);
+    }
+    MenuItem* item(const QString& name, const QString& title) {
+        return new MenuItem(name, title, this);
+    }
+};
+
+} // namespace tessaly

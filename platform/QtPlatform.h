@@ -1,0 +1,27 @@
+#pragma once
+
+#include "PlatformServices.h"
+#include "SUUpdater.h"
+
+namespace tessaly {
+
+// Platform services on Qt Widgets: message boxes, file dialogs and the
+// desktop's default applications.
+class QtPlatform : public PlatformServices {
+public:
+    int runAlert(const AlertRequest& alert) override;
+    QStringList runOpenPanel(const OpenPanelRequest& panel) override;
+    QString runSavePanel(const SavePanelRequest& panel) override;
+    bool openURL(const QUrl& url) override;
+    bool openFile(const QString& path) override;
+    SystemVersion systemVersion() const override;
+    void noteRecentDocument(const QString& path) override;
+    void showAboutPanel() override;
+    void terminate() override;
+    void checkForUpdatesInBackground() override { m_updater.checkForUpdatesInBackground(); }
+
+private:
+    SUUpdater m_updater;
+};
+
+} // namespace tessaly

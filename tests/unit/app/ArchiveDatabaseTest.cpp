@@ -1,0 +1,3 @@
+#include "archive/ArchiveDatabase.h"
+#include <gtest/gtest.h>
+TEST(Placeholder, Builds) { SUCCEED(); }

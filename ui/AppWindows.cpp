@@ -1,0 +1,35 @@
+#include "AppWindows.h"
+
+#include "ControlBinder.h"
+#include "TSAppDelegate.h"
+#include "ui_prefPanel.h"
+#include "ui_window.h"
+
+#include <QDialog>
+#include <QMainWindow>
+
+namespace tessaly {
+
+AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
+    m_mainWindow = std::make_unique<QMainWindow>();
+    Ui::MainWindowForm mainForm;
+    mainForm.setupUi(m_mainWindow.get());
+    // A light grey: grey blended with white at 0.4.
+    QPalette palette = m_mainWindow->palette();
+    palette.setColor(QPalette::Window, QColor(178, 178, 178));
+    m_mainWindow->setPalette(palette);
+
+    m_prefPanel = new QDialog(m_mainWindow.get());
+    Ui::PrefPanelForm prefForm;
+    prefForm.setupUi(m_prefPanel);
+
+    m_binder = new ControlBinder(app.controls(), this);
+    m_binder->setTableHeaders("accountsTableView", {"Name", "Location", "Web Address"});
+    m_binder->setMenuAboutToShow([&app] { app.revalidateMenuItems(); });
+    m_binder->bindWindow(m_mainWindow.get());
+    m_binder->bindWindow(m_prefPanel);
+}
+
+AppWindows::~AppWindows() = default;
+
+} // namespace tessaly

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class QMainWindow;
+class QDialog;
+
+namespace tessaly {
+
+class ControlBinder;
+class TSAppDelegate;
+
+// The application's Qt windows, made from their .ui files and bound to the
+// controller's control models.
+class AppWindows : public QObject {
+    Q_OBJECT
+public:
+    explicit AppWindows(TSAppDelegate& app, QObject* parent = nullptr);
+    ~AppWindows() override;
+
+    QMainWindow* mainWindow() const { return m_mainWindow.get(); }
+    QDialog* prefPanel() const { return m_prefPanel; }
+
+private:
+    std::unique_ptr<QMainWindow> m_mainWindow;
+    QDialog* m_prefPanel = nullptr;
+    ControlBinder* m_binder = nullptr;
+};
+
+} // namespace tessaly

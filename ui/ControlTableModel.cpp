@@ -1,0 +1,35 @@
+#include "ControlTableModel.h"
+
+#include "controls/TableView.h"
+
+namespace tessaly {
+
+ControlTableModel::ControlTableModel(TableView& table, const QStringList& headers, QObject* parent)
+    : QAbstractTableModel(parent), m_table(table), m_headers(headers) {}
+
+int ControlTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_table.numberOfRows();
+}
+
+int ControlTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_table.columnIdentifiers().size());
+}
+
+QVariant ControlTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        return {};
+    return m_table.valueAt(index.row(), m_table.columnIdentifiers().value(index.column()));
+}
+
+QVariant ControlTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    return m_headers.value(section, m_table.columnIdentifiers().value(section));
+}
+
+void ControlTableModel::reload() {
+    beginResetModel();
+    endResetModel();
+}
+
+} // namespace tessaly

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+namespace tessaly {
+
+class TableView;
+
+// Shows a table control's rows in a QTableView.
+class ControlTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    ControlTableModel(TableView& table, const QStringList& headers, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void reload();
+
+private:
+    TableView& m_table;
+    QStringList m_headers;
+};
+
+} // namespace tessaly
