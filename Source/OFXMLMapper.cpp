@@ -1,0 +1,163 @@
+#include "OFXMLMapper.h"
+
+#include <QStringList>
+#include <QXmlStreamReader>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QString kTextKey = QStringLiteral("_text");
+
+// Maps are built as a tree of nodes and turned into QVariantMaps at the end, so
+// that children can be filled in after they are stored in their parent.
+struct Node {
+    QVariantMap attributesAndText;
+    // Child entries in insertion order: name, nodes, and whether they form a list.
+    struct Entry {
+        QString name;
+        std::vector<Node*> nodes;
+        bool isList = false;
+    };
+    std::vector<Entry> children;
+
+    Entry* findChild(const QString& name) {
+        for (Entry& e : children)
+            if (e.name == name)
+                return &e;
+        return nullptr;
+    }
+
+    QVariantMap toMap() const {
+        QVariantMap map = attributesAndText;
+        for (const Entry& e : children) {
+            if (e.isList) {
+                QVariantList list;
+                list.reserve(static_cast<qsizetype>(e.nodes.size()));
+                for (const Node* n : e.nodes)
+                    list.append(n->toMap());
+                map.insert(e.name, list);
+            } else {
+                map.insert(e.name, e.nodes.front()->toMap());
+            }
+        }
+        return map;
+    }
+};
+
+class Mapper {
+public:
+    // False on a structural failure.
+    bool startElement(const QString& name, const QXmlStreamAttributes& attributes) {
+        Node* node = newNode();
+        for (const QXmlStreamAttribute& a : attributes)
+            node->attributesAndText.insert(a.qualifiedName().toString(), a.value().toString());
+
+        Node* current = m_stack.back();
+        if (Node::Entry* entry = current->findChild(name)) {
+            entry->nodes.push_back(node);
+            entry->isList = true;
+        } else if (current->attributesAndText.contains(name)) {
+            return false; // "Faulty XML structure"
+        } else {
+            const bool plural = m_currentElementName.size() > name.size() &&
+                                m_currentElementName.startsWith(name) &&
+                                m_currentElementName.endsWith(QLatin1Char('s'));
+            current->children.push_back({name, {node}, plural});
+        }
+        m_stack.push_back(node);
+        m_currentElementName = name;
+        return true;
+    }
+
+    bool endElement() {
+        if (m_stack.size() <= 1)
+            return false; // "Unbalanced XML element tag closing"
+        m_stack.pop_back();
+        return true;
+    }
+
+    bool characters(const QString& text) {
+        if (m_stack.size() <= 1)
+            return true; // outside the root element
+        Node* current = m_stack.back();
+        // Text cannot share its key with a child element named "_text".
+        if (current->findChild(kTextKey))
+            return false;
+        QVariant& stored = current->attributesAndText[kTextKey];
+        stored = stored.toString() + text;
+        return true;
+    }
+
+    QVariantMap result() const { return m_root.toMap(); }
+
+private:
+    Node* newNode() {
+        m_nodes.push_back(std::make_unique<Node>());
+        return m_nodes.back().get();
+    }
+
+    Node m_root;
+    std::vector<std::unique_ptr<Node>> m_nodes;
+    std::vector<Node*> m_stack{&m_root};
+    QString m_currentElementName;
+};
+
+} // namespace
+
+std::optional<QVariantMap> OFXMLMapper::dictionaryMappedFromXMLData(const QByteArray& data) {
+    QXmlStreamReader reader(data);
+    reader.setNamespaceProcessing(false);
+    Mapper mapper;
+    while (!reader.atEnd()) {
+        bool ok = true;
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            ok = mapper.startElement(reader.qualifiedName().toString(), reader.attributes());
+            break;
+        case QXmlStreamReader::EndElement:
+            ok = mapper.endElement();
+            break;
+        case QXmlStreamReader::Characters:
+            ok = mapper.characters(reader.text().toString());
+            break;
+        default:
+            break;
+        }
+        if (!ok)
+            return std::nullopt;
+    }
+    if (reader.hasError())
+        return std::nullopt;
+    return mapper.result();
+}
+
+namespace {
+
+QVariant valueForKey(const QVariant& value, const QString& key) {
+    if (value.typeId() == QMetaType::QVariantList) {
+        QVariantList results;
+        for (const QVariant& item : value.toList())
+            results.append(valueForKey(item, key));
+        return results;
+    }
+    if (value.typeId() == QMetaType::QVariantMap)
+        return value.toMap().value(key);
+    return {};
+}
+
+} // namespace
+
+QVariant OFValueForKeyPath(const QVariant& root, const QString& keyPath) {
+    QVariant value = root;
+    for (const QString& key : keyPath.split(QLatin1Char('.')))
+        value = valueForKey(value, key);
+    return value;
+}
+
+QString OFTextContent(const QVariant& dictionary) {
+    if (dictionary.typeId() != QMetaType::QVariantMap)
+        return {};
+    return dictionary.toMap().value(kTextKey).toString();
+}
