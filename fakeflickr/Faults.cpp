@@ -1,0 +1,163 @@
+#include "Faults.h"
+
+#include <QHash>
+
+namespace fakeflickr {
+
+namespace {
+
+std::optional<Fault> fail(QString* error, const QString& message) {
+    if (error)
+        *error = message;
+    return std::nullopt;
+}
+
+bool isDigits(const QString& text) {
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text)
+        if (!c.isDigit())
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::optional<Fault> Fault::parse(const QString& text, QString* error) {
+    static const QHash<QString, Kind> kinds = {
+        {"stall", Kind::Stall}, {"drop", Kind::Drop}, {"truncate", Kind::Drop},
+        {"http500", Kind::Http500}, {"malformed", Kind::Malformed}, {"error", Kind::Error},
+        {"fail", Kind::Fail}};
+    Fault f;
+    f.text = text;
+    const int colon = text.indexOf(QLatin1Char(':'));
+    if (colon < 0 || !kinds.contains(text.left(colon)))
+        return fail(error, QStringLiteral("unknown fault kind in \"%1\"").arg(text));
+    const QString kindName = text.left(colon);
+    f.kind = kinds.value(kindName);
+    QString target = text.mid(colon + 1);
+
+    if (target.startsWith(QLatin1String("file:"))) {
+        f.onFile = true;
+        QString name = target.mid(5);
+        if (f.kind == Kind::Fail) {
+            const int last = name.lastIndexOf(QLatin1Char(':'));
+            bool ok = false;
+            f.remaining = last < 0 ? -1 : name.mid(last + 1).toInt(&ok);
+            if (last < 0 || !ok || f.remaining < 1)
+                return fail(error, QStringLiteral("fail:file:NAME:COUNT needs a count in \"%1\"").arg(text));
+            name = name.left(last);
+            f.kind = Kind::Http500;
+        }
+        if (f.kind == Kind::Malformed || f.kind == Kind::Error || name.isEmpty())
+            return fail(error, QStringLiteral("\"%1\" does not apply to a file").arg(text));
+        f.fileName = QRegularExpression(QRegularExpression::wildcardToRegularExpression(
+            name, QRegularExpression::UnanchoredWildcardConversion));
+        f.fileName.setPattern(QStringLiteral("^(?:%1)$").arg(f.fileName.pattern()));
+        return f;
+    }
+    if (kindName == QLatin1String("truncate") || f.kind == Kind::Fail)
+        return fail(error, QStringLiteral("\"%1\" applies to files only").arg(text));
+
+    if (f.kind == Kind::Error) {
+        const int last = target.lastIndexOf(QLatin1Char(':'));
+        const int at = target.indexOf(QLatin1Char('@'));
+        bool ok = false;
+        if (last > 0) {
+            f.errorCode = target.mid(last + 1).toInt(&ok);
+            target = target.left(last);
+        } else if (at > 0) {
+            // METHOD@ID=CODE
+            const int eq = target.lastIndexOf(QLatin1Char('='));
+            if (eq > at && isDigits(target.mid(at + 1, eq - at - 1))) {
+                f.errorCode = target.mid(eq + 1).toInt(&ok);
+                target = target.left(eq);
+            }
+        }
+        if (!ok)
+            return fail(error, QStringLiteral("error:METHOD[@SEL]:CODE needs a code in \"%1\"").arg(text));
+    }
+
+    const int at = target.indexOf(QLatin1Char('@'));
+    f.method = at < 0 ? target : target.left(at);
+    if (f.method.isEmpty())
+        return fail(error, QStringLiteral("no method in \"%1\"").arg(text));
+    if (at >= 0) {
+        const QString selector = target.mid(at + 1);
+        const int eq = selector.indexOf(QLatin1Char('='));
+        if (eq < 0 && isDigits(selector)) {
+            f.argName = QStringLiteral("photo_id");
+            f.argValue = selector;
+        } else if (eq > 0) {
+            f.argName = selector.left(eq);
+            f.argValue = selector.mid(eq + 1);
+            if (f.argName == QLatin1String("photo"))
+                f.argName = QStringLiteral("photo_id");
+        } else {
+            return fail(error, QStringLiteral("bad selector in \"%1\"").arg(text));
+        }
+    }
+    return f;
+}
+
+bool Fault::matchesCall(const QString& callMethod, const Params& args) const {
+    if (onFile || callMethod != method)
+        return false;
+    if (argName.isEmpty())
+        return true;
+    // Flickr's first page is page 1 when none is asked for.
+    const QString value = argName == QLatin1String("page") ? args.value(argName, QStringLiteral("1"))
+                                                           : args.value(argName);
+    return value == argValue;
+}
+
+bool Fault::matchesFile(const QString& name) const {
+    return onFile && fileName.match(name).hasMatch();
+}
+
+bool FaultList::add(const QString& text, QString* error) {
+    auto fault = Fault::parse(text, error);
+    if (!fault)
+        return false;
+    m_faults << *fault;
+    return true;
+}
+
+template <typename Match>
+static std::optional<Fault> take(QList<Fault>& faults, Match match) {
+    for (int i = 0; i < faults.size(); ++i) {
+        if (!match(faults[i]))
+            continue;
+        const Fault found = faults[i];
+        if (faults[i].remaining > 0 && --faults[i].remaining == 0)
+            faults.removeAt(i);
+        return found;
+    }
+    return std::nullopt;
+}
+
+std::optional<Fault> FaultList::takeForCall(const QString& method, const Params& args) {
+    return take(m_faults, [&](const Fault& f) { return f.matchesCall(method, args); });
+}
+
+std::optional<Fault> FaultList::takeForFile(const QString& name) {
+    return take(m_faults, [&](const Fault& f) { return f.matchesFile(name); });
+}
+
+QString flickrErrorMessage(int code) {
+    switch (code) {
+    case 1: return QStringLiteral("Photo not found");
+    case 2: return QStringLiteral("Permission denied");
+    case 96: return QStringLiteral("Invalid signature");
+    case 97: return QStringLiteral("Missing signature");
+    case 98: return QStringLiteral("Invalid auth token");
+    case 99: return QStringLiteral("Insufficient permissions");
+    case 100: return QStringLiteral("Invalid API Key (Key not found)");
+    case 105: return QStringLiteral("Service currently unavailable");
+    case 106: return QStringLiteral("Write operation failed");
+    case 112: return QStringLiteral("Method not found");
+    default: return QStringLiteral("Error %1").arg(code);
+    }
+}
+
+} // namespace fakeflickr

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Signature.h"
+
+#include <QList>
+#include <QRegularExpression>
+#include <QString>
+
+#include <optional>
+
+namespace fakeflickr {
+
+// A fault the service injects, written "KIND:TARGET":
+//   stall:METHOD[@SEL]      accept the call and never answer
+//   drop:METHOD[@SEL]       close the connection in the middle of the answer
+//   http500:METHOD[@SEL]    answer HTTP 500 with an HTML page
+//   malformed:METHOD[@SEL]  answer XML that does not parse
+//   error:METHOD[@SEL]:CODE a Flickr error answer with that code (also METHOD@ID=CODE)
+//   stall:file:NAME, drop:file:NAME, truncate:file:NAME (fewer bytes than Content-Length),
+//   http500:file:NAME, fail:file:NAME:COUNT (HTTP 500 COUNT times, then the file)
+// SEL is page=N, photo=ID (photo_id), any ARG=VALUE, or a bare photo id. NAME may use "*".
+struct Fault {
+    enum class Kind { Stall, Drop, Http500, Malformed, Error, Fail };
+
+    Kind kind = Kind::Stall;
+    bool onFile = false;
+    QString method;        // for API calls
+    QString argName;       // selector, empty for every call
+    QString argValue;
+    QRegularExpression fileName;
+    int errorCode = 0;
+    int remaining = -1;    // -1: every time
+    QString text;          // as given
+
+    static std::optional<Fault> parse(const QString& text, QString* error = nullptr);
+    bool matchesCall(const QString& method, const Params& args) const;
+    bool matchesFile(const QString& name) const;
+};
+
+class FaultList {
+public:
+    bool add(const QString& text, QString* error = nullptr);
+    void clear() { m_faults.clear(); }
+    // The first fault that applies; a counted fault is used up by the match.
+    std::optional<Fault> takeForCall(const QString& method, const Params& args);
+    std::optional<Fault> takeForFile(const QString& name);
+
+private:
+    QList<Fault> m_faults;
+};
+
+// Flickr's message for an error code of a method, for injected errors.
+QString flickrErrorMessage(int code);
+
+} // namespace fakeflickr

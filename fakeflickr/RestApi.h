@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Options.h"
+#include "Photostream.h"
+#include "Signature.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace fakeflickr {
+
+// Who is calling: filled in by the server after the signature was checked.
+struct Caller {
+    QString httpMethod;  // "GET" or "POST"
+    QString perms;       // "", "read", "write" or "delete"
+};
+
+struct RestAnswer {
+    int errorCode = 0;  // 0: stat="ok"
+    QByteArray body;
+};
+
+// The REST methods Tessaly calls, answering with Flickr's XML shapes.
+class RestApi {
+public:
+    RestApi(PhotoLibrary& library, const Options& options, QString nsid);
+
+    void setBaseUrl(const QString& baseUrl) { m_baseUrl = baseUrl; }
+    RestAnswer call(const QString& method, const Params& args, const Caller& caller);
+
+    static bool isWriteMethod(const QString& method);
+    static RestAnswer error(int code, const QString& message);
+
+private:
+    using Handler = RestAnswer (RestApi::*)(const Params&, const Caller&);
+    static const QHash<QString, Handler>& handlers();
+
+    RestAnswer getCounts(const Params& args, const Caller&);
+    RestAnswer getPhotos(const Params& args, const Caller&);
+    RestAnswer setsGetList(const Params& args, const Caller&);
+    RestAnswer setsGetPhotos(const Params& args, const Caller&);
+    RestAnswer getPerms(const Params& args, const Caller&);
+    RestAnswer getExif(const Params& args, const Caller&);
+    RestAnswer testLogin(const Params& args, const Caller&);
+    RestAnswer getUserProfile(const Params& args, const Caller&);
+    RestAnswer tagsGetListPhoto(const Params& args, const Caller&);
+    // Write methods (RestWrites.cpp).
+    RestAnswer setMeta(const Params& args, const Caller&);
+    RestAnswer setTags(const Params& args, const Caller&);
+    RestAnswer setDates(const Params& args, const Caller&);
+    RestAnswer setPerms(const Params& args, const Caller&);
+    RestAnswer setLicense(const Params& args, const Caller&);
+    RestAnswer setLocation(const Params& args, const Caller&);
+
+    RestAnswer ok(const QByteArray& inner = {}) const;
+    bool isUser(const QString& userId) const;
+    void writePhotoElement(class Xml& xml, const Photo& photo, const QStringList& extras) const;
+    QString fileUrl(const Photo& photo, char suffix) const;
+    void store(Photo photo);
+
+    PhotoLibrary& m_library;
+    const Options& m_options;
+    QString m_nsid;
+    QString m_baseUrl;
+};
+
+} // namespace fakeflickr

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "Faults.h"
+#include "Options.h"
+#include "Photostream.h"
+#include "RestApi.h"
+#include "Signature.h"
+
+#include <QHash>
+#include <QObject>
+#include <QTcpServer>
+
+#include <memory>
+#include <optional>
+
+namespace fakeflickr {
+
+class HttpConnection;
+struct HttpRequest;
+
+// The stand-in Flickr service: OAuth endpoints, REST methods, picture files, faults.
+// Listens on 127.0.0.1 only.
+class Server : public QObject {
+    Q_OBJECT
+public:
+    struct Token {
+        QString token;
+        QString secret;
+    };
+    // A REST call that passed the key and signature checks.
+    struct ApiCall {
+        QString httpMethod;
+        QString method;
+        Params args;  // without the oauth_* and api_sig parameters
+        int errorCode = 0;
+    };
+
+    explicit Server(Options options = {}, QObject* parent = nullptr);
+    ~Server() override;
+
+    bool listen(quint16 port = 0);
+    quint16 port() const;
+    QString baseUrl() const;  // http://127.0.0.1:PORT
+    QString errorString() const { return m_tcp.errorString(); }
+
+    const Options& options() const { return m_options; }
+    QString userNsid() const { return m_nsid; }
+    const Photostream& photostream() const { return m_library.stream(); }
+    // The picture as the service now holds it, edits included.
+    std::optional<Photo> photo(const QString& id) const { return m_library.photoById(id); }
+
+    bool addFault(const QString& text, QString* error = nullptr);
+    void clearFaults() { m_faults.clear(); }
+
+    // An access token as if the user had approved in the browser ("read", "write" or "delete").
+    Token issueAccessToken(const QString& perms = QStringLiteral("write"));
+
+    QList<ApiCall> calls() const { return m_calls; }
+    QList<ApiCall> writeCalls() const;
+    QStringList fileRequests() const { return m_fileRequests; }
+    void clearLog();
+
+private:
+    struct RequestToken {
+        QString secret;
+        QString callback;
+        QString verifier;
+        QString perms;
+    };
+    struct Check {
+        int code = 0;  // Flickr error code, 0 when accepted
+        QString message;
+        QString perms;
+    };
+
+    void handle(HttpConnection* connection, const HttpRequest& request);
+    void handleRest(HttpConnection* connection, const HttpRequest& request, const Params& params);
+    void handleFile(HttpConnection* connection, const HttpRequest& request, const QString& name);
+    void handleRequestToken(HttpConnection* connection, const HttpRequest& request, const Params& params);
+    void handleAuthorize(HttpConnection* connection, const Params& params);
+    void handleAccessToken(HttpConnection* connection, const HttpRequest& request, const Params& params);
+
+    Check checkRestCall(const HttpRequest& request, const Params& params) const;
+    bool signatureMatches(const HttpRequest& request, const Params& params, const QString& tokenSecret) const;
+    QString oauthProblem(const HttpRequest& request, const Params& params, const QString& tokenSecret) const;
+    QString newToken() const;
+
+    Options m_options;
+    QString m_nsid;
+    PhotoLibrary m_library;
+    RestApi m_rest;
+    FaultList m_faults;
+    QTcpServer m_tcp;
+    QHash<QString, RequestToken> m_requestTokens;
+    struct AccessToken {
+        QString secret;
+        QString perms;
+    };
+    QHash<QString, AccessToken> m_accessTokens;
+    QList<ApiCall> m_calls;
+    QStringList m_fileRequests;
+};
+
+} // namespace fakeflickr

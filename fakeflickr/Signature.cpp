@@ -1,0 +1,72 @@
+#include "Signature.h"
+
+#include <QCryptographicHash>
+#include <QMessageAuthenticationCode>
+#include <QStringList>
+
+namespace fakeflickr {
+
+QString oauthEscape(const QString& text) {
+    static const char* digits = "0123456789ABCDEF";
+    QString out;
+    for (const char c : text.toUtf8()) {
+        const auto b = static_cast<unsigned char>(c);
+        const bool keep = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9')
+                          || b == '-' || b == '.' || b == '_';
+        if (keep) {
+            out += QLatin1Char(char(b));
+        } else {
+            out += QLatin1Char('%');
+            out += QLatin1Char(digits[b >> 4]);
+            out += QLatin1Char(digits[b & 15]);
+        }
+    }
+    return out;
+}
+
+QString hmacSha1Base64(const QString& key, const QString& data) {
+    return QString::fromLatin1(
+        QMessageAuthenticationCode::hash(data.toUtf8(), key.toUtf8(), QCryptographicHash::Sha1).toBase64());
+}
+
+QString oauthBaseString(const QString& httpMethod, const QString& baseUrl, const Params& params) {
+    QStringList pairs;
+    // QMap orders by QString's operator<, an ordinal comparison of UTF-16 units.
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        if (it.key() != QLatin1String("oauth_signature"))
+            pairs << it.key() + QLatin1Char('=') + oauthEscape(it.value());
+    return httpMethod + QLatin1Char('&') + oauthEscape(baseUrl) + QLatin1Char('&')
+           + oauthEscape(pairs.join(QLatin1Char('&')));
+}
+
+QString oauthSignature(const QString& httpMethod, const QString& baseUrl, const Params& params,
+                       const QString& sharedSecret, const QString& tokenSecret) {
+    return hmacSha1Base64(sharedSecret + QLatin1Char('&') + tokenSecret,
+                          oauthBaseString(httpMethod, baseUrl, params));
+}
+
+QString legacySignature(const Params& params, const QString& sharedSecret) {
+    QString text = sharedSecret;
+    for (auto it = params.cbegin(); it != params.cend(); ++it)
+        if (it.key() != QLatin1String("api_sig"))
+            text += it.key() + it.value();
+    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
+}
+
+Params parseQuery(const QByteArray& query) {
+    Params out;
+    for (const QByteArray& piece : query.split('&')) {
+        if (piece.isEmpty())
+            continue;
+        const int eq = piece.indexOf('=');
+        QByteArray name = eq < 0 ? piece : piece.left(eq);
+        QByteArray value = eq < 0 ? QByteArray() : piece.mid(eq + 1);
+        name.replace('+', ' ');
+        value.replace('+', ' ');
+        out.insert(QString::fromUtf8(QByteArray::fromPercentEncoding(name)),
+                   QString::fromUtf8(QByteArray::fromPercentEncoding(value)));
+    }
+    return out;
+}
+
+} // namespace fakeflickr
