@@ -91,6 +91,12 @@ bool TSAppDelegate::applicationOpenFile(const QString& path) {
     setCreatorAndTypeCodes(path);
     savePreferences();
     getPrefs();
+    // Without accounts the save empties the database path; the opened file is
+    // the one to open then, not an empty path.
+    if (m_state.accountRows.isEmpty()) {
+        m_state.dbPath = path;
+        m_state.realDbPath = path;
+    }
     openDatabase(m_state.dbPath);
     return true;
 }

@@ -229,6 +229,10 @@ void ControlBinder::bindWindow(QWidget* window) {
 }
 
 void ControlBinder::bindObject(QObject* object) {
+    // A dialog parented to another window is found from both.
+    if (m_bound.contains(object))
+        return;
+    m_bound.insert(object);
     if (auto* menu = qobject_cast<QMenu*>(object)) {
         connect(menu, &QMenu::aboutToShow, this, [this] {
             if (m_menuAboutToShow)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QObject>
 #include <QStringList>
 
@@ -32,6 +33,7 @@ private:
     void bindObject(QObject* object);
 
     TSControls& m_controls;
+    QSet<QObject*> m_bound;
     QHash<QString, QStringList> m_headers;
     std::function<void()> m_menuAboutToShow;
 };

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "QtGTest.h"
+#include "ScriptedPlatform.h"
+#include "TSAppDelegate.h"
+#include "prefs/PreferencesStore.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace tessaly::test {
+
+// A controller on a scripted platform and a real preferences file in a
+// temporary folder. Preferences can be written before the controller starts.
+class AppFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        prefsFile = dir.filePath("prefs/Tessaly.conf");
+        store = std::make_unique<SettingsPreferencesStore>(prefsFile);
+    }
+
+    // Makes the controller (and its start-up when asked).
+    TSAppDelegate& makeApp(bool launch = true) {
+        app = std::make_unique<TSAppDelegate>(platform, *store);
+        if (launch)
+            app->applicationDidFinishLaunching();
+        return *app;
+    }
+
+    // Drops the controller and reopens the preferences file from disk, as the
+    // next start of the application would.
+    void restart() {
+        app.reset();
+        store = std::make_unique<SettingsPreferencesStore>(prefsFile);
+    }
+
+    QString path(const QString& relative) const { return dir.filePath(relative); }
+
+    QTemporaryDir dir;
+    QString prefsFile;
+    ScriptedPlatform platform;
+    std::unique_ptr<SettingsPreferencesStore> store;
+    std::unique_ptr<TSAppDelegate> app;
+};
+
+} // namespace tessaly::test

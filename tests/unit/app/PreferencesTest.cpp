@@ -1,0 +1,193 @@
+#include "AppFixture.h"
+#include "accounts/PathRules.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <sys/stat.h>
+
+using namespace tessaly;
+using tessaly::test::AppFixture;
+
+namespace {
+
+QStringList accountNames(const TSAppState& state) {
+    QStringList names;
+    for (const auto& row : state.accountRows)
+        names << row.accountName();
+    return names;
+}
+
+} // namespace
+
+class PreferencesTest : public AppFixture {
+protected:
+    // Writes preferences as an earlier run would have left them.
+    void store(const QVariantMap& values) {
+        // Account folders exist, as they would after earlier runs.
+        for (const QString& folder : values.value("pixPathArray").toStringList())
+            QDir().mkpath(paths::locationFromPath(folder));
+        for (auto it = values.begin(); it != values.end(); ++it)
+            AppFixture::store->setValue(it.key(), it.value());
+        ASSERT_TRUE(AppFixture::store->synchronize());
+        restart();
+    }
+    QVariant stored(const QString& key) const {
+        QSettings settings(prefsFile, QSettings::IniFormat);
+        return settings.value(key);
+    }
+};
+
+TEST_F(PreferencesTest, FirstStartHasNoAccountsAndWritesEmptyValues) {
+    auto& app = makeApp();
+    const auto& s = app.state();
+    EXPECT_TRUE(s.accountRows.isEmpty());
+    EXPECT_EQ(s.dbPath, "");
+    EXPECT_EQ(s.pixPath, "");
+    EXPECT_EQ(s.updatesState, 1);
+    EXPECT_FALSE(app.database().isOpen());
+    EXPECT_EQ(app.controls().updatesCheck->state(), Button::On);
+    EXPECT_TRUE(platform.alerts.isEmpty());
+    EXPECT_EQ(platform.updateChecks, 1);
+
+    EXPECT_EQ(stored("dbPath").toString(), "");
+    EXPECT_EQ(stored("realDbPath").toString(), "");
+    EXPECT_EQ(stored("pixPath").toString(), "");
+    EXPECT_TRUE(stored("pixPathArray").toStringList().isEmpty());
+    EXPECT_TRUE(stored("webAddressArray").toStringList().isEmpty());
+    EXPECT_EQ(stored("updatesState").toInt(), 1);
+    // The file holds OAuth tokens: readable by its owner only.
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(prefsFile).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(PreferencesTest, SeveralAccountsRoundTripAndTheStoredOneBecomesCurrent) {
+    const QString loc = path("Pictures/Tessaly");
+    store({{"pixPath", loc + "/bob_pix"},
+           {"pixPathArray", QStringList{loc + "/anna_pix", loc + "/bob_pix", path("x") + "/carl_pix"}},
+           {"webAddressArray", QStringList{"https://a/photos/anna/", "", "https://a/photos/carl/"}},
+           {"authTokenArray", QStringList{"t1", "none", "t3"}},
+           {"authTokenSecretArray", QStringList{"s1", "none", "s3"}},
+           {"updatesState", 0}});
+    auto& app = makeApp();
+    const auto& s = app.state();
+    EXPECT_EQ(accountNames(s), QStringList({"anna", "bob", "carl"}));
+    EXPECT_EQ(s.accountRows[2].accountLoc(), path("x"));
+    EXPECT_EQ(app.controls().accountsTableView->selectedRow(), 1);
+    EXPECT_EQ(s.currentAccountName, "bob");
+    EXPECT_EQ(s.dbPath, loc + "/bob_db");
+    EXPECT_EQ(s.realDbPath, s.dbPath);
+    EXPECT_TRUE(app.database().isOpen());
+    EXPECT_TRUE(QFileInfo::exists(loc + "/bob_db"));
+    EXPECT_EQ(s.updatesState, 0);
+    EXPECT_EQ(platform.updateChecks, 0);
+    EXPECT_EQ(app.controls().pixLocTextField->stringValue(), loc);
+
+    restart();
+    auto& again = makeApp();
+    EXPECT_EQ(accountNames(again.state()), QStringList({"anna", "bob", "carl"}));
+    EXPECT_EQ(again.state().authTokenArray, QStringList({"t1", "none", "t3"}));
+    EXPECT_EQ(again.state().webAddressArray,
+              QStringList({"https://a/photos/anna/", "", "https://a/photos/carl/"}));
+    EXPECT_EQ(again.state().currentAccountName, "bob");
+    EXPECT_EQ(stored("dbPath").toString(), loc + "/bob_db");
+}
+
+TEST_F(PreferencesTest, ListsOfDifferentLengthsAreNeverReadPastTheirEnd) {
+    const QString loc = path("p");
+    store({{"pixPath", loc + "/c_pix"},
+           {"pixPathArray", QStringList{loc + "/a_pix", loc + "/b_pix", loc + "/c_pix"}},
+           {"webAddressArray", QStringList{"https://w/a"}},
+           {"authTokenArray", QStringList{"ta", "tb", "tc", "td", "te"}},
+           {"authTokenSecretArray", QStringList{"sa"}}});
+    auto& app = makeApp();
+    const auto& s = app.state();
+    ASSERT_EQ(s.accountRows.size(), 3);
+    EXPECT_EQ(s.accountRows[0].accountUrl(), "https://w/a");
+    EXPECT_EQ(s.accountRows[2].accountUrl(), "");
+    EXPECT_EQ(s.authTokenArray, QStringList({"ta", "tb", "tc"}));
+    EXPECT_EQ(s.authTokenSecretArray, QStringList({"sa", "none", "none"}));
+    EXPECT_EQ(s.currentAccountName, "c");
+    EXPECT_EQ(s.currentWebAddress, "");
+}
+
+TEST_F(PreferencesTest, PresentButEmptyTokenListsAreRefilledWithNone) {
+    const QString loc = path("p");
+    store({{"pixPathArray", QStringList{loc + "/a_pix", loc + "/b_pix"}},
+           {"authTokenArray", QStringList{}},
+           {"authTokenSecretArray", QStringList{}}});
+    auto& app = makeApp();
+    EXPECT_EQ(app.state().authTokenArray, QStringList({"none", "none"}));
+    EXPECT_EQ(app.state().authTokenSecretArray, QStringList({"none", "none"}));
+}
+
+TEST_F(PreferencesTest, OnlyATrailingPixIsRemovedFromTheFolderName) {
+    const QString loc = path("p");
+    store({{"pixPath", loc + "/my_pix_2_pix"},
+           {"pixPathArray", QStringList{loc + "/my_pix_2_pix", loc + "/_pixies_pix"}}});
+    auto& app = makeApp();
+    EXPECT_EQ(accountNames(app.state()), QStringList({"my_pix_2", "_pixies"}));
+    EXPECT_EQ(app.state().dbPath, loc + "/my_pix_2_db");
+
+    restart();
+    auto& again = makeApp();
+    EXPECT_EQ(accountNames(again.state()), QStringList({"my_pix_2", "_pixies"}));
+    EXPECT_EQ(stored("pixPathArray").toStringList(),
+              QStringList({loc + "/my_pix_2_pix", loc + "/_pixies_pix"}));
+}
+
+TEST_F(PreferencesTest, WhenTwoEntriesMatchTheStoredFolderTheLaterIsCurrent) {
+    const QString loc = path("p");
+    store({{"pixPath", loc + "/ann_pix"},
+           {"pixPathArray", QStringList{loc + "/ann_pix", loc + "/zed_pix", loc + "/ann_pix"}},
+           {"webAddressArray", QStringList{"first", "", "second"}}});
+    auto& app = makeApp();
+    EXPECT_EQ(app.controls().accountsTableView->selectedRow(), 2);
+    EXPECT_EQ(app.state().currentWebAddress, "second");
+}
+
+TEST_F(PreferencesTest, SavingWithoutASelectedRowKeepsTheCurrentAccount) {
+    const QString loc = path("p");
+    store({{"pixPath", loc + "/a_pix"}, {"pixPathArray", QStringList{loc + "/a_pix", loc + "/b_pix"}}});
+    auto& app = makeApp();
+    ASSERT_EQ(app.state().currentAccountName, "a");
+    app.controls().accountsTableView->deselectAll();
+    app.savePreferences();
+    EXPECT_EQ(app.state().currentAccountName, "a");
+    EXPECT_EQ(app.state().dbPath, loc + "/a_db");
+    EXPECT_EQ(stored("pixPathArray").toStringList(), QStringList({loc + "/a_pix", loc + "/b_pix"}));
+
+    // Choosing a row makes it current on the next save.
+    app.controls().accountsTableView->selectRow(1);
+    app.savePreferences();
+    EXPECT_EQ(app.state().currentAccountName, "b");
+    EXPECT_EQ(app.database().path(), loc + "/b_db");
+}
+
+TEST_F(PreferencesTest, SaveButtonClosesThePanelAndConfirms) {
+    auto& app = makeApp();
+    app.doPrefPanel();
+    EXPECT_TRUE(app.controls().prefPanel->isVisible());
+    app.controls().updatesCheck->setState(Button::Off);
+    app.controls().savePrefsButton->performClick();
+    EXPECT_FALSE(app.controls().prefPanel->isVisible());
+    ASSERT_EQ(platform.alerts.size(), 1);
+    EXPECT_EQ(platform.alerts[0].message, "The Preferences have been saved.");
+    EXPECT_TRUE(platform.alerts[0].title.isEmpty());
+    EXPECT_EQ(stored("updatesState").toInt(), 0);
+}
+
+TEST(PathRules, AccountPathsAndMatching) {
+    EXPECT_EQ(paths::pixFolder("/a/b", "anna"), "/a/b/anna_pix");
+    EXPECT_EQ(paths::databaseFile("/a/b", "anna"), "/a/b/anna_db");
+    EXPECT_EQ(paths::baseFolder("/home/u"), "/home/u/Pictures/Tessaly");
+    EXPECT_EQ(paths::accountNameFromPixFolder("/a/b/anna_pix"), "anna");
+    EXPECT_EQ(paths::locationFromPath("/a/b/anna_pix"), "/a/b");
+    EXPECT_TRUE(paths::pixFolderBelongsTo("/home/anna/anna_pix", "anna"));
+    EXPECT_FALSE(paths::pixFolderBelongsTo("/home/anna/anna_pix", "ann"));
+    EXPECT_FALSE(paths::pixFolderBelongsTo("/home/anna/anna_pix", ""));
+    EXPECT_EQ(paths::errorLogFor("/a/anna_pix"), "/a/anna_errorlog");
+}
