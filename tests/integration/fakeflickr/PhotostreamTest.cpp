@@ -1,0 +1,217 @@
+// The generated photostream: deterministic, varied like a real one, cheap to address.
+#include "Faults.h"
+#include "PictureFiles.h"
+#include "Photostream.h"
+
+#include <QImage>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+using namespace fakeflickr;
+
+namespace {
+QString fingerprint(const Photo& p) {
+    return QStringList{p.idText(), p.secret, p.originalSecret, p.title, p.description, p.rawTags.join("|"),
+                       p.dateTaken, QString::number(p.dateUpload), QString::number(p.latitude),
+                       QString::number(p.permComment), QString::number(p.originalWidth)}
+        .join("/");
+}
+} // namespace
+
+TEST(Photostream, SameSeedSameStreamOtherSeedOtherStream) {
+    const Photostream a(500, 42), b(500, 42), c(500, 43);
+    int differing = 0;
+    for (int i : {0, 1, 17, 250, 499}) {
+        EXPECT_EQ(fingerprint(a.photoAt(i)), fingerprint(b.photoAt(i)));
+        EXPECT_EQ(a.exifFor(a.photoAt(i).id).size(), b.exifFor(b.photoAt(i).id).size());
+        differing += fingerprint(a.photoAt(i)) != fingerprint(c.photoAt(i)) ? 1 : 0;
+    }
+    EXPECT_EQ(differing, 5);
+    EXPECT_EQ(a.setAt(3).title, b.setAt(3).title);
+}
+
+TEST(Photostream, IdsAddressPicturesNewestFirst) {
+    const Photostream s(1000, 5);
+    QSet<qint64> ids;
+    for (int i = 0; i < s.size(); ++i) {
+        const Photo p = s.photoAt(i);
+        ids.insert(p.id);
+        ASSERT_EQ(s.indexOfId(p.idText()), i);
+        if (i > 0) {
+            ASSERT_LT(p.dateUpload, s.photoAt(i - 1).dateUpload);
+        }
+    }
+    EXPECT_EQ(ids.size(), 1000);
+    const QString first = s.photoAt(0).idText();
+    for (const QString& bad : {QString("0"), QString("abc"), QString(), "0" + first,
+                               QString::number(s.photoAt(999).id - 1), QString::number(s.photoAt(0).id + 1)})
+        EXPECT_FALSE(s.indexOfId(bad).has_value()) << bad.toStdString();
+}
+
+TEST(Photostream, ContentHasTheAwkwardCasesOfARealStream) {
+    const Photostream s(1000, 1);
+    int quotes = 0, backslashQuote = 0, nonAscii = 0, slash = 0, titleBreak = 0, descBreak = 0, emptyTitle = 0,
+        emptyDesc = 0, multiWord = 0, oneWord = 0, geo = 0, videos = 0, noOriginal = 0, noLarge = 0;
+    for (int i = 0; i < s.size(); ++i) {
+        const Photo p = s.photoAt(i);
+        const QString texts = p.title + p.description;
+        quotes += texts.contains('"');
+        backslashQuote += texts.contains("\\\"");
+        nonAscii += std::any_of(texts.begin(), texts.end(), [](QChar c) { return c.unicode() > 127; });
+        slash += texts.contains('/');
+        titleBreak += p.title.contains('\n');
+        descBreak += p.description.contains('\n');
+        emptyTitle += p.title.isEmpty();
+        emptyDesc += p.description.isEmpty();
+        for (const QString& tag : p.rawTags)
+            (tag.contains(' ') ? multiWord : oneWord)++;
+        geo += p.geotagged;
+        videos += p.isVideo;
+        noOriginal += !p.hasSize('o');
+        noLarge += !p.hasSize('b');
+        ASSERT_TRUE(p.hasSize('s'));
+    }
+    for (int count : {quotes, backslashQuote, nonAscii, slash, titleBreak, descBreak, emptyTitle, emptyDesc, multiWord, oneWord})
+        EXPECT_GT(count, 5);
+    EXPECT_GT(geo, 250);
+    EXPECT_LT(geo, 550);
+    EXPECT_GE(videos, 15);
+    EXPECT_LE(videos, 50);
+    EXPECT_GT(noOriginal, 20);
+    EXPECT_GT(noLarge, 50);
+}
+
+TEST(Photostream, SetsOverlapAndOneExceedsAPage) {
+    const Photostream s(1000, 1);
+    ASSERT_GE(s.setCount(), 3);
+    EXPECT_GT(s.setAt(0).count, 500);
+    EXPECT_EQ(s.setAt(1).count, 1);
+    QHash<int, int> membership;
+    for (int k = 0; k < s.setCount(); ++k) {
+        const PhotoSet set = s.setAt(k);
+        EXPECT_EQ(s.setNumberOfId(set.id), k);
+        QSet<int> members;
+        for (int j = 0; j < set.count; ++j) {
+            const int index = s.setMember(k, j);
+            ASSERT_GE(index, 0);
+            ASSERT_LT(index, s.size());
+            members.insert(index);
+            membership[index]++;
+        }
+        EXPECT_EQ(members.size(), set.count) << "set " << k;
+    }
+    EXPECT_TRUE(std::any_of(membership.begin(), membership.end(), [](int n) { return n >= 2; }));
+    EXPECT_LT(membership.size(), s.size());  // some pictures are in no set
+    EXPECT_FALSE(s.setNumberOfId("1").has_value());
+    EXPECT_EQ(Photostream(0, 1, 5).setCount(), 0);
+}
+
+TEST(Photostream, ExifHasNoneOneOrManyWithCleanAndRawValues) {
+    const Photostream s(400, 1);
+    int none = 0, one = 0, many = 0, clean = 0, quoted = 0;
+    for (int i = 0; i < s.size(); ++i) {
+        const auto exif = s.exifFor(s.photoAt(i).id);
+        (exif.isEmpty() ? none : exif.size() == 1 ? one : many)++;
+        for (const ExifEntry& e : exif) {
+            clean += !e.clean.isEmpty();
+            quoted += e.raw.contains('"');
+        }
+    }
+    EXPECT_GT(none, 5);
+    EXPECT_GT(one, 5);
+    EXPECT_GT(many, 200);
+    EXPECT_GT(clean, 100);
+    EXPECT_GT(quoted, 5);
+}
+
+TEST(Photostream, EditsOverrideTheGeneratedPicture) {
+    PhotoLibrary library(Photostream(50, 3));
+    Photo p = library.photo(10);
+    const qint64 generatedTaken = library.takenSeconds(10);
+    p.title = "changed";
+    p.dateTaken = "2001-02-03 04:05:06";
+    library.store(p);
+    EXPECT_EQ(library.photoById(p.idText())->title, "changed");
+    EXPECT_EQ(library.takenSeconds(10), 981173106);
+    EXPECT_NE(generatedTaken, 981173106);
+    EXPECT_EQ(library.photo(11).title, library.stream().photoAt(11).title);
+}
+
+TEST(PictureFiles, NamesFollowFlickrAndOnlyExistingSizesResolve) {
+    PhotoLibrary library(Photostream(300, 9));
+    int checkedMissingOriginal = 0, checkedMissingLarge = 0;
+    for (int i = 0; i < 300; ++i) {
+        const Photo p = library.photo(i);
+        for (char suffix : {'s', 't', 'm', '-', 'z', 'b', 'o'}) {
+            const auto file = parsePictureFileName(p.fileName(suffix), library);
+            ASSERT_EQ(file.has_value(), p.hasSize(suffix)) << p.fileName(suffix).toStdString();
+            if (file) {
+                EXPECT_EQ(file->index, i);
+            }
+        }
+        checkedMissingOriginal += !p.hasSize('o');
+        checkedMissingLarge += !p.hasSize('b');
+        // The original has a secret of its own.
+        EXPECT_FALSE(parsePictureFileName(p.idText() + "_" + p.secret + "_o.jpg", library));
+        EXPECT_FALSE(parsePictureFileName(p.idText() + "_" + p.originalSecret + "_s.jpg", library));
+    }
+    EXPECT_GT(checkedMissingOriginal, 0);
+    EXPECT_GT(checkedMissingLarge, 0);
+    EXPECT_TRUE(library.photo(0).fileName('s').endsWith("_s.jpg"));
+    EXPECT_FALSE(parsePictureFileName("../etc/passwd", library));
+    EXPECT_FALSE(parsePictureFileName("1_2_s.jpg", library));
+}
+
+TEST(PictureFiles, JpegsHaveTheAnnouncedSizeAndDifferPerPictureAndSize) {
+    const Photostream s(20, 4);
+    const Photo a = s.photoAt(0), b = s.photoAt(1);
+    const QByteArray aSquare = makeJpeg(a, 's'), bSquare = makeJpeg(b, 's'), aThumb = makeJpeg(a, 't');
+    EXPECT_NE(aSquare, bSquare);
+    EXPECT_NE(aSquare, aThumb);
+    EXPECT_EQ(aSquare, makeJpeg(a, 's'));
+    for (char suffix : {'s', 't', 'b', 'o'}) {
+        const QImage image = QImage::fromData(makeJpeg(a, suffix), "JPG");
+        ASSERT_FALSE(image.isNull()) << suffix;
+        EXPECT_EQ(image.size(), a.pixelSize(suffix)) << suffix;
+    }
+}
+
+TEST(Faults, TextsParseAndMatchTheirTargets) {
+    const auto stall = Fault::parse("stall:flickr.people.getPhotos@page=2");
+    ASSERT_TRUE(stall);
+    EXPECT_TRUE(stall->matchesCall("flickr.people.getPhotos", {{"page", "2"}}));
+    EXPECT_FALSE(stall->matchesCall("flickr.people.getPhotos", {{"page", "1"}}));
+    EXPECT_FALSE(stall->matchesCall("flickr.photos.getExif", {{"page", "2"}}));
+    const auto firstPage = Fault::parse("drop:flickr.people.getPhotos@page=1");
+    EXPECT_TRUE(firstPage->matchesCall("flickr.people.getPhotos", {}));  // no page means page 1
+
+    for (const char* text : {"error:flickr.photos.getExif@photo=55:2", "error:flickr.photos.getExif@55=2"}) {
+        const auto error = Fault::parse(text);
+        ASSERT_TRUE(error) << text;
+        EXPECT_EQ(error->errorCode, 2);
+        EXPECT_TRUE(error->matchesCall("flickr.photos.getExif", {{"photo_id", "55"}}));
+        EXPECT_FALSE(error->matchesCall("flickr.photos.getExif", {{"photo_id", "56"}}));
+    }
+    EXPECT_EQ(Fault::parse("error:flickr.test.login:98")->errorCode, 98);
+
+    const auto file = Fault::parse("truncate:file:*_o.jpg");
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(file->matchesFile("123_abc_o.jpg"));
+    EXPECT_FALSE(file->matchesFile("123_abc_o.jpg.bak"));
+    EXPECT_FALSE(file->matchesCall("flickr.test.login", {}));
+
+    FaultList list;
+    ASSERT_TRUE(list.add("fail:file:x_s.jpg:2"));
+    EXPECT_TRUE(list.takeForFile("x_s.jpg"));
+    EXPECT_TRUE(list.takeForFile("x_s.jpg"));
+    EXPECT_FALSE(list.takeForFile("x_s.jpg"));
+
+    for (const char* bad : {"boom:flickr.test.login", "stall", "error:flickr.test.login", "fail:file:x.jpg",
+                            "fail:file:x.jpg:0", "truncate:flickr.test.login", "malformed:file:x.jpg", "stall:@page=1",
+                            "drop:flickr.test.login@"}) {
+        QString why;
+        EXPECT_FALSE(Fault::parse(bad, &why)) << bad;
+        EXPECT_FALSE(why.isEmpty()) << bad;
+    }
+}

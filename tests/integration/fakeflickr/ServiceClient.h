@@ -1,0 +1,48 @@
+#pragma once
+
+// Talks to the stand-in service over HTTP the way a Flickr client would, with an
+// OAuth / legacy signer of its own (written from Flickr's rules, not from the service).
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QNetworkReply>
+#include <QString>
+
+namespace fftest {
+
+using Args = QMap<QString, QString>;
+
+struct Reply {
+    int status = 0;
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    QByteArray body;
+    QByteArray location;
+    qint64 contentLength = -1;
+    bool timedOut = false;
+};
+
+// The escaping Tessaly's client uses: only letters, digits, "-", "." and "_" stay.
+QString escape(const QString& text);
+QString hmacSha1Base64(const QByteArray& key, const QByteArray& data);
+
+struct Credentials {
+    QString apiKey;
+    QString sharedSecret;
+    QString token;        // empty: none
+    QString tokenSecret;
+};
+
+// Adds the OAuth parameters and "oauth_signature" for the given HTTP method and URL.
+Args oauthSigned(const Args& args, const QString& httpMethod, const QString& baseUrl, const Credentials& c);
+Args legacySigned(const Args& args, const Credentials& c);
+QByteArray encodeQuery(const Args& args);
+
+Reply get(const QString& url, int timeoutMs = 5000);
+Reply post(const QString& url, const QByteArray& form, int timeoutMs = 5000);
+
+// A signed REST call on the service at baseUrl ("http://127.0.0.1:PORT").
+Reply callRest(const QString& baseUrl, const QString& method, Args args, const Credentials& c,
+               const QString& httpMethod = QStringLiteral("GET"), int timeoutMs = 5000);
+
+} // namespace fftest
