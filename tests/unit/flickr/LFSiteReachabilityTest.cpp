@@ -1,0 +1,157 @@
+// Site reachability: reports only real changes, probes the site on 127.0.0.1,
+// and reads the default route from the kernel's tables.
+#include "LFSiteReachability.h"
+#include "LocalHttpServer.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct FakeSource : LFReachabilitySource {
+    std::optional<LFReachabilityFlags> flags;
+    std::optional<LFReachabilityFlags> currentFlags() override { return flags; }
+    void change(LFReachabilityFlags f) { emit flagsChanged(f); }
+};
+
+struct RecordingDelegate : LFSiteReachabilityDelegate {
+    QStringList reports;
+    void reachabilitySiteIsAvailableOverConnectionType(LFSiteReachability*, const QUrl&,
+                                                       const QString& type) override {
+        reports << type;
+    }
+    void reachabilitySiteIsNotAvailable(LFSiteReachability*, const QUrl&) override { reports << "not"; }
+};
+
+const LFReachabilityFlags kUp{true, false};
+const LFReachabilityFlags kDown{false, false};
+const QString kWiFi = QString::fromLatin1(LFSiteReachabilityConnectionTypeWiFi);
+
+class LFSiteReachabilityTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.isListening());
+        reachability.setDelegate(&delegate);
+        reachability.setReachabilitySourceFactory([this] {
+            auto source = std::make_unique<FakeSource>();
+            source->flags = initialFlags;
+            fake = source.get();
+            return source;
+        });
+    }
+
+    LocalHttpServer server{LocalHttpServer::respond(404, "")};
+    LFSiteReachability reachability;
+    RecordingDelegate delegate;
+    std::optional<LFReachabilityFlags> initialFlags = kUp;
+    FakeSource* fake = nullptr;
+};
+
+} // namespace
+
+TEST_F(LFSiteReachabilityTest, WithoutSiteTheRouteDecidesAndRepeatsAreSilent) {
+    reachability.setSiteURL(QUrl());
+    reachability.startChecking();
+    EXPECT_TRUE(reachability.isChecking());
+    fake->change(kUp);
+    EXPECT_EQ(delegate.reports, QStringList{kWiFi});
+    fake->change(kDown);
+    fake->change(kDown);
+    EXPECT_EQ(delegate.reports, (QStringList{kWiFi, "not"}));
+
+    // Stop and start: the first state is reported afresh.
+    reachability.stopChecking();
+    EXPECT_FALSE(reachability.isChecking());
+    reachability.startChecking();
+    EXPECT_EQ(delegate.reports, (QStringList{kWiFi, "not", kWiFi}));
+}
+
+TEST_F(LFSiteReachabilityTest, ConnectionRequiredIsNotAvailable) {
+    reachability.setSiteURL(QUrl());
+    initialFlags = LFReachabilityFlags{true, true};
+    reachability.startChecking();
+    EXPECT_EQ(delegate.reports, QStringList{"not"});
+}
+
+TEST_F(LFSiteReachabilityTest, AnyHTTPAnswerOfTheSiteMeansAvailable) {
+    reachability.setSiteURL(server.url("/"));
+    reachability.startChecking();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate.reports.isEmpty(); }, 5000));
+    EXPECT_EQ(delegate.reports, QStringList{kWiFi});
+    EXPECT_EQ(server.requests().value(0).method, "HEAD");
+
+    // A further usable state probes again but reports nothing new.
+    fake->change(kUp);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests().size() == 2; }, 5000));
+    QTest::qWait(100);
+    EXPECT_EQ(delegate.reports, QStringList{kWiFi});
+}
+
+TEST_F(LFSiteReachabilityTest, SiteThatNeverAnswersIsNotAvailableOnce) {
+    server.setHandler(LocalHttpServer::writeThenStall({}));
+    reachability.setSiteURL(server.url("/"));
+    reachability.setTimeoutInterval(1.0);
+    reachability.startChecking();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate.reports.isEmpty(); }, 5000));
+    EXPECT_EQ(delegate.reports, QStringList{"not"});
+    fake->change(kUp);
+    QTest::qWait(2500);
+    EXPECT_EQ(delegate.reports, QStringList{"not"});
+}
+
+TEST_F(LFSiteReachabilityTest, UnreadableStateEndsAsNotAvailableAfterTheLimit) {
+    initialFlags.reset();
+    reachability.setTimeoutInterval(1.0);
+    reachability.setSiteURL(server.url("/"));
+    reachability.startChecking();
+    EXPECT_TRUE(delegate.reports.isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate.reports.isEmpty(); }, 3000));
+    EXPECT_EQ(delegate.reports, QStringList{"not"});
+    EXPECT_TRUE(server.requests().isEmpty());
+}
+
+TEST(LFSiteReachabilityDefaults, PlainHTTPSiteAndFifteenSecondProbe) {
+    LFSiteReachability reachability;
+    EXPECT_EQ(reachability.siteURL().scheme(), "http");
+    EXPECT_DOUBLE_EQ(reachability.timeoutInterval(), 15.0);
+    EXPECT_FALSE(reachability.isChecking());
+    EXPECT_TRUE(reachability.lastCheckStatus().isEmpty());
+}
+
+TEST(LFSiteReachabilitySystem, SystemSourceProbesALocalSite) {
+    const QString backend = LFReachabilitySource::systemBackendName();
+    ::testing::Test::RecordProperty("reachability_backend", backend.toStdString());
+    std::printf("reachability backend: %s\n", qPrintable(backend));
+    if (!LFSiteReachability::networkConnectivityExists())
+        GTEST_SKIP() << "no default route on this machine";
+    LocalHttpServer server;
+    RecordingDelegate delegate;
+    LFSiteReachability reachability;
+    reachability.setDelegate(&delegate);
+    reachability.setSiteURL(server.url("/")); // never the default site
+    reachability.startChecking();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate.reports.isEmpty(); }, 5000));
+    EXPECT_EQ(delegate.reports, QStringList{kWiFi});
+}
+
+TEST(LFDefaultRoute, ReadsBothRoutingTables) {
+    const QByteArray header = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+    const QByteArray v4Default = header +
+        "eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"
+        "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
+    const QByteArray v4LocalOnly = header + "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
+    const QByteArray v4DefaultDown = header + "eth0\t00000000\t010200C0\t0002\t0\t0\t0\t00000000\t0\t0\t0\n";
+    const QByteArray v6Default =
+        "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
+        "fd000000000000000000000000000001 00000400 00000002 00000000 00000003     eth0\n";
+    const QByteArray v6RejectOnLoopback =
+        "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
+        "00000000000000000000000000000000 ffffffff 00000001 00000000 00200200       lo\n";
+
+    EXPECT_TRUE(LFDefaultRoutePresent(v4Default, {}));
+    EXPECT_FALSE(LFDefaultRoutePresent(v4LocalOnly, {}));
+    EXPECT_FALSE(LFDefaultRoutePresent(v4DefaultDown, {}));
+    EXPECT_TRUE(LFDefaultRoutePresent(v4LocalOnly, v6Default));
+    EXPECT_FALSE(LFDefaultRoutePresent(v4LocalOnly, v6RejectOnLoopback));
+    EXPECT_FALSE(LFDefaultRoutePresent({}, {}));
+}
