@@ -52,6 +52,9 @@ check-asan: deps
 run: build
 	$(BUILD_DIR)/bin/tessaly
 
+demo: build
+	$(BUILD_DIR)/bin/tessaly --demo
+
 bench: build
 	@for b in $(BUILD_DIR)/bin/bench/*; do [ -x "$$b" ] && "$$b"; done; true
 

@@ -9,20 +9,35 @@ namespace tessaly {
 
 namespace {
 const QString kNotConnectedTitle = QStringLiteral("    Connect to your Flickr account");
+
+// A request is let go without a word to its delegate, and deleted once the
+// event loop is back: it may be letting go from inside its own callback.
+void releaseRequest(OFFlickrAPIRequest* request) {
+    if (!request)
+        return;
+    request->setDelegate(nullptr);
+    request->cancel();
+    request->deleteLater();
 }
+} // namespace
 
 TSAppDelegate::TSAppDelegate(PlatformServices& platform, PreferencesStore& store, QObject* parent)
     : QObject(parent), m_platform(platform), m_store(store), m_defaults(store),
-      m_controls(new TSControls(this)) {
+      m_controls(new TSControls(this)), _flickrRequest(nullptr, &releaseRequest) {
     m_controls->accountsTableView->setDataSource(this);
     m_controls->resultsTableView->setDataSource(this);
     wireActions();
     // Menus that depend on a window's visibility follow it.
     for (Window* w : {m_controls->searchWindow, m_controls->imageWindow})
         connect(w, &Window::visibilityChanged, this, &TSAppDelegate::revalidateMenuItems);
+    makeFlickrObjects();
+    _flickrContext->setOAuthToken("none");
 }
 
-TSAppDelegate::~TSAppDelegate() = default;
+TSAppDelegate::~TSAppDelegate() {
+    if (_flickrRequest)
+        _flickrRequest->setDelegate(nullptr);
+}
 
 void TSAppDelegate::wireActions() {
     auto& c = *m_controls;
@@ -32,6 +47,29 @@ void TSAppDelegate::wireActions() {
     c.quitItem->setAction([this] { quitTessaly(); });
     c.schemaItem->setAction([this] { showSchema(); });
     c.goHomeItem->setAction([this] { goHome(); });
+
+    c.addAccountButton->setAction([this] { newAccount(); });
+    c.deleteAccountButton->setAction([this] { deleteAccount(); });
+    c.moveAccountButton->setAction([this] { moveAccount(); });
+    c.choosePixPathButton->setAction([this] { choosePixPath(); });
+    c.savePixPathButton->setAction([this] { savePixPath(); });
+    c.cancelPixPathButton->setAction([this] { cancelPixPath(); });
+    c.noAcctOkButton->setAction([this] { noAcctOk(); });
+    c.listDbsButton->setAction([this] { chooseDatabase(); });
+    c.listDbsButton2->setAction([this] { chooseDatabase2(); });
+
+    c.oauthAuthButton->setAction([this] { oauthAuthenticationAction(); });
+    c.connectItem->setAction([this] { oauthAuthenticationAction(); });
+    c.logoutButton->setAction([this] { logout(); });
+    c.checkConnectionButton->setAction([this] { checkConnection(); });
+    c.cancelConnectionButton->setAction([this] { cancelConnection(); });
+    const auto useCallback = [this] {
+        const QString url = m_controls->callbackURLTextField->stringValue().trimmed();
+        if (!url.isEmpty())
+            handleIncomingURL(url);
+    };
+    c.useCallbackURLButton->setAction(useCallback);
+    c.callbackURLTextField->setAction(useCallback);
 }
 
 void TSAppDelegate::applicationDidFinishLaunching() {

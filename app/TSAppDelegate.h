@@ -2,10 +2,14 @@
 
 #include "TSAppState.h"
 #include "TSControls.h"
+#include "OFFlickrAPIRequest.h"
 #include "archive/ArchiveDatabase.h"
 #include "prefs/PreferencesStore.h"
+#include "sync/ErrorLog.h"
 
 #include <QObject>
+
+#include <memory>
 
 namespace tessaly {
 
@@ -14,7 +18,7 @@ class PlatformServices;
 // The application controller: owns the run-time state, the one archive
 // connection and the control models, and carries every action. Its
 // operations are grouped by area over several files.
-class TSAppDelegate : public QObject, public TableDataSource {
+class TSAppDelegate : public QObject, public TableDataSource, public OFFlickrAPIRequestDelegate {
     Q_OBJECT
 public:
     TSAppDelegate(PlatformServices& platform, PreferencesStore& store, QObject* parent = nullptr);
@@ -52,14 +56,47 @@ public:
     void openDatabase(const QString& path);
     void showSchema();
 
-    // Account management and status figures (filled in as those land).
+    // Account management.
+    void newAccount();
+    void addAccount();
+    void choosePixPath();
+    void savePixPath();
+    void cancelPixPath();
+    void doPixPathArray();
     void doListDbsButtons();
+    void chooseDatabase();
+    void chooseDatabase2();
+    void deleteAccount();
+    void moveAccount();
+    void noAcctOk();
+    void setPixPath();
+
+    // Status figures of the main window.
     void setFilenum();
     void setDBnum();
     void setAcctnum();
 
     // Authorization.
+    void oauthAuthenticationAction();
+    void handleIncomingURL(const QString& url);
     void checkConnection();
+    void cancelConnection();
+    void logout();
+    OFFlickrAPIContext& flickrContext() { return *_flickrContext; }
+    OFFlickrAPIRequest& flickrRequest() { return *_flickrRequest; }
+
+    // Answers of the Flickr API, routed by their stage tag.
+    void flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* request,
+                                                 const QVariantMap& response) override;
+    void flickrAPIRequestDidFailWithError(OFFlickrAPIRequest* request, const OFError& error) override;
+    void flickrAPIRequestDidObtainOAuthRequestTokenSecret(OFFlickrAPIRequest* request,
+                                                          const QString& token,
+                                                          const QString& secret) override;
+    void flickrAPIRequestDidObtainOAuthAccessTokenSecretUserFullNameUserNameUserNSID(
+        OFFlickrAPIRequest* request, const QString& token, const QString& secret,
+        const QString& fullName, const QString& userName, const QString& nsid) override;
+
+    ErrorLog& errorLog() { return m_errorLog; }
 
     // Tables.
     int numberOfRowsInTableView(const TableView* table) const override;
@@ -70,6 +107,14 @@ public:
 private:
     void wireActions();
     void setNotConnectedButtons();
+    void setConnectedButtons(const QString& userName);
+    void makeFlickrObjects();
+    void chooseDatabaseFrom(PopUpButton* chosen, PopUpButton* other);
+    void removeAccountAt(qsizetype index);
+    void endConnectionSheet();
+    void testLoginSucceeded(const QVariantMap& response);
+    void userProfileReceived(const QVariantMap& response);
+    void logFailure(const QString& line);
 
     PlatformServices& m_platform;
     PreferencesStore& m_store;
@@ -77,6 +122,9 @@ private:
     TSControls* m_controls;
     TSAppState m_state;
     ArchiveDatabase m_database;
+    ErrorLog m_errorLog;
+    std::shared_ptr<OFFlickrAPIContext> _flickrContext;
+    std::unique_ptr<OFFlickrAPIRequest, void (*)(OFFlickrAPIRequest*)> _flickrRequest;
 };
 
 } // namespace tessaly

@@ -20,6 +20,12 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
     // Shown once an account exists.
     listDbsButton->setHidden(true);
     listDbsButton2->setHidden(true);
+    doneSheet = make<Window>("doneSheet");
+    doneSheet->setTitle("Authorize Tessaly");
+    checkConnectionButton = make<Button>("checkConnectionButton");
+    cancelConnectionButton = make<Button>("cancelConnectionButton");
+    callbackURLTextField = make<TextField>("callbackURLTextField");
+    useCallbackURLButton = make<Button>("useCallbackURLButton");
 
     prefPanel = make<Window>("prefPanel");
     prefPanel->setTitle("Preferences");
@@ -30,6 +36,18 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
     updatesCheck->setTitle("Check for updates at start-up");
     savePrefsButton = make<Button>("savePrefsButton");
     savePrefsButton->setTitle("Save");
+    addAccountButton = make<Button>("addAccountButton");
+    deleteAccountButton = make<Button>("deleteAccountButton");
+    moveAccountButton = make<Button>("moveAccountButton");
+    addAccountSheet = make<Window>("addAccountSheet");
+    addAccountSheet->setTitle("New Flickr Account");
+    addAcctNameTextField = make<TextField>("addAcctNameTextField");
+    choosePixPathButton = make<Button>("choosePixPathButton");
+    savePixPathButton = make<Button>("savePixPathButton");
+    cancelPixPathButton = make<Button>("cancelPixPathButton");
+    noAcctSheet = make<Window>("noAcctSheet");
+    noAcctSheet->setTitle("No Account");
+    noAcctOkButton = make<Button>("noAcctOkButton");
 
     searchWindow = make<Window>("searchWindow");
     searchWindow->setTitle("Search");

@@ -34,6 +34,12 @@ public:
     TextField* acctnumTextField;
     PopUpButton* listDbsButton;
     PopUpButton* listDbsButton2;
+    // Shown while the user authorizes Tessaly in the browser.
+    Window* doneSheet;
+    Button* checkConnectionButton;
+    Button* cancelConnectionButton;
+    TextField* callbackURLTextField; // for a callback address pasted by hand
+    Button* useCallbackURLButton;
 
     // Preferences panel.
     Window* prefPanel;
@@ -41,6 +47,17 @@ public:
     TextField* pixLocTextField;
     Button* updatesCheck;
     Button* savePrefsButton;
+    Button* addAccountButton;
+    Button* deleteAccountButton;
+    Button* moveAccountButton;
+    // The add-account sheet and the no-account sheet.
+    Window* addAccountSheet;
+    TextField* addAcctNameTextField;
+    Button* choosePixPathButton;
+    Button* savePixPathButton;
+    Button* cancelPixPathButton;
+    Window* noAcctSheet;
+    Button* noAcctOkButton;
 
     // Search window and viewer window, as far as the shell needs them.
     Window* searchWindow;

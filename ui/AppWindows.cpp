@@ -2,6 +2,9 @@
 
 #include "ControlBinder.h"
 #include "TSAppDelegate.h"
+#include "ui_addAccountSheet.h"
+#include "ui_doneSheet.h"
+#include "ui_noAcctSheet.h"
 #include "ui_prefPanel.h"
 #include "ui_window.h"
 
@@ -23,11 +26,24 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     Ui::PrefPanelForm prefForm;
     prefForm.setupUi(m_prefPanel);
 
+    // Sheets are dialogs of the window they belong to.
+    auto* addAccountSheet = new QDialog(m_prefPanel);
+    Ui::AddAccountSheetForm addAccountForm;
+    addAccountForm.setupUi(addAccountSheet);
+    auto* doneSheet = new QDialog(m_mainWindow.get());
+    Ui::DoneSheetForm doneForm;
+    doneForm.setupUi(doneSheet);
+    auto* noAcctSheet = new QDialog(m_mainWindow.get());
+    Ui::NoAcctSheetForm noAcctForm;
+    noAcctForm.setupUi(noAcctSheet);
+
     m_binder = new ControlBinder(app.controls(), this);
     m_binder->setTableHeaders("accountsTableView", {"Name", "Location", "Web Address"});
     m_binder->setMenuAboutToShow([&app] { app.revalidateMenuItems(); });
     m_binder->bindWindow(m_mainWindow.get());
     m_binder->bindWindow(m_prefPanel);
+    for (QDialog* sheet : {addAccountSheet, doneSheet, noAcctSheet})
+        m_binder->bindWindow(sheet);
 }
 
 AppWindows::~AppWindows() = default;

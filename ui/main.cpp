@@ -1,12 +1,40 @@
 #include "AppWindows.h"
+#include "DemoProfile.h"
 #include "QtPlatform.h"
+#include "SchemeRegistration.h"
+#include "SingleInstance.h"
 #include "TSAppDelegate.h"
 #include "prefs/PreferencesStore.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <memory>
 
 using namespace tessaly;
+
+namespace {
+
+// Callback addresses stay as they are; files become absolute paths, since
+// the running instance may have another working folder.
+QStringList messagesFor(const QStringList& arguments) {
+    QStringList messages;
+    for (const QString& argument : arguments)
+        messages << (argument.startsWith("tessaly:") ? argument : QFileInfo(argument).absoluteFilePath());
+    return messages;
+}
+
+void deliver(TSAppDelegate& app, const QString& message) {
+    if (message.startsWith("tessaly:"))
+        app.handleIncomingURL(message);
+    else
+        app.applicationOpenFile(message);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -19,17 +47,60 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription("A local, searchable archive of your Flickr photostream.");
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument("file", "An archive database to open.", "[file...]");
+    const QCommandLineOption demoOption(
+        "demo", "Run on the demo profile against a built-in stand-in for Flickr.");
+    parser.addOption(demoOption);
+    parser.addPositionalArgument("file", "An archive to open, or a tessaly:// callback address.",
+                                 "[file...]");
     parser.process(application);
+    const bool demo = parser.isSet(demoOption);
+    const QStringList messages = messagesFor(parser.positionalArguments());
 
-    SettingsPreferencesStore store(SettingsPreferencesStore::defaultFilePath());
-    QtPlatform platform;
-    TSAppDelegate app(platform, store);
+    // A running Tessaly takes the arguments; this launch ends there.
+    SingleInstance instance(SingleInstance::socketPath(demo ? "demo" : "main"));
+    if (SingleInstance::forwardToRunningInstance(instance.name(), messages))
+        return 0;
+    if (!instance.listen()) {
+        std::fprintf(stderr, "Tessaly is already running and did not answer.\n");
+        return 1;
+    }
+
+    std::unique_ptr<DemoProfile> demoProfile;
+    std::unique_ptr<PlatformServices> platform;
+    TSAppDelegate* appPointer = nullptr;
+    if (demo) {
+        demoProfile = std::make_unique<DemoProfile>();
+        QString error;
+        if (!demoProfile->start(&error)) {
+            QMessageBox::critical(nullptr, "Tessaly Demo", error);
+            return 1;
+        }
+        platform = std::make_unique<DemoPlatform>(demoProfile->endpoint(), [&appPointer](const QString& url) {
+            if (appPointer)
+                appPointer->handleIncomingURL(url);
+        });
+    } else {
+        platform = std::make_unique<QtPlatform>();
+        registerURLScheme(QApplication::applicationFilePath());
+    }
+
+    SettingsPreferencesStore store(demo ? DemoProfile::preferencesFile()
+                                        : SettingsPreferencesStore::defaultFilePath());
+    TSAppDelegate app(*platform, store);
+    appPointer = &app;
     AppWindows windows(app);
+    QObject::connect(&instance, &SingleInstance::messageReceived, &app, [&](const QString& message) {
+        app.controls().window->orderFront();
+        deliver(app, message);
+    });
 
     app.applicationDidFinishLaunching();
-    for (const QString& file : parser.positionalArguments())
-        app.applicationOpenFile(file);
+    if (demoProfile)
+        DemoProfile::ensureDemoAccount(app);
+    for (const QString& message : messages)
+        deliver(app, message);
 
-    return application.exec();
+    const int status = application.exec();
+    appPointer = nullptr;
+    return status;
 }

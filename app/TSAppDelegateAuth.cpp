@@ -1,0 +1,195 @@
+// Authorization: connecting an account through OAuth, the token test, the
+// profile address and logging out.
+#include "TSAppDelegate.h"
+
+#include "AppConfig.h"
+#include "OFUtilities.h"
+#include "OFXMLMapper.h"
+#include "PlatformServices.h"
+#include "accounts/PathRules.h"
+
+#include <QDebug>
+
+namespace tessaly {
+
+namespace {
+const QString kNone = QStringLiteral("none");
+const QString kOAuthStage = QStringLiteral("OAuth");
+} // namespace
+
+void TSAppDelegate::makeFlickrObjects() {
+    _flickrContext = std::make_shared<OFFlickrAPIContext>(config::apiKey(), config::sharedSecret());
+    auto* request = new OFFlickrAPIRequest(_flickrContext);
+    request->setDelegate(this);
+    request->setRequestTimeoutInterval(120.0);
+    _flickrRequest.reset(request);
+}
+
+void TSAppDelegate::setConnectedButtons(const QString& userName) {
+    auto& c = *m_controls;
+    c.oauthAuthButton->setTitle(QString("  Connected to \"%1\"").arg(userName));
+    c.oauthAuthButton->setEnabled(false);
+    c.downloadButton->setEnabled(true);
+    c.downloadFilesButton->setEnabled(true);
+    c.logoutButton->setEnabled(true);
+    revalidateMenuItems();
+}
+
+void TSAppDelegate::oauthAuthenticationAction() {
+    auto& c = *m_controls;
+    auto& s = m_state;
+    if (s.accountRows.isEmpty()) {
+        newAccount();
+        return;
+    }
+    // With no row selected, the current account is the one to connect.
+    int row = c.accountsTableView->selectedRow();
+    if (row < 0) {
+        for (qsizetype i = 0; i < s.accountRows.size(); ++i)
+            if (s.accountRows[i].accountName() == s.currentAccountName)
+                row = int(i);
+        if (row < 0)
+            return;
+    }
+    const QString token = s.authTokenArray.value(row, kNone);
+    _flickrContext->setOAuthToken(token);
+    _flickrContext->setOAuthTokenSecret(s.authTokenSecretArray.value(row, kNone));
+    if (token != kNone) {
+        checkConnection();
+        return;
+    }
+    makeFlickrObjects();
+    _flickrRequest->setSessionInfo(kOAuthStage);
+    _flickrRequest->fetchOAuthRequestTokenWithCallbackURL(QUrl(config::kCallbackURL));
+    c.callbackURLTextField->setStringValue({});
+    c.doneSheet->beginSheet(c.window);
+}
+
+void TSAppDelegate::flickrAPIRequestDidObtainOAuthRequestTokenSecret(OFFlickrAPIRequest*,
+                                                                    const QString& token,
+                                                                    const QString& secret) {
+    _flickrContext->setOAuthToken(token);
+    _flickrContext->setOAuthTokenSecret(secret);
+    m_platform.openURL(_flickrContext->userAuthorizationURLWithRequestTokenRequestedPermission(
+        token, config::kRequestedPermission));
+}
+
+void TSAppDelegate::handleIncomingURL(const QString& url) {
+    QString token;
+    QString verifier;
+    if (!OFExtractOAuthCallback(QUrl(url), QUrl(config::kCallbackURL), &token, &verifier))
+        qWarning("Invalid callback URL");
+    _flickrRequest->fetchOAuthAccessTokenWithRequestTokenVerifier(token, verifier);
+}
+
+void TSAppDelegate::flickrAPIRequestDidObtainOAuthAccessTokenSecretUserFullNameUserNameUserNSID(
+    OFFlickrAPIRequest*, const QString& token, const QString& secret, const QString&,
+    const QString&, const QString&) {
+    _flickrContext->setOAuthToken(token);
+    _flickrContext->setOAuthTokenSecret(secret);
+}
+
+void TSAppDelegate::endConnectionSheet() { m_controls->doneSheet->endSheet(); }
+
+void TSAppDelegate::checkConnection() {
+    endConnectionSheet();
+    if (_flickrContext->hasOAuthToken()) {
+        _flickrRequest->setSessionInfo(QStringLiteral("TestLogin"));
+        _flickrRequest->callAPIMethodWithGETArguments("flickr.test.login");
+        if (m_controls->prefPanel->isVisible())
+            m_controls->prefPanel->orderFront();
+        return;
+    }
+    m_platform.alert("Authorization Unsuccessful",
+                     "The Flickr authorization was unsuccessful. Please try again.",
+                     AlertStyle::Informational, "Dismiss");
+    setConnectionState(0);
+}
+
+void TSAppDelegate::cancelConnection() {
+    endConnectionSheet();
+    setConnectionState(0);
+}
+
+void TSAppDelegate::testLoginSucceeded(const QVariantMap& response) {
+    auto& c = *m_controls;
+    auto& s = m_state;
+    _flickrRequest->setSessionInfo({});
+    const QString userName = OFValueForKeyPath(response, "user.username._text").toString();
+    s.currentAccountName = userName;
+
+    qsizetype index = -1;
+    for (qsizetype i = 0; i < s.accountRows.size(); ++i) {
+        if (s.accountRows[i].accountName() == userName) {
+            index = i;
+            break;
+        }
+    }
+    if (index < 0) {
+        setConnectionState(0);
+        setNotConnectedButtons();
+        m_platform.criticalAlert(
+            {}, QString("There is no account named %1 listed in the Tessaly Preferences Accounts table.")
+                    .arg(userName));
+        c.addAcctNameTextField->setStringValue(userName);
+        newAccount();
+        return;
+    }
+
+    s.authTokenArray[index] = _flickrContext->OAuthToken();
+    s.authTokenSecretArray[index] = _flickrContext->OAuthTokenSecret();
+    c.oauthAuthButton->setTitle(QString("  Connected to \"%1\"").arg(userName));
+    c.accountsTableView->selectRow(int(index));
+    const int previousState = s.connectionState;
+    setConnectionState(1);
+    savePreferences();
+    doListDbsButtons();
+    setConnectedButtons(userName);
+
+    if (previousState == 2)
+        return; // the waiting edit resumes once editing exists
+    _flickrRequest->setSessionInfo(QStringLiteral("GetUserProfile"));
+    _flickrRequest->callAPIMethodWithGETArguments("flickr.urls.getUserProfile",
+                                                  {{"api_key", _flickrContext->key()}});
+}
+
+void TSAppDelegate::userProfileReceived(const QVariantMap& response) {
+    auto& c = *m_controls;
+    auto& s = m_state;
+    s.currentWebAddress = OFValueForKeyPath(response, "user.url").toString();
+    s.currentWebAddress.replace("people", "photos");
+    const QString location = paths::locationFromPath(s.pixPath);
+    qsizetype index = -1;
+    for (qsizetype i = 0; i < s.accountRows.size(); ++i) {
+        if (s.accountRows[i].accountName() == s.currentAccountName) {
+            index = i;
+            s.accountRows[i] = AccountsRow(s.currentAccountName, location, s.currentWebAddress);
+            break;
+        }
+    }
+    c.oauthAuthButton->setTitle(QString("  Connected to \"%1\"").arg(s.currentAccountName));
+    setInfoDownloadRunning(false);
+    c.accountsTableView->reloadData();
+    if (index >= 0)
+        c.accountsTableView->selectRow(int(index));
+    savePreferences();
+}
+
+void TSAppDelegate::logout() {
+    auto& c = *m_controls;
+    if (m_platform.runAlert({"Confirm Logout",
+                             "Are you sure you want to logout from your Flickr account?",
+                             {"Yes", "Cancel"},
+                             AlertStyle::Informational}) != AlertFirstButton)
+        return;
+    _flickrContext->setOAuthToken(QString());
+    c.oauthAuthButton->setTitle("    Connect to your Flickr account");
+    c.oauthAuthButton->setEnabled(true);
+    c.downloadButton->setEnabled(false);
+    c.downloadFilesButton->setEnabled(false);
+    c.logoutButton->setEnabled(false);
+    m_platform.alert("Logged Out", "You are now logged out of your Flickr account");
+    setConnectionState(0);
+}
+
+} // namespace tessaly

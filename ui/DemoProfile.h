@@ -1,0 +1,59 @@
+#pragma once
+
+#include "QtPlatform.h"
+
+#include <QObject>
+#include <QProcess>
+#include <QUrl>
+
+#include <functional>
+
+class QNetworkAccessManager;
+
+namespace tessaly {
+
+class TSAppDelegate;
+
+// The demo profile: a stand-in Flickr service as a child process, a
+// preferences file and picture location of its own, and the demo account.
+class DemoProfile : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* kUser = "tessaly_demo";
+    static constexpr int kPhotos = 1000;
+
+    explicit DemoProfile(QObject* parent = nullptr);
+    ~DemoProfile() override;
+
+    // Starts the service beside this executable and points Tessaly at it.
+    // Answers false (with `error`) when it does not come up.
+    bool start(QString* error);
+    void stop();
+    QUrl endpoint() const { return m_endpoint; }
+
+    static QString preferencesFile();
+    static QString pictureLocation();
+
+    // Makes the demo account current when the demo preferences lack it.
+    static void ensureDemoAccount(TSAppDelegate& app);
+
+private:
+    QProcess m_service;
+    QUrl m_endpoint;
+};
+
+// Platform services of the demo: the browser step of the authorization is
+// done here, by following the stand-in's authorize page to its callback.
+class DemoPlatform : public QtPlatform {
+public:
+    DemoPlatform(QUrl endpoint, std::function<void(const QString&)> deliverCallback);
+    ~DemoPlatform() override;
+    bool openURL(const QUrl& url) override;
+
+private:
+    QUrl m_endpoint;
+    std::function<void(const QString&)> m_deliverCallback;
+    QNetworkAccessManager* m_network;
+};
+
+} // namespace tessaly
