@@ -92,6 +92,8 @@ void TSAppDelegate::getPrefs() {
         c.accountsTableView->selectRow(currentIndex);
         s.currentAccountName = s.accountRows[currentIndex].accountName();
         s.currentWebAddress = s.accountRows[currentIndex].accountUrl();
+        _flickrContext->setOAuthToken(s.authTokenArray[currentIndex]);
+        _flickrContext->setOAuthTokenSecret(s.authTokenSecretArray[currentIndex]);
         if (s.authTokenArray[currentIndex] != kNone)
             checkConnection();
     }

@@ -1,0 +1,216 @@
+#include "AppFixture.h"
+#include "accounts/FileMoves.h"
+#include "accounts/PathRules.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+using namespace tessaly;
+using tessaly::test::AppFixture;
+
+class AccountsTest : public AppFixture {
+protected:
+    // Adds an account through the add-account sheet, as the user does.
+    void addAccount(const QString& name, const QString& location) {
+        auto& c = app->controls();
+        c.addAccountButton->performClick();
+        EXPECT_TRUE(c.addAccountSheet->isVisible());
+        QDir().mkpath(location);
+        platform.openPanelAnswers.enqueue({location});
+        c.choosePixPathButton->performClick();
+        c.addAcctNameTextField->setStringValue(name);
+        c.savePixPathButton->performClick();
+    }
+    QStringList names() const {
+        QStringList result;
+        for (const auto& row : app->state().accountRows)
+            result << row.accountName();
+        return result;
+    }
+    void touch(const QString& file) {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("picture");
+    }
+};
+
+TEST_F(AccountsTest, AddingAccountsFillsThePopUpsAndMakesTheNewOneCurrent) {
+    makeApp();
+    auto& c = app->controls();
+    addAccount("anna", path("loc"));
+    EXPECT_FALSE(c.addAccountSheet->isVisible());
+    EXPECT_EQ(platform.openPanels.last().message, "Choose Location for Picture Data");
+    EXPECT_EQ(platform.openPanels.last().prompt, "Choose:");
+    addAccount("bob", path("other"));
+    EXPECT_EQ(names(), QStringList({"anna", "bob"}));
+    EXPECT_EQ(app->state().currentAccountName, "bob");
+    EXPECT_EQ(app->state().dbPath, path("other") + "/bob_db");
+    EXPECT_TRUE(QFileInfo::exists(path("other") + "/bob_db"));
+    EXPECT_EQ(app->state().authTokenArray, QStringList({"none", "none"}));
+    EXPECT_EQ(c.listDbsButton->itemTitles(), QStringList({"New Flickr Account", "anna", "bob"}));
+    EXPECT_EQ(c.listDbsButton2->titleOfSelectedItem(), "bob");
+    EXPECT_FALSE(c.listDbsButton->isHidden());
+    EXPECT_EQ(c.acctnumTextField->stringValue(), "You have 2 Flickr accounts in your preferences.");
+    EXPECT_EQ(c.dbnumTextField->stringValue().left(19), "Picture records: 0,");
+    EXPECT_EQ(c.filenumTextField->stringValue(), "0 pictures in this archive, uses 0.0 .");
+
+    // An empty name leaves the sheet open and changes nothing.
+    c.addAccountButton->performClick();
+    c.addAcctNameTextField->setStringValue("");
+    c.savePixPathButton->performClick();
+    EXPECT_TRUE(c.addAccountSheet->isVisible());
+    EXPECT_EQ(names().size(), 2);
+    c.cancelPixPathButton->performClick();
+    EXPECT_FALSE(c.addAccountSheet->isVisible());
+}
+
+TEST_F(AccountsTest, AddingAnExistingNameReplacesThatAccount) {
+    makeApp();
+    addAccount("anna", path("loc"));
+    addAccount("bob", path("loc"));
+    addAccount("anna", path("elsewhere"));
+    EXPECT_EQ(names(), QStringList({"bob", "anna"}));
+    EXPECT_EQ(app->state().accountRows[1].accountLoc(), path("elsewhere"));
+    EXPECT_EQ(app->state().authTokenArray.size(), 2);
+    EXPECT_EQ(store->value("pixPathArray").toStringList(),
+              QStringList({path("loc") + "/bob_pix", path("elsewhere") + "/anna_pix"}));
+}
+
+TEST_F(AccountsTest, NewAccountFromThePopUpStartsAtTheDefaultLocation) {
+    makeApp();
+    auto& c = app->controls();
+    c.listDbsButton->removeAllItems();
+    app->doListDbsButtons();
+    c.listDbsButton->pickItem(0); // "New Flickr Account"
+    EXPECT_TRUE(c.prefPanel->isVisible());
+    EXPECT_TRUE(c.addAccountSheet->isVisible());
+    const QString base = app->state().homeFolder + "/Pictures/Tessaly";
+    EXPECT_EQ(c.pixLocTextField->stringValue(), base);
+    EXPECT_TRUE(QFileInfo(base).isDir());
+}
+
+TEST_F(AccountsTest, SwitchingByPopUpChangesTheArchiveButTheCurrentOneDoesNothing) {
+    makeApp();
+    addAccount("anna", path("loc"));
+    addAccount("bob", path("loc"));
+    auto& c = app->controls();
+    c.listDbsButton->pickItem(1);
+    EXPECT_EQ(app->state().currentAccountName, "anna");
+    EXPECT_EQ(app->database().path(), path("loc") + "/anna_db");
+    EXPECT_EQ(c.listDbsButton2->titleOfSelectedItem(), "anna");
+    EXPECT_FALSE(app->flickrRequest().isRunning()); // no token, no test
+
+    // A stored token is tested, except for the account already current.
+    app->setConnectionState(1);
+    c.listDbsButton2->pickItem(1);
+    EXPECT_EQ(app->state().connectionState, 1);
+    EXPECT_FALSE(app->flickrRequest().isRunning());
+}
+
+TEST_F(AccountsTest, DeletingAsksAndKeepsTheFiles) {
+    makeApp();
+    addAccount("anna", path("loc"));
+    addAccount("bob", path("loc"));
+    auto& c = app->controls();
+    c.accountsTableView->selectRow(1);
+    platform.alertAnswers.enqueue(AlertSecondButton);
+    c.deleteAccountButton->performClick();
+    EXPECT_EQ(platform.alerts.last().title, "Delete Account");
+    EXPECT_EQ(platform.alerts.last().message,
+              "Do you wish to delete the bob account? This can't be undone.");
+    EXPECT_EQ(names().size(), 2);
+
+    c.deleteAccountButton->performClick();
+    EXPECT_EQ(names(), QStringList{"anna"});
+    EXPECT_EQ(app->state().currentAccountName, "anna");
+    EXPECT_EQ(app->state().authTokenArray.size(), 1);
+    EXPECT_TRUE(QFileInfo::exists(path("loc") + "/bob_db"));
+    EXPECT_EQ(c.acctnumTextField->stringValue(), "You have 1 Flickr account in your preferences.");
+    EXPECT_EQ(c.listDbsButton->itemTitles(), QStringList({"New Flickr Account", "anna"}));
+
+    c.accountsTableView->deselectAll();
+    c.deleteAccountButton->performClick(); // nothing selected: nothing asked
+    EXPECT_EQ(names().size(), 1);
+}
+
+TEST_F(AccountsTest, MovingTakesDatabaseAndPicturesAlongAndPlacesTheAccountLast) {
+    makeApp();
+    addAccount("anna", path("loc"));
+    addAccount("bob", path("loc"));
+    touch(path("loc") + "/anna_pix/1_a_s.jpg");
+    auto& s = app->state();
+    auto& c = app->controls();
+    c.accountsTableView->selectRow(0);
+    app->savePreferences();
+
+    QDir().mkpath(path("new"));
+    platform.openPanelAnswers.enqueue({path("new")});
+    c.moveAccountButton->performClick();
+    EXPECT_EQ(platform.openPanels.last().message, "Choose New Location for anna Picture Data");
+    EXPECT_EQ(names(), QStringList({"bob", "anna"}));
+    EXPECT_EQ(s.accountRows[1].accountLoc(), path("new"));
+    EXPECT_TRUE(QFileInfo::exists(path("new") + "/anna_db"));
+    EXPECT_TRUE(QFileInfo::exists(path("new") + "/anna_pix/1_a_s.jpg"));
+    EXPECT_FALSE(QFileInfo::exists(path("loc") + "/anna_db"));
+    EXPECT_FALSE(QFileInfo::exists(path("loc") + "/anna_pix"));
+    EXPECT_EQ(s.currentAccountName, "anna");
+    EXPECT_EQ(app->database().path(), path("new") + "/anna_db");
+}
+
+TEST_F(AccountsTest, AFailedMoveChangesNothing) {
+    makeApp();
+    addAccount("anna", path("loc"));
+    addAccount("bob", path("loc"));
+    touch(path("loc") + "/anna_pix/1_a_s.jpg");
+    auto& c = app->controls();
+    c.accountsTableView->selectRow(0);
+    // Something of the same name already waits at the destination.
+    touch(path("new") + "/anna_pix/keep.txt");
+    platform.openPanelAnswers.enqueue({path("new")});
+    c.moveAccountButton->performClick();
+    EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
+    EXPECT_EQ(names(), QStringList({"anna", "bob"}));
+    EXPECT_TRUE(QFileInfo::exists(path("loc") + "/anna_db"));
+    EXPECT_FALSE(QFileInfo::exists(path("new") + "/anna_db"));
+    EXPECT_TRUE(QFileInfo::exists(path("loc") + "/anna_pix/1_a_s.jpg"));
+    EXPECT_TRUE(QFileInfo::exists(path("new") + "/anna_pix/keep.txt"));
+
+    // Cancelling at the question or at the panel moves nothing either.
+    platform.alertAnswers.enqueue(AlertSecondButton);
+    c.moveAccountButton->performClick();
+    c.moveAccountButton->performClick(); // the panel answers "cancelled"
+    EXPECT_EQ(names(), QStringList({"anna", "bob"}));
+}
+
+TEST_F(AccountsTest, PicturePathsMatchTheWholeAccountNameOnly) {
+    makeApp();
+    addAccount("anna", path("home/anna"));
+    addAccount("ann", path("home/anna"));
+    // Pretend the stored folder is anna's while ann is current.
+    app->controls().accountsTableView->selectRow(0);
+    app->savePreferences();
+    ASSERT_EQ(app->state().pixPath, path("home/anna") + "/anna_pix");
+    app->controls().accountsTableView->selectRow(1);
+    app->savePreferences();
+    app->setPixPath();
+    EXPECT_EQ(app->state().pixPath, path("home/anna") + "/ann_pix");
+    EXPECT_EQ(app->state().dbPath, path("home/anna") + "/ann_db");
+}
+
+TEST(FileMoves, RefusesToOverwriteAndMovesFolders) {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath("a/inner");
+    QFile file(dir.filePath("a/inner/x.jpg"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("data");
+    file.close();
+    QString error;
+    EXPECT_FALSE(files::moveItem(dir.filePath("missing"), dir.filePath("b"), &error));
+    EXPECT_TRUE(files::moveItem(dir.filePath("a"), dir.filePath("b"), &error)) << error.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("b/inner/x.jpg")));
+    QDir(dir.path()).mkpath("c");
+    EXPECT_FALSE(files::moveItem(dir.filePath("b"), dir.filePath("c"), &error));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("b/inner/x.jpg")));
+}

@@ -1,0 +1,57 @@
+#include "QtGTest.h"
+#include "accounts/StatusFigures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tessaly::status;
+
+TEST(StatusFigures, SizesStepByThousandsWithTheirFormats) {
+    auto line = [](double bytes) { return pictureFolderLine("0", sizeFigure(bytes)); };
+    EXPECT_EQ(line(512'300), "0 pictures in this archive, uses 512.3 .");
+    EXPECT_EQ(line(999'000), "0 pictures in this archive, uses 999.0 .");
+    EXPECT_EQ(line(1'250'000), "0 pictures in this archive, uses 1.3 MB.");
+    EXPECT_EQ(line(999'000'000), "0 pictures in this archive, uses 999.0 MB.");
+    EXPECT_EQ(line(999'949'000), "0 pictures in this archive, uses 1.00 GB.");
+    EXPECT_EQ(line(1'500'000'000), "0 pictures in this archive, uses 1.50 GB.");
+    EXPECT_EQ(line(123'456'000'000), "0 pictures in this archive, uses 123.46 GB.");
+    // Terabytes start above 900 GB, not 999.
+    EXPECT_EQ(line(900'000'000'000), "0 pictures in this archive, uses 900.00 GB.");
+    EXPECT_EQ(line(950'000'000'000), "0 pictures in this archive, uses 0.95 TB.");
+    EXPECT_EQ(line(2'345'678'000'000'000), "0 pictures in this archive, uses 2,345.678 TB.");
+    EXPECT_EQ(groupedNumber(1234567), "1,234,567");
+    EXPECT_EQ(groupedNumber(999), "999");
+}
+
+TEST(StatusFigures, RecordAndAccountLines) {
+    EXPECT_EQ(recordLine("0", ""), "Picture records: 0");
+    EXPECT_EQ(recordLine("1,234", "2011-06-04 17:30:05"),
+              "Picture records: 1,234, Last update: 2011-06-04 17:30:05");
+    EXPECT_EQ(accountLine(0), "You have 0 Flickr accounts in your preferences.");
+    EXPECT_EQ(accountLine(1), "You have 1 Flickr account in your preferences.");
+    EXPECT_EQ(accountLine(2), "You have 2 Flickr accounts in your preferences.");
+}
+
+TEST(StatusFigures, OneWalkCountsThumbnailsAndAddsUpSizesAtEveryDepth) {
+    QTemporaryDir dir;
+    const auto write = [&](const QString& name, int bytes) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(bytes, 'x'));
+    };
+    write("a_s.jpg", 100);
+    write("a_o.jpg", 1000);
+    write("b_s.png", 10);
+    write(".hidden_s.jpg", 1);
+    QDir(dir.path()).mkpath("sub");
+    write("sub/c_s.jpg", 5);
+    const FolderFigures figures = walkPictureFolder(dir.path());
+    EXPECT_EQ(figures.pictures, 4);
+    const double folderSize = QFileInfo(dir.filePath("sub")).size();
+    EXPECT_DOUBLE_EQ(figures.bytes, 1116 + folderSize);
+    EXPECT_EQ(walkPictureFolder(dir.filePath("missing")).pictures, 0);
+}
