@@ -28,8 +28,8 @@ bool isTransportFailure(QNetworkReply* reply) {
     const bool contentStatus = code >= QNetworkReply::ContentAccessDenied &&
                                code <= QNetworkReply::UnknownContentError &&
                                error != QNetworkReply::ContentReSendError;
-    const bool serverStatus = code >= QNetworkReply::InternalServerError &&
-                              code <= QNetworkReply::UnknownServerError;
+    const bool serverStatus =
+        code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError;
     return !(contentStatus || serverStatus ||
              error == QNetworkReply::ProtocolInvalidOperationError ||
              error == QNetworkReply::ProxyAuthenticationRequiredError);
@@ -38,14 +38,14 @@ bool isTransportFailure(QNetworkReply* reply) {
 void addHeaderField(LFHTTPResponseHeader& fields, const QString& name, const QString& value) {
     // Header names are case-insensitive: a later field replaces an earlier one.
     const QByteArray key = name.toLatin1();
-    fields.removeIf([&](const auto& field) { return field.first.compare(key, Qt::CaseInsensitive) == 0; });
+    fields.removeIf(
+        [&](const auto& field) { return field.first.compare(key, Qt::CaseInsensitive) == 0; });
     fields.append({key, value.toUtf8()});
 }
 
 } // namespace
 
-LFHTTPRequest::LFHTTPRequest(QObject* parent)
-    : QObject(parent) {
+LFHTTPRequest::LFHTTPRequest(QObject* parent) : QObject(parent) {
     m_readBuffer = QByteArray(static_cast<qsizetype>(m_readBufferSize), '\0');
     static std::once_flag systemProxies;
     std::call_once(systemProxies, [] { QNetworkProxyFactory::setUseSystemConfiguration(true); });
@@ -58,7 +58,8 @@ LFHTTPRequest::LFHTTPRequest(QObject* parent)
     }
     connect(m_requestMessageBodyTracker, &QTimer::timeout, this,
             &LFHTTPRequest::handleRequestMessageBodyTrackerTick);
-    connect(m_receivedDataTracker, &QTimer::timeout, this, &LFHTTPRequest::handleReceivedDataTrackerTick);
+    connect(m_receivedDataTracker, &QTimer::timeout, this,
+            &LFHTTPRequest::handleReceivedDataTrackerTick);
     m_clock.start();
 }
 
@@ -101,7 +102,8 @@ bool LFHTTPRequest::performMethod(const QString& method, const QUrl& url, const 
     if (stream) {
         const bool known = knownContentSize != 0 && knownContentSize != LFHTTPRequestUnknownLength;
         if (known)
-            addHeaderField(fields, QStringLiteral("Content-Length"), QString::number(knownContentSize));
+            addHeaderField(fields, QStringLiteral("Content-Length"),
+                           QString::number(knownContentSize));
         m_requestMessageBodySize = known ? knownContentSize : LFHTTPRequestUnknownLength;
     } else {
         if (!data->isEmpty())
@@ -227,8 +229,8 @@ void LFHTTPRequest::readStreamHasBytesAvailable() {
         if (writesReceivedBytes()) {
             m_lastReceivedBytes += static_cast<quint64>(count);
             m_lastReceivedDataUpdateTime = now();
-            m_delegate->httpRequestWriteReceivedBytesSizeExpectedTotal(this, m_readBuffer.constData(),
-                                                                       count, m_expectedDataLength);
+            m_delegate->httpRequestWriteReceivedBytesSizeExpectedTotal(
+                this, m_readBuffer.constData(), count, m_expectedDataLength);
         } else {
             m_receivedData.append(m_readBuffer.constData(), count);
             m_lastReceivedBytes = static_cast<quint64>(m_receivedData.size());
@@ -262,7 +264,8 @@ void LFHTTPRequest::readStreamEndEncountered() {
 void LFHTTPRequest::readStreamErrorOccurred() {
     cleanUp();
     if (m_delegate)
-        m_delegate->httpRequestDidFailWithError(this, QString::fromLatin1(LFHTTPRequestConnectionError));
+        m_delegate->httpRequestDidFailWithError(this,
+                                                QString::fromLatin1(LFHTTPRequestConnectionError));
 }
 
 bool LFHTTPRequest::timedOutSince(qint64 lastUpdate) const {
@@ -295,7 +298,8 @@ void LFHTTPRequest::handleReceivedDataTrackerTick() {
 void LFHTTPRequest::handleTimeout() {
     cleanUp();
     if (m_delegate)
-        m_delegate->httpRequestDidFailWithError(this, QString::fromLatin1(LFHTTPRequestTimeoutError));
+        m_delegate->httpRequestDidFailWithError(this,
+                                                QString::fromLatin1(LFHTTPRequestTimeoutError));
 }
 
 void LFHTTPRequest::cleanUp() {
@@ -319,7 +323,9 @@ void LFHTTPRequest::cleanUp() {
         m_waitLoop->quit();
 }
 
-void LFHTTPRequest::cancelWithoutDelegateMessage() { cleanUp(); }
+void LFHTTPRequest::cancelWithoutDelegateMessage() {
+    cleanUp();
+}
 
 void LFHTTPRequest::cancel() {
     cleanUp();

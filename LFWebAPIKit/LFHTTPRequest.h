@@ -34,12 +34,13 @@ public:
     virtual ~LFHTTPRequestDelegate() = default;
 
     // Body bytes sent so far; total is LFHTTPRequestUnknownLength when not known.
-    virtual void httpRequestSentBytesTotal(LFHTTPRequest* request, quint64 sentBytes, quint64 total) {}
+    virtual void httpRequestSentBytesTotal(LFHTTPRequest* request, quint64 sentBytes,
+                                           quint64 total) {}
     // Once, when the response begins; statusCode 0 when there is no header.
-    virtual void httpRequestDidReceiveStatusCodeURLResponseHeader(LFHTTPRequest* request,
-                                                                  quint32 statusCode,
-                                                                  const QUrl& finalURL,
-                                                                  const LFHTTPResponseHeader& header) {}
+    virtual void
+    httpRequestDidReceiveStatusCodeURLResponseHeader(LFHTTPRequest* request, quint32 statusCode,
+                                                     const QUrl& finalURL,
+                                                     const LFHTTPResponseHeader& header) {}
     // Every read, when implementsHttpRequestWriteReceivedBytes() says so; the
     // request then keeps no body of its own.
     virtual void httpRequestWriteReceivedBytesSizeExpectedTotal(LFHTTPRequest* request,
@@ -47,7 +48,8 @@ public:
                                                                 quint64 expectedTotal) {}
     virtual bool implementsHttpRequestWriteReceivedBytes() const { return false; }
     // Every read when the body is kept: bytes so far and the expected length.
-    virtual void httpRequestReceivedBytesExpectedTotal(LFHTTPRequest* request, quint64 receivedBytes,
+    virtual void httpRequestReceivedBytesExpectedTotal(LFHTTPRequest* request,
+                                                       quint64 receivedBytes,
                                                        quint64 expectedTotal) {}
     virtual void httpRequestDidComplete(LFHTTPRequest* request) {}
     // error is LFHTTPRequestTimeoutError or LFHTTPRequestConnectionError.

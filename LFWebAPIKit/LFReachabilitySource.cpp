@@ -12,7 +12,8 @@ constexpr unsigned kRouteUp = 0x0001;     // RTF_UP
 constexpr unsigned kRouteReject = 0x0200; // RTF_REJECT
 
 QNetworkInformation* loadedNetworkInformation() {
-    static const bool loaded = QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability);
+    static const bool loaded =
+        QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability);
     return loaded ? QNetworkInformation::instance() : nullptr;
 }
 
@@ -28,8 +29,8 @@ std::optional<LFReachabilityFlags> routeTableFlags() {
     const auto v6 = readProcFile("/proc/net/ipv6_route");
     if (!v4 && !v6)
         return std::nullopt;
-    return LFReachabilityFlags{LFDefaultRoutePresent(v4.value_or(QByteArray()), v6.value_or(QByteArray())),
-                               false};
+    return LFReachabilityFlags{
+        LFDefaultRoutePresent(v4.value_or(QByteArray()), v6.value_or(QByteArray())), false};
 }
 
 class SystemSource : public LFReachabilitySource {
@@ -106,8 +107,8 @@ bool LFDefaultRoutePresent(const QByteArray& ipv4Routes, const QByteArray& ipv6R
         if (f.size() < 10)
             continue;
         const unsigned flags = f[8].toUInt(nullptr, 16);
-        if (f[0] == QByteArray(32, '0') && f[1] == "00" && (flags & kRouteUp) && !(flags & kRouteReject) &&
-            f[9] != "lo")
+        if (f[0] == QByteArray(32, '0') && f[1] == "00" && (flags & kRouteUp) &&
+            !(flags & kRouteReject) && f[9] != "lo")
             return true;
     }
     return false;

@@ -13,7 +13,8 @@
 class LFSiteReachability;
 class QTimer;
 
-inline constexpr char LFSiteReachabilityConnectionTypeWiFi[] = "LFSiteReachabilityConnectionTypeWiFi";
+inline constexpr char LFSiteReachabilityConnectionTypeWiFi[] =
+    "LFSiteReachabilityConnectionTypeWiFi";
 inline constexpr char LFSiteReachabilityNotReachable[] = "LFSiteReachabilityNotReachable";
 
 // Both callbacks optional; each reports a change of state only.
@@ -23,7 +24,8 @@ public:
     virtual void reachabilitySiteIsAvailableOverConnectionType(LFSiteReachability* reachability,
                                                                const QUrl& site,
                                                                const QString& connectionType) {}
-    virtual void reachabilitySiteIsNotAvailable(LFSiteReachability* reachability, const QUrl& site) {}
+    virtual void reachabilitySiteIsNotAvailable(LFSiteReachability* reachability,
+                                                const QUrl& site) {}
 };
 
 // Watches whether the network has a default route and, whenever it does,
@@ -53,7 +55,8 @@ public:
     // Handles a new state of the default route (called by the source; public for tests).
     void handleReachabilityCallbackFlags(const LFReachabilityFlags& flags);
     // Replaces the system source for the next startChecking (tests).
-    void setReachabilitySourceFactory(std::function<std::unique_ptr<LFReachabilitySource>()> factory);
+    void
+    setReachabilitySourceFactory(std::function<std::unique_ptr<LFReachabilitySource>()> factory);
 
     // The last reported state, empty before the first report.
     QString lastCheckStatus() const { return m_lastCheckStatus; }

@@ -64,8 +64,8 @@ QUrl OFFlickrAPIContext::photoSourceURLFromDictionarySize(const QVariantMap& pho
     QUrl url(m_photoSource);
     QString host = url.host();
     // A farm becomes a sub-domain; an address or "localhost" (the stand-in service) has none.
-    const bool hostTakesSubdomain =
-        QHostAddress(host).isNull() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive);
+    const bool hostTakesSubdomain = QHostAddress(host).isNull() &&
+                                    host.compare(QLatin1String("localhost"), Qt::CaseInsensitive);
     if (!farm.isEmpty() && hostTakesSubdomain)
         host = QStringLiteral("farm%1.%2").arg(farm, host);
     const QString suffix = size.isEmpty() ? QString() : QLatin1Char('_') + size;
@@ -84,7 +84,8 @@ QUrl OFFlickrAPIContext::photoWebPageURLFromDictionary(const QVariantMap& photo)
 
 QUrl OFFlickrAPIContext::userAuthorizationURLWithRequestTokenRequestedPermission(
     const QString& requestToken, const QString& permission) const {
-    QString text = m_webBase + QLatin1String("/services/oauth/authorize?oauth_token=") + requestToken;
+    QString text =
+        m_webBase + QLatin1String("/services/oauth/authorize?oauth_token=") + requestToken;
     if (!permission.isEmpty())
         text += QLatin1String("&perms=") + permission;
     return QUrl(text);

@@ -41,8 +41,12 @@ public:
     void setUploadEndpoint(const QString& endpoint) { m_uploadEndpoint = endpoint; }
 
     // The fixed OAuth token-exchange URLs on the web host.
-    QString OAuthRequestTokenURL() const { return m_webBase + QLatin1String("/services/oauth/request_token"); }
-    QString OAuthAccessTokenURL() const { return m_webBase + QLatin1String("/services/oauth/access_token"); }
+    QString OAuthRequestTokenURL() const {
+        return m_webBase + QLatin1String("/services/oauth/request_token");
+    }
+    QString OAuthAccessTokenURL() const {
+        return m_webBase + QLatin1String("/services/oauth/access_token");
+    }
 
     // A token or secret held as empty text still counts as held.
     QString OAuthToken() const { return m_OAuthToken.value_or(QString()); }
@@ -71,8 +75,9 @@ public:
 
     // Legacy signing: sorted (name, value) pairs with "api_key", "auth_token"
     // when held, and "api_sig" last; values through OFEscapeURLComponent when asked.
-    ArgumentComponents signedArgumentComponentsFromArgumentsUseURIEscape(const QVariantMap& arguments,
-                                                                         bool useURIEscape) const;
+    ArgumentComponents
+    signedArgumentComponentsFromArgumentsUseURIEscape(const QVariantMap& arguments,
+                                                      bool useURIEscape) const;
     QString signedQueryFromArguments(const QVariantMap& arguments) const;
     // OAuth 1.0 HMAC-SHA1: the arguments plus the protocol parameters and "oauth_signature".
     QVariantMap signedOAuthHTTPQueryArgumentsBaseURLMethod(const QVariantMap& arguments,

@@ -29,7 +29,8 @@ OFFlickrAPIContext::signedArgumentComponentsFromArgumentsUseURIEscape(const QVar
 
 QString OFFlickrAPIContext::signedQueryFromArguments(const QVariantMap& arguments) const {
     QStringList pairs;
-    for (const auto& [name, value] : signedArgumentComponentsFromArgumentsUseURIEscape(arguments, true))
+    for (const auto& [name, value] :
+         signedArgumentComponentsFromArgumentsUseURIEscape(arguments, true))
         pairs.append(name + QLatin1Char('=') + value);
     return pairs.join(QLatin1Char('&'));
 }
@@ -40,8 +41,9 @@ QString OFFlickrAPIContext::OAuthSignatureBaseString(const QVariantMap& paramete
     for (auto it = parameters.constBegin(); it != parameters.constEnd(); ++it)
         pairs.append(it.key() + QLatin1Char('=') + OFEscapeOAuthComponent(OFTextForm(it.value())));
     // Flickr signs names unescaped and the joined text escaped once more.
-    return method + QLatin1Char('&') + OFEscapeOAuthComponent(baseURL.toString(QUrl::FullyEncoded)) +
-           QLatin1Char('&') + OFEscapeOAuthComponent(pairs.join(QLatin1Char('&')));
+    return method + QLatin1Char('&') +
+           OFEscapeOAuthComponent(baseURL.toString(QUrl::FullyEncoded)) + QLatin1Char('&') +
+           OFEscapeOAuthComponent(pairs.join(QLatin1Char('&')));
 }
 
 QVariantMap OFFlickrAPIContext::signedOAuthHTTPQueryArgumentsBaseURLMethod(
@@ -56,7 +58,8 @@ QVariantMap OFFlickrAPIContext::signedOAuthHTTPQueryArgumentsBaseURLMethod(
     if (!arguments.contains(QStringLiteral("oauth_token")) && m_OAuthToken)
         signedArguments.insert(QStringLiteral("oauth_token"), *m_OAuthToken);
 
-    const QString signingKey = m_sharedSecret + QLatin1Char('&') + m_OAuthTokenSecret.value_or(QString());
+    const QString signingKey =
+        m_sharedSecret + QLatin1Char('&') + m_OAuthTokenSecret.value_or(QString());
     const QString baseString = OAuthSignatureBaseString(signedArguments, baseURL, method);
     signedArguments.insert(QStringLiteral("oauth_signature"),
                            OFHMACSHA1Base64Signature(signingKey, baseString));
@@ -65,7 +68,8 @@ QVariantMap OFFlickrAPIContext::signedOAuthHTTPQueryArgumentsBaseURLMethod(
 
 QString OFFlickrAPIContext::oauthURLStringFromBaseURLMethodArguments(
     const QUrl& baseURL, const QString& method, const QVariantMap& arguments) const {
-    const QVariantMap signedArguments = signedOAuthHTTPQueryArgumentsBaseURLMethod(arguments, baseURL, method);
+    const QVariantMap signedArguments =
+        signedOAuthHTTPQueryArgumentsBaseURLMethod(arguments, baseURL, method);
     QStringList pairs;
     for (auto it = signedArguments.constBegin(); it != signedArguments.constEnd(); ++it)
         pairs.append(it.key() + QLatin1Char('=') + OFEscapeOAuthComponent(OFTextForm(it.value())));
@@ -75,5 +79,6 @@ QString OFFlickrAPIContext::oauthURLStringFromBaseURLMethodArguments(
 QUrl OFFlickrAPIContext::oauthURLFromBaseURLMethodArguments(const QUrl& baseURL,
                                                             const QString& method,
                                                             const QVariantMap& arguments) const {
-    return QUrl(oauthURLStringFromBaseURLMethodArguments(baseURL, method, arguments), QUrl::StrictMode);
+    return QUrl(oauthURLStringFromBaseURLMethodArguments(baseURL, method, arguments),
+                QUrl::StrictMode);
 }

@@ -48,7 +48,9 @@ quint32 clampTo32Bits(quint64 value) {
 QString OFError::localizedDescription() const {
     if (!failureReason.isEmpty())
         return failureReason;
-    return QStringLiteral("The operation couldn't be completed. (%1 error %2.)").arg(domain).arg(code);
+    return QStringLiteral("The operation couldn't be completed. (%1 error %2.)")
+        .arg(domain)
+        .arg(code);
 }
 
 OFFlickrAPIRequest::OFFlickrAPIRequest(std::shared_ptr<OFFlickrAPIContext> context, QObject* parent)
@@ -62,13 +64,17 @@ OFFlickrAPIRequest::~OFFlickrAPIRequest() {
     cleanUpTempFile();
 }
 
-double OFFlickrAPIRequest::requestTimeoutInterval() const { return m_HTTPRequest->timeoutInterval(); }
+double OFFlickrAPIRequest::requestTimeoutInterval() const {
+    return m_HTTPRequest->timeoutInterval();
+}
 
 void OFFlickrAPIRequest::setRequestTimeoutInterval(double seconds) {
     m_HTTPRequest->setTimeoutInterval(seconds);
 }
 
-bool OFFlickrAPIRequest::isRunning() const { return m_HTTPRequest->isRunning(); }
+bool OFFlickrAPIRequest::isRunning() const {
+    return m_HTTPRequest->isRunning();
+}
 
 void OFFlickrAPIRequest::cancel() {
     m_HTTPRequest->cancelWithoutDelegateMessage();
@@ -76,15 +82,18 @@ void OFFlickrAPIRequest::cancel() {
     cleanUpTempFile();
 }
 
-bool OFFlickrAPIRequest::callAPIMethodWithGETArguments(const QString& method, const QVariantMap& arguments) {
+bool OFFlickrAPIRequest::callAPIMethodWithGETArguments(const QString& method,
+                                                       const QVariantMap& arguments) {
     if (isRunning())
         return false;
     QVariantMap all = arguments;
     all.insert(QStringLiteral("method"), method);
     const QString endpoint = m_context->RESTAPIEndpoint();
-    const QUrl url = m_context->usesOAuth()
-                         ? m_context->oauthURLFromBaseURLMethodArguments(QUrl(endpoint), QStringLiteral("GET"), all)
-                         : QUrl(endpoint + QLatin1Char('?') + m_context->signedQueryFromArguments(all));
+    const QUrl url =
+        m_context->usesOAuth()
+            ? m_context->oauthURLFromBaseURLMethodArguments(QUrl(endpoint), QStringLiteral("GET"),
+                                                            all)
+            : QUrl(endpoint + QLatin1Char('?') + m_context->signedQueryFromArguments(all));
     if (url.isEmpty() || !url.isValid())
         return false;
     m_HTTPRequest->setSessionInfo({});
@@ -92,7 +101,8 @@ bool OFFlickrAPIRequest::callAPIMethodWithGETArguments(const QString& method, co
     return m_HTTPRequest->performMethodOnURLWithData(QStringLiteral("GET"), url);
 }
 
-bool OFFlickrAPIRequest::callAPIMethodWithPOSTArguments(const QString& method, const QVariantMap& arguments) {
+bool OFFlickrAPIRequest::callAPIMethodWithPOSTArguments(const QString& method,
+                                                        const QVariantMap& arguments) {
     if (isRunning())
         return false;
     QVariantMap all = arguments;
@@ -100,8 +110,8 @@ bool OFFlickrAPIRequest::callAPIMethodWithPOSTArguments(const QString& method, c
     const QUrl endpoint(m_context->RESTAPIEndpoint());
     QByteArray body;
     if (m_context->usesOAuth()) {
-        const QVariantMap signedArguments =
-            m_context->signedOAuthHTTPQueryArgumentsBaseURLMethod(all, endpoint, QStringLiteral("POST"));
+        const QVariantMap signedArguments = m_context->signedOAuthHTTPQueryArgumentsBaseURLMethod(
+            all, endpoint, QStringLiteral("POST"));
         QStringList pairs;
         for (auto it = signedArguments.constBegin(); it != signedArguments.constEnd(); ++it)
             pairs.append(OFEscapeURLString(it.key()) + QLatin1Char('=') +
@@ -116,9 +126,10 @@ bool OFFlickrAPIRequest::callAPIMethodWithPOSTArguments(const QString& method, c
 }
 
 bool OFFlickrAPIRequest::fetchOAuthRequestTokenWithCallbackURL(const QUrl& callbackURL) {
-    return fetchOAuthToken(m_context->OAuthRequestTokenURL(),
-                           {{QStringLiteral("oauth_callback"), callbackURL.toString(QUrl::FullyEncoded)}},
-                           kFetchOAuthRequestToken);
+    return fetchOAuthToken(
+        m_context->OAuthRequestTokenURL(),
+        {{QStringLiteral("oauth_callback"), callbackURL.toString(QUrl::FullyEncoded)}},
+        kFetchOAuthRequestToken);
 }
 
 bool OFFlickrAPIRequest::fetchOAuthAccessTokenWithRequestTokenVerifier(const QString& requestToken,
@@ -143,7 +154,8 @@ bool OFFlickrAPIRequest::fetchOAuthToken(const QString& url, const QVariantMap& 
     return false;
 }
 
-void OFFlickrAPIRequest::httpRequestSentBytesTotal(LFHTTPRequest*, quint64 sentBytes, quint64 total) {
+void OFFlickrAPIRequest::httpRequestSentBytesTotal(LFHTTPRequest*, quint64 sentBytes,
+                                                   quint64 total) {
     if (m_delegate && !m_uploadTempFilename.isEmpty())
         m_delegate->flickrAPIRequestImageUploadSentBytesTotalBytes(this, clampTo32Bits(sentBytes),
                                                                    clampTo32Bits(total));
@@ -164,7 +176,8 @@ void OFFlickrAPIRequest::httpRequestDidComplete(LFHTTPRequest* request) {
 
 void OFFlickrAPIRequest::handleOAuthTokenAnswer(const QString& tag, const QByteArray& body) {
     const QString text = QString::fromUtf8(body);
-    const QMap<QString, QString> answer = OFDictionaryFromQueryString(text).value_or(QMap<QString, QString>());
+    const QMap<QString, QString> answer =
+        OFDictionaryFromQueryString(text).value_or(QMap<QString, QString>());
     const auto holdsAll = [&](std::initializer_list<const char*> names) {
         for (const char* name : names)
             if (!answer.contains(QLatin1String(name)))
@@ -175,8 +188,8 @@ void OFFlickrAPIRequest::handleOAuthTokenAnswer(const QString& tag, const QByteA
 
     if (tag == kFetchOAuthRequestToken && holdsAll({"oauth_token", "oauth_token_secret"})) {
         if (m_delegate)
-            m_delegate->flickrAPIRequestDidObtainOAuthRequestTokenSecret(this, field("oauth_token"),
-                                                                          field("oauth_token_secret"));
+            m_delegate->flickrAPIRequestDidObtainOAuthRequestTokenSecret(
+                this, field("oauth_token"), field("oauth_token_secret"));
         return;
     }
     if (tag == kFetchOAuthAccessToken &&
@@ -207,15 +220,18 @@ void OFFlickrAPIRequest::handleAPIAnswer(const QByteArray& body) {
         failWith(libraryError(OFFlickrAPIRequestFaultyXMLResponseError));
         return;
     }
-    failWith(OFError{QString::fromLatin1(OFFlickrAPIReturnedErrorDomain), leadingInteger(code),
-                     err.value(QStringLiteral("msg")).toString(), {}});
+    failWith(OFError{QString::fromLatin1(OFFlickrAPIReturnedErrorDomain),
+                     leadingInteger(code),
+                     err.value(QStringLiteral("msg")).toString(),
+                     {}});
 }
 
 void OFFlickrAPIRequest::httpRequestDidFailWithError(LFHTTPRequest* request, const QString& error) {
     request->setSessionInfo({});
     cleanUpTempFile();
     if (error == QLatin1String(LFHTTPRequestConnectionError))
-        failWith(libraryError(OFFlickrAPIRequestConnectionError, QStringLiteral("Network connection error")));
+        failWith(libraryError(OFFlickrAPIRequestConnectionError,
+                              QStringLiteral("Network connection error")));
     else if (error == QLatin1String(LFHTTPRequestTimeoutError))
         failWith(libraryError(OFFlickrAPIRequestTimeoutError, QStringLiteral("Request timeout")));
     else

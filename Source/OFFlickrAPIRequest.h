@@ -51,9 +51,11 @@ public:
     // response is the "rsp" map of the answer.
     virtual void flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* request,
                                                          const QVariantMap& response) {}
-    virtual void flickrAPIRequestDidFailWithError(OFFlickrAPIRequest* request, const OFError& error) {}
+    virtual void flickrAPIRequestDidFailWithError(OFFlickrAPIRequest* request,
+                                                  const OFError& error) {}
     virtual void flickrAPIRequestImageUploadSentBytesTotalBytes(OFFlickrAPIRequest* request,
-                                                                quint32 sentBytes, quint32 totalBytes) {}
+                                                                quint32 sentBytes,
+                                                                quint32 totalBytes) {}
     virtual void flickrAPIRequestDidObtainOAuthRequestTokenSecret(OFFlickrAPIRequest* request,
                                                                   const QString& requestToken,
                                                                   const QString& secret) {}
@@ -71,7 +73,8 @@ public:
 class OFFlickrAPIRequest : public QObject, private LFHTTPRequestDelegate {
     Q_OBJECT
 public:
-    explicit OFFlickrAPIRequest(std::shared_ptr<OFFlickrAPIContext> context, QObject* parent = nullptr);
+    explicit OFFlickrAPIRequest(std::shared_ptr<OFFlickrAPIContext> context,
+                                QObject* parent = nullptr);
     ~OFFlickrAPIRequest() override;
 
     OFFlickrAPIRequestDelegate* delegate() const { return m_delegate; }
@@ -106,7 +109,8 @@ public:
     QString uploadTempFilename() const { return m_uploadTempFilename; }
 
 private:
-    void httpRequestSentBytesTotal(LFHTTPRequest* request, quint64 sentBytes, quint64 total) override;
+    void httpRequestSentBytesTotal(LFHTTPRequest* request, quint64 sentBytes,
+                                   quint64 total) override;
     void httpRequestDidComplete(LFHTTPRequest* request) override;
     void httpRequestDidFailWithError(LFHTTPRequest* request, const QString& error) override;
 

@@ -27,8 +27,8 @@ bool OFFlickrAPIRequest::uploadImageStreamSuggestedFilenameMIMETypeArguments(
     const QUrl uploadURL(m_context->uploadEndpoint());
     QList<QPair<QString, QString>> fields;
     if (m_context->usesOAuth()) {
-        const QVariantMap signedArguments =
-            m_context->signedOAuthHTTPQueryArgumentsBaseURLMethod(arguments, uploadURL, QStringLiteral("POST"));
+        const QVariantMap signedArguments = m_context->signedOAuthHTTPQueryArgumentsBaseURLMethod(
+            arguments, uploadURL, QStringLiteral("POST"));
         for (auto it = signedArguments.constBegin(); it != signedArguments.constEnd(); ++it)
             fields.append({it.key(), OFTextForm(it.value())});
     } else {
@@ -43,7 +43,8 @@ bool OFFlickrAPIRequest::uploadImageStreamSuggestedFilenameMIMETypeArguments(
         head += QStringLiteral("--%1\r\nContent-Disposition: form-data; name=\"%2\"\r\n\r\n%3\r\n")
                     .arg(boundary, name, value);
     const QString filename = suggestedFilename.isEmpty() ? OFNewUUIDString() : suggestedFilename;
-    head += QStringLiteral("--%1\r\nContent-Disposition: form-data; name=\"photo\"; filename=\"%2\"\r\n")
+    head += QStringLiteral(
+                "--%1\r\nContent-Disposition: form-data; name=\"photo\"; filename=\"%2\"\r\n")
                 .arg(boundary, filename);
     head += QStringLiteral("Content-Type: %1\r\n\r\n").arg(MIMEType);
     const QString tail = QStringLiteral("\r\n--%1--").arg(boundary);
@@ -58,14 +59,16 @@ bool OFFlickrAPIRequest::uploadImageStreamSuggestedFilenameMIMETypeArguments(
 
     m_uploadFile = new QFile(m_uploadTempFilename, this);
     if (!m_uploadFile->open(QIODevice::ReadOnly)) {
-        qWarning("Could not read the upload's temporary file %s", qUtf8Printable(m_uploadTempFilename));
+        qWarning("Could not read the upload's temporary file %s",
+                 qUtf8Printable(m_uploadTempFilename));
         cleanUpTempFile();
         return false;
     }
     m_HTTPRequest->setSessionInfo({});
     m_HTTPRequest->setContentType(QStringLiteral("multipart/form-data; boundary=%1").arg(boundary));
     if (!m_HTTPRequest->performMethodOnURLWithInputStreamKnownContentSize(
-            QStringLiteral("POST"), uploadURL, m_uploadFile, static_cast<quint64>(m_uploadFile->size()))) {
+            QStringLiteral("POST"), uploadURL, m_uploadFile,
+            static_cast<quint64>(m_uploadFile->size()))) {
         cleanUpTempFile();
         return false;
     }
@@ -76,7 +79,8 @@ bool OFFlickrAPIRequest::writeMultipartFile(const QString& path, QIODevice* imag
                                             const QByteArray& head, const QByteArray& tail) {
     // A full disk or an unreadable picture fails the upload; nothing is sent half-made.
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         qWarning("Could not create the upload's temporary file %s", qUtf8Printable(path));
         return false;
     }

@@ -25,9 +25,9 @@ QString escapeExcept(const QString& text, const QString& extraEscaped) {
     out.reserve(bytes.size() * 3);
     for (const char ch : bytes) {
         const uchar c = static_cast<uchar>(ch);
-        const bool kept = c < 0x80 &&
-                          (isASCIIAlphanumeric(c) ||
-                           (c != 0 && std::strchr(kURLKeptMarks, ch) && !extraEscaped.contains(QChar(c))));
+        const bool kept =
+            c < 0x80 && (isASCIIAlphanumeric(c) || (c != 0 && std::strchr(kURLKeptMarks, ch) &&
+                                                    !extraEscaped.contains(QChar(c))));
         if (kept) {
             out.append(ch);
         } else {
@@ -49,7 +49,9 @@ QString OFMD5HexDigest(const QString& text) {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
 }
 
-QString OFEscapeURLString(const QString& text) { return escapeExcept(text, QString()); }
+QString OFEscapeURLString(const QString& text) {
+    return escapeExcept(text, QString());
+}
 
 QString OFEscapeURLComponent(const QString& text) {
     return escapeExcept(text, QStringLiteral("&"));

@@ -20,7 +20,9 @@ struct RecordingDelegate : LFSiteReachabilityDelegate {
                                                        const QString& type) override {
         reports << type;
     }
-    void reachabilitySiteIsNotAvailable(LFSiteReachability*, const QUrl&) override { reports << "not"; }
+    void reachabilitySiteIsNotAvailable(LFSiteReachability*, const QUrl&) override {
+        reports << "not";
+    }
 };
 
 const LFReachabilityFlags kUp{true, false};
@@ -135,12 +137,15 @@ TEST(LFSiteReachabilitySystem, SystemSourceProbesALocalSite) {
 }
 
 TEST(LFDefaultRoute, ReadsBothRoutingTables) {
-    const QByteArray header = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+    const QByteArray header =
+        "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
     const QByteArray v4Default = header +
-        "eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"
-        "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
-    const QByteArray v4LocalOnly = header + "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
-    const QByteArray v4DefaultDown = header + "eth0\t00000000\t010200C0\t0002\t0\t0\t0\t00000000\t0\t0\t0\n";
+                                 "eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"
+                                 "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
+    const QByteArray v4LocalOnly =
+        header + "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
+    const QByteArray v4DefaultDown =
+        header + "eth0\t00000000\t010200C0\t0002\t0\t0\t0\t00000000\t0\t0\t0\n";
     const QByteArray v6Default =
         "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
         "fd000000000000000000000000000001 00000400 00000002 00000000 00000003     eth0\n";

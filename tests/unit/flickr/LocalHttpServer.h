@@ -62,7 +62,8 @@ public:
     static QByteArray response(int status, const QByteArray& body,
                                const QList<QPair<QByteArray, QByteArray>>& extraHeaders = {},
                                bool withLength = true) {
-        QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\nConnection: close\r\n";
+        QByteArray out =
+            "HTTP/1.1 " + QByteArray::number(status) + " Status\r\nConnection: close\r\n";
         if (withLength)
             out += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
         for (const auto& [name, value] : extraHeaders)
@@ -118,7 +119,8 @@ private:
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const qsizetype colon = lines[i].indexOf(':');
             if (colon > 0)
-                request.headers.append({lines[i].left(colon).trimmed(), lines[i].mid(colon + 1).trimmed()});
+                request.headers.append(
+                    {lines[i].left(colon).trimmed(), lines[i].mid(colon + 1).trimmed()});
         }
         const qsizetype length = request.header("Content-Length").toLongLong();
         if (buffer.size() < headerEnd + 4 + length)
