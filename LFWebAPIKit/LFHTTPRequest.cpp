@@ -129,6 +129,11 @@ bool LFHTTPRequest::performMethod(const QString& method, const QUrl& url, const 
         body->open(QIODevice::ReadOnly);
         reply = m_manager->sendCustomRequest(request, verb, body);
         body->setParent(reply);
+    } else if (verb == "HEAD") {
+        // Qt must know it is a HEAD request, or it waits for the announced body.
+        reply = m_manager->head(request);
+    } else if (verb == "GET") {
+        reply = m_manager->get(request);
     } else {
         // No device at all: Qt then sends no "Content-Length" for an empty body.
         reply = m_manager->sendCustomRequest(request, verb, static_cast<QIODevice*>(nullptr));

@@ -42,7 +42,9 @@ protected:
         });
     }
 
-    LocalHttpServer server{LocalHttpServer::respond(404, "")};
+    // A HEAD answer announces a body it does not send, and the connection stays open.
+    LocalHttpServer server{
+        LocalHttpServer::writeThenStall("HTTP/1.1 404 Not Found\r\nContent-Length: 1234\r\n\r\n")};
     LFSiteReachability reachability;
     RecordingDelegate delegate;
     std::optional<LFReachabilityFlags> initialFlags = kUp;

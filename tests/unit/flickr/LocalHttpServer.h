@@ -97,20 +97,20 @@ private:
             ++m_connections;
             m_sockets.append(socket);
             auto buffer = std::make_shared<QByteArray>();
-            auto handled = std::make_shared<bool>(false);
             QObject::connect(socket, &QTcpSocket::readyRead, socket, [=, this] {
                 buffer->append(socket->readAll());
-                if (!*handled)
-                    tryHandle(socket, *buffer, *handled);
+                // Several requests may come over one kept-alive connection.
+                while (socket->isOpen() && tryHandle(socket, *buffer)) {
+                }
             });
             QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         }
     }
 
-    void tryHandle(QTcpSocket* socket, const QByteArray& buffer, bool& handled) {
+    bool tryHandle(QTcpSocket* socket, QByteArray& buffer) {
         const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
         if (headerEnd < 0)
-            return;
+            return false;
         LocalHttpRequest request;
         const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
         const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
@@ -124,11 +124,12 @@ private:
         }
         const qsizetype length = request.header("Content-Length").toLongLong();
         if (buffer.size() < headerEnd + 4 + length)
-            return;
+            return false;
         request.body = buffer.mid(headerEnd + 4, length);
-        handled = true;
+        buffer.remove(0, headerEnd + 4 + length);
         m_requests.append(request);
         m_handler(socket, request);
+        return true;
     }
 
     QTcpServer m_server;
