@@ -31,7 +31,7 @@ using LFHTTPResponseHeader = QList<QPair<QByteArray, QByteArray>>;
 // and httpRequestDidCancel, so a delegate may start the next request from them.
 class LFHTTPRequestDelegate {
 public:
-    virtual ~LFHTTPRequestDelegate() = default;
+    virtual ~LFHTTPRequestDelegate() = 0;
 
     // Body bytes sent so far; total is LFHTTPRequestUnknownLength when not known.
     virtual void httpRequestSentBytesTotal(LFHTTPRequest* request, quint64 sentBytes,
@@ -56,6 +56,8 @@ public:
     virtual void httpRequestDidFailWithError(LFHTTPRequest* request, const QString& error) {}
     virtual void httpRequestDidCancel(LFHTTPRequest* request) {}
 };
+
+inline LFHTTPRequestDelegate::~LFHTTPRequestDelegate() = default;
 
 // One HTTP exchange at a time on the calling thread's event loop. A request
 // fails after timeoutInterval() seconds without progress (checked once a

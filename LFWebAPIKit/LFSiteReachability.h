@@ -20,13 +20,15 @@ inline constexpr char LFSiteReachabilityNotReachable[] = "LFSiteReachabilityNotR
 // Both callbacks optional; each reports a change of state only.
 class LFSiteReachabilityDelegate {
 public:
-    virtual ~LFSiteReachabilityDelegate() = default;
+    virtual ~LFSiteReachabilityDelegate() = 0;
     virtual void reachabilitySiteIsAvailableOverConnectionType(LFSiteReachability* reachability,
                                                                const QUrl& site,
                                                                const QString& connectionType) {}
     virtual void reachabilitySiteIsNotAvailable(LFSiteReachability* reachability,
                                                 const QUrl& site) {}
 };
+
+inline LFSiteReachabilityDelegate::~LFSiteReachabilityDelegate() = default;
 
 // Watches whether the network has a default route and, whenever it does,
 // confirms with a HEAD request of the site that any answer comes back.

@@ -1,5 +1,6 @@
 #include "OFFlickrAPIRequest.h"
 
+#include "OFAssert.h"
 #include "OFUtilities.h"
 #include "OFXMLMapper.h"
 
@@ -55,6 +56,7 @@ QString OFError::localizedDescription() const {
 
 OFFlickrAPIRequest::OFFlickrAPIRequest(std::shared_ptr<OFFlickrAPIContext> context, QObject* parent)
     : QObject(parent), m_context(std::move(context)), m_HTTPRequest(new LFHTTPRequest(this)) {
+    OF_REQUIRE(m_context, "OFFlickrAPIRequest needs an OFFlickrAPIContext");
     m_HTTPRequest->setDelegate(this);
 }
 

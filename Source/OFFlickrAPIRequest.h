@@ -46,7 +46,7 @@ struct OFError {
 // The request is idle before any callback, so the next call may start inside one.
 class OFFlickrAPIRequestDelegate {
 public:
-    virtual ~OFFlickrAPIRequestDelegate() = default;
+    virtual ~OFFlickrAPIRequestDelegate() = 0;
 
     // response is the "rsp" map of the answer.
     virtual void flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* request,
@@ -64,6 +64,8 @@ public:
         OFFlickrAPIRequest* request, const QString& accessToken, const QString& secret,
         const QString& fullName, const QString& userName, const QString& userNSID) {}
 };
+
+inline OFFlickrAPIRequestDelegate::~OFFlickrAPIRequestDelegate() = default;
 
 // One Flickr call in flight at a time: signs through its context (OAuth when
 // the context holds a token and its secret, else legacy), runs the exchange,
