@@ -110,6 +110,7 @@ private:
     void setConnectedButtons(const QString& userName);
     void makeFlickrObjects();
     void chooseDatabaseFrom(PopUpButton* chosen, PopUpButton* other);
+    QString chooseFolder(const QString& message, const QString& directory);
     void removeAccountAt(qsizetype index);
     void endConnectionSheet();
     void testLoginSucceeded(const QVariantMap& response);

@@ -27,20 +27,26 @@ void TSAppDelegate::newAccount() {
 
 void TSAppDelegate::addAccount() { m_controls->addAccountSheet->beginSheet(m_controls->prefPanel); }
 
-void TSAppDelegate::choosePixPath() {
+// Asks for one folder (new folders allowed); empty when cancelled.
+QString TSAppDelegate::chooseFolder(const QString& message, const QString& directory) {
     OpenPanelRequest panel;
     panel.canCreateDirectories = true;
     panel.canChooseDirectories = true;
     panel.canChooseFiles = false;
     panel.allowsMultipleSelection = false;
     panel.prompt = "Choose:";
-    panel.message = "Choose Location for Picture Data";
-    panel.directory = m_controls->pixLocTextField->stringValue();
-    const QStringList chosen = m_platform.runOpenPanel(panel);
-    if (chosen.isEmpty() || chosen.first().isEmpty())
+    panel.message = message;
+    panel.directory = directory;
+    return m_platform.runOpenPanel(panel).value(0);
+}
+
+void TSAppDelegate::choosePixPath() {
+    const QString folder =
+        chooseFolder("Choose Location for Picture Data", m_controls->pixLocTextField->stringValue());
+    if (folder.isEmpty())
         return;
-    m_controls->pixLocTextField->setStringValue(chosen.first());
-    m_controls->pixLocTextField->setToolTip(chosen.first());
+    m_controls->pixLocTextField->setStringValue(folder);
+    m_controls->pixLocTextField->setToolTip(folder);
 }
 
 void TSAppDelegate::savePixPath() {
@@ -55,12 +61,9 @@ void TSAppDelegate::savePixPath() {
 
     // An account of the same name is replaced; it keeps its web address.
     QString webAddress;
-    for (qsizetype i = 0; i < s.accountRows.size(); ++i) {
-        if (s.accountRows[i].accountName() == name) {
-            webAddress = s.accountRows[i].accountUrl();
-            removeAccountAt(i);
-            break;
-        }
+    if (const int existing = s.indexOfAccount(name); existing >= 0) {
+        webAddress = s.accountRows[existing].accountUrl();
+        removeAccountAt(existing);
     }
     s.accountRows.append(AccountsRow(name, location, webAddress));
     s.authTokenArray << kNone;
@@ -136,18 +139,12 @@ void TSAppDelegate::chooseDatabaseFrom(PopUpButton* chosen, PopUpButton* other) 
     const QString name = paths::lastPathComponent(title);
     if (name == s.currentAccountName)
         return;
-    qsizetype index = -1;
-    for (qsizetype i = 0; i < s.accountRows.size(); ++i) {
-        if (s.accountRows[i].accountName() == name) {
-            index = i;
-            break;
-        }
-    }
+    const int index = s.indexOfAccount(name);
     if (index < 0)
         return; // no such account: nothing to switch to
 
     setConnectionState(0);
-    m_controls->accountsTableView->selectRow(int(index));
+    m_controls->accountsTableView->selectRow(index);
     _flickrContext->setOAuthToken(s.authTokenArray.value(index, kNone));
     _flickrContext->setOAuthTokenSecret(s.authTokenSecretArray.value(index, kNone));
     savePreferences();
@@ -202,18 +199,11 @@ void TSAppDelegate::moveAccount() {
                              AlertStyle::Informational}) != AlertFirstButton)
         return;
 
-    OpenPanelRequest panel;
-    panel.canCreateDirectories = true;
-    panel.canChooseDirectories = true;
-    panel.canChooseFiles = false;
-    panel.allowsMultipleSelection = false;
-    panel.prompt = "Choose:";
-    panel.message = QString("Choose New Location for %1 Picture Data").arg(name);
-    panel.directory = account.accountLoc();
-    const QStringList chosen = m_platform.runOpenPanel(panel);
-    if (chosen.isEmpty() || chosen.first().isEmpty())
+    const QString chosen =
+        chooseFolder(QString("Choose New Location for %1 Picture Data").arg(name), account.accountLoc());
+    if (chosen.isEmpty())
         return;
-    const QString folder = QDir::cleanPath(chosen.first());
+    const QString folder = QDir::cleanPath(chosen);
 
     const QString oldDb = paths::databaseFile(account.accountLoc(), name);
     const QString newDb = paths::databaseFile(folder, name);

@@ -44,13 +44,10 @@ void TSAppDelegate::oauthAuthenticationAction() {
     }
     // With no row selected, the current account is the one to connect.
     int row = c.accountsTableView->selectedRow();
-    if (row < 0) {
-        for (qsizetype i = 0; i < s.accountRows.size(); ++i)
-            if (s.accountRows[i].accountName() == s.currentAccountName)
-                row = int(i);
-        if (row < 0)
-            return;
-    }
+    if (row < 0)
+        row = s.indexOfAccount(s.currentAccountName);
+    if (row < 0)
+        return;
     const QString token = s.authTokenArray.value(row, kNone);
     _flickrContext->setOAuthToken(token);
     _flickrContext->setOAuthTokenSecret(s.authTokenSecretArray.value(row, kNone));
@@ -118,13 +115,7 @@ void TSAppDelegate::testLoginSucceeded(const QVariantMap& response) {
     const QString userName = OFValueForKeyPath(response, "user.username._text").toString();
     s.currentAccountName = userName;
 
-    qsizetype index = -1;
-    for (qsizetype i = 0; i < s.accountRows.size(); ++i) {
-        if (s.accountRows[i].accountName() == userName) {
-            index = i;
-            break;
-        }
-    }
+    const int index = s.indexOfAccount(userName);
     if (index < 0) {
         setConnectionState(0);
         setNotConnectedButtons();
@@ -139,7 +130,7 @@ void TSAppDelegate::testLoginSucceeded(const QVariantMap& response) {
     s.authTokenArray[index] = _flickrContext->OAuthToken();
     s.authTokenSecretArray[index] = _flickrContext->OAuthTokenSecret();
     c.oauthAuthButton->setTitle(QString("  Connected to \"%1\"").arg(userName));
-    c.accountsTableView->selectRow(int(index));
+    c.accountsTableView->selectRow(index);
     const int previousState = s.connectionState;
     setConnectionState(1);
     savePreferences();
@@ -159,19 +150,14 @@ void TSAppDelegate::userProfileReceived(const QVariantMap& response) {
     s.currentWebAddress = OFValueForKeyPath(response, "user.url").toString();
     s.currentWebAddress.replace("people", "photos");
     const QString location = paths::locationFromPath(s.pixPath);
-    qsizetype index = -1;
-    for (qsizetype i = 0; i < s.accountRows.size(); ++i) {
-        if (s.accountRows[i].accountName() == s.currentAccountName) {
-            index = i;
-            s.accountRows[i] = AccountsRow(s.currentAccountName, location, s.currentWebAddress);
-            break;
-        }
-    }
+    const int index = s.indexOfAccount(s.currentAccountName);
+    if (index >= 0)
+        s.accountRows[index] = AccountsRow(s.currentAccountName, location, s.currentWebAddress);
     c.oauthAuthButton->setTitle(QString("  Connected to \"%1\"").arg(s.currentAccountName));
     setInfoDownloadRunning(false);
     c.accountsTableView->reloadData();
     if (index >= 0)
-        c.accountsTableView->selectRow(int(index));
+        c.accountsTableView->selectRow(index);
     savePreferences();
 }
 

@@ -50,6 +50,14 @@ struct TSAppState {
 
     // The result list.
     QStringList resultIDs;
+
+    // The first account with exactly this name, or -1.
+    int indexOfAccount(const QString& name) const {
+        for (qsizetype i = 0; i < accountRows.size(); ++i)
+            if (accountRows[i].accountName() == name)
+                return int(i);
+        return -1;
+    }
 };
 
 } // namespace tessaly

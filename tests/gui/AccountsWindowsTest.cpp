@@ -91,7 +91,7 @@ TEST_F(AccountsWindowsTest, TheConnectionSheetTakesAPastedCallbackAddress) {
     auto* done = windows->mainWindow()->findChild<QDialog*>("doneSheet");
     ASSERT_NE(done, nullptr);
     EXPECT_TRUE(done->isVisible());
-    QTest::qWaitFor([&] { return !app->flickrRequest().isRunning(); }, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !app->flickrRequest().isRunning(); }, 5000));
     // Nothing answers at the test's Flickr address: the exchange fails and the
     // pasted address starts the next one.
     QTest::keyClicks(find<QLineEdit>("callbackURLTextField", "doneSheet"),

@@ -1,0 +1,69 @@
+#include "AppFixture.h"
+#include "DemoProfile.h"
+#include "SchemeRegistration.h"
+#include "Server.h"
+
+#include <QDir>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tessaly;
+using tessaly::test::AppFixture;
+
+TEST(DemoPlatform, ConnectsTheDemoAccountWithoutABrowser) {
+    fakeflickr::Options options;
+    options.photos = 10;
+    options.userName = DemoProfile::kUser;
+    fakeflickr::Server service(options);
+    ASSERT_TRUE(service.listen());
+    qputenv("TESSALY_FLICKR_ENDPOINT", service.baseUrl().toUtf8());
+
+    QTemporaryDir dir;
+    SettingsPreferencesStore store(dir.filePath("demo.conf"));
+    TSAppDelegate* app = nullptr;
+    bool delivered = false;
+    DemoPlatform platform(QUrl(service.baseUrl()), [&](const QString& url) {
+        delivered = true;
+        app->handleIncomingURL(url);
+    });
+    TSAppDelegate demoApp(platform, store);
+    app = &demoApp;
+    demoApp.applicationDidFinishLaunching();
+    DemoProfile::ensureDemoAccount(demoApp);
+
+    demoApp.oauthAuthenticationAction();
+    // The callback arrives by itself and the access token replaces the request token.
+    EXPECT_TRUE(demoApp.controls().doneSheet->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered && !demoApp.flickrRequest().isRunning(); }, 5000));
+    demoApp.checkConnection();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return demoApp.state().connectionState == 1; }, 5000));
+    EXPECT_EQ(demoApp.controls().oauthAuthButton->title(), "  Connected to \"tessaly_demo\"");
+    qputenv("TESSALY_FLICKR_ENDPOINT", "http://127.0.0.1:9");
+}
+
+class DemoAccountTest : public AppFixture {};
+
+TEST_F(DemoAccountTest, TheDemoAccountIsCreatedOnceAndMadeCurrent) {
+    auto& app = makeApp();
+    DemoProfile::ensureDemoAccount(app);
+    ASSERT_EQ(app.state().accountRows.size(), 1);
+    EXPECT_EQ(app.state().currentAccountName, DemoProfile::kUser);
+    EXPECT_TRUE(app.state().dbPath.startsWith(DemoProfile::pictureLocation()));
+    EXPECT_TRUE(QFile::exists(app.state().dbPath));
+    DemoProfile::ensureDemoAccount(app);
+    EXPECT_EQ(app.state().accountRows.size(), 1);
+    // The demo never uses the real preferences file.
+    EXPECT_NE(DemoProfile::preferencesFile(), SettingsPreferencesStore::defaultFilePath());
+}
+
+TEST(SchemeRegistration, WritesTheHandlerOnceForThisExecutable) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(registerURLScheme("/opt/tessaly bin/tessaly", dir.path()));
+    QFile file(dir.filePath("tessaly.desktop"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.contains("MimeType=x-scheme-handler/tessaly;"));
+    EXPECT_TRUE(text.contains("Exec=\"/opt/tessaly bin/tessaly\" %u"));
+}
