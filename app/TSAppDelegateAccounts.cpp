@@ -11,7 +11,6 @@
 namespace tessaly {
 
 namespace {
-const QString kNone = QStringLiteral("none");
 const QString kNewAccountItem = QStringLiteral("New Flickr Account");
 } // namespace
 
@@ -66,8 +65,8 @@ void TSAppDelegate::savePixPath() {
         removeAccountAt(existing);
     }
     s.accountRows.append(AccountsRow(name, location, webAddress));
-    s.authTokenArray << kNone;
-    s.authTokenSecretArray << kNone;
+    s.authTokenArray << kNoToken;
+    s.authTokenSecretArray << kNoToken;
 
     setConnectionState(0);
     c.accountsTableView->reloadData();
@@ -145,11 +144,11 @@ void TSAppDelegate::chooseDatabaseFrom(PopUpButton* chosen, PopUpButton* other) 
 
     setConnectionState(0);
     m_controls->accountsTableView->selectRow(index);
-    _flickrContext->setOAuthToken(s.authTokenArray.value(index, kNone));
-    _flickrContext->setOAuthTokenSecret(s.authTokenSecretArray.value(index, kNone));
+    _flickrContext->setOAuthToken(s.authTokenArray.value(index, kNoToken));
+    _flickrContext->setOAuthTokenSecret(s.authTokenSecretArray.value(index, kNoToken));
     savePreferences();
     other->selectItemWithTitle(title);
-    if (s.authTokenArray.value(index, kNone) != kNone)
+    if (s.authTokenArray.value(index, kNoToken) != kNoToken)
         checkConnection();
 }
 
@@ -231,8 +230,8 @@ void TSAppDelegate::moveAccount() {
 
     // The account goes to the end of the list with its address and tokens,
     // and stays current if it was.
-    const QString token = s.authTokenArray.value(row, kNone);
-    const QString secret = s.authTokenSecretArray.value(row, kNone);
+    const QString token = s.authTokenArray.value(row, kNoToken);
+    const QString secret = s.authTokenSecretArray.value(row, kNoToken);
     removeAccountAt(row);
     s.accountRows.append(AccountsRow(name, folder, account.accountUrl()));
     s.authTokenArray << token;

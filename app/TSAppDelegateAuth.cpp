@@ -13,7 +13,6 @@
 namespace tessaly {
 
 namespace {
-const QString kNone = QStringLiteral("none");
 const QString kOAuthStage = QStringLiteral("OAuth");
 } // namespace
 
@@ -48,10 +47,10 @@ void TSAppDelegate::oauthAuthenticationAction() {
         row = s.indexOfAccount(s.currentAccountName);
     if (row < 0)
         return;
-    const QString token = s.authTokenArray.value(row, kNone);
+    const QString token = s.authTokenArray.value(row, kNoToken);
     _flickrContext->setOAuthToken(token);
-    _flickrContext->setOAuthTokenSecret(s.authTokenSecretArray.value(row, kNone));
-    if (token != kNone) {
+    _flickrContext->setOAuthTokenSecret(s.authTokenSecretArray.value(row, kNoToken));
+    if (token != kNoToken) {
         checkConnection();
         return;
     }

@@ -8,8 +8,6 @@ namespace tessaly {
 
 namespace {
 
-const QString kNone = QStringLiteral("none");
-
 // A list entry, or the fallback when the stored list is shorter.
 QString entryOr(const QStringList& list, qsizetype index, const QString& fallback) {
     return index >= 0 && index < list.size() ? list[index] : fallback;
@@ -20,7 +18,7 @@ QString entryOr(const QStringList& list, qsizetype index, const QString& fallbac
 QStringList tokensFor(const QStringList& stored, qsizetype accounts) {
     QStringList tokens = stored.mid(0, accounts);
     while (tokens.size() < accounts)
-        tokens << kNone;
+        tokens << kNoToken;
     return tokens;
 }
 
@@ -94,7 +92,7 @@ void TSAppDelegate::getPrefs() {
         s.currentWebAddress = s.accountRows[currentIndex].accountUrl();
         _flickrContext->setOAuthToken(s.authTokenArray[currentIndex]);
         _flickrContext->setOAuthTokenSecret(s.authTokenSecretArray[currentIndex]);
-        if (s.authTokenArray[currentIndex] != kNone)
+        if (s.authTokenArray[currentIndex] != kNoToken)
             checkConnection();
     }
 }

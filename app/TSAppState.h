@@ -9,6 +9,9 @@
 
 namespace tessaly {
 
+// What the token lists hold for an account without a token.
+inline const QString kNoToken = QStringLiteral("none");
+
 // The run-time values the controller owns, under their own names. Flags that
 // menus depend on change only through the controller's setters.
 struct TSAppState {
