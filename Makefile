@@ -1,7 +1,7 @@
 # Tessaly: build, test and run. Every target installs what is missing first.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-CMAKE_FLAGS ?=
+CMAKE_FLAGS ?= -DTESSALY_WERROR=ON
 
 # Debian packages the build, the tests and the application need.
 DEB_PACKAGES := cmake make g++ pkg-config ccache \

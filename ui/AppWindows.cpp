@@ -9,6 +9,8 @@
 #include "ui_window.h"
 
 #include <QDialog>
+#include <QHeaderView>
+#include <QTableView>
 #include <QMainWindow>
 
 namespace tessaly {
@@ -37,11 +39,16 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     Ui::NoAcctSheetForm noAcctForm;
     noAcctForm.setupUi(noAcctSheet);
 
+    prefForm.accountsTableView->setWordWrap(false);
+
     m_binder = new ControlBinder(app.controls(), this);
     m_binder->setTableHeaders("accountsTableView", {"Name", "Location", "Web Address"});
     m_binder->setMenuAboutToShow([&app] { app.revalidateMenuItems(); });
     m_binder->bindWindow(m_mainWindow.get());
     m_binder->bindWindow(m_prefPanel);
+    auto* header = prefForm.accountsTableView->horizontalHeader();
+    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     for (QDialog* sheet : {addAccountSheet, doneSheet, noAcctSheet})
         m_binder->bindWindow(sheet);
 }

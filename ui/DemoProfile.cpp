@@ -82,6 +82,12 @@ void DemoProfile::ensureDemoAccount(TSAppDelegate& app) {
     app.savePixPath();
 }
 
+void DemoProfile::forgetTokens(PreferencesStore& store) {
+    store.setValue("authTokenArray", QStringList());
+    store.setValue("authTokenSecretArray", QStringList());
+    store.synchronize();
+}
+
 DemoPlatform::DemoPlatform(QUrl endpoint, std::function<void(const QString&)> deliverCallback)
     : m_endpoint(std::move(endpoint)), m_deliverCallback(std::move(deliverCallback)),
       m_network(new QNetworkAccessManager) {}

@@ -12,6 +12,7 @@ class QNetworkAccessManager;
 
 namespace tessaly {
 
+class PreferencesStore;
 class TSAppDelegate;
 
 // The demo profile: a stand-in Flickr service as a child process, a
@@ -36,6 +37,9 @@ public:
 
     // Makes the demo account current when the demo preferences lack it.
     static void ensureDemoAccount(TSAppDelegate& app);
+    // The stand-in starts afresh each run, so tokens of an earlier run are
+    // unknown to it: the demo connects anew instead of failing a token test.
+    static void forgetTokens(PreferencesStore& store);
 
 private:
     QProcess m_service;

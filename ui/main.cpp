@@ -86,6 +86,8 @@ int main(int argc, char** argv) {
 
     SettingsPreferencesStore store(demo ? DemoProfile::preferencesFile()
                                         : SettingsPreferencesStore::defaultFilePath());
+    if (demo)
+        DemoProfile::forgetTokens(store);
     TSAppDelegate app(*platform, store);
     appPointer = &app;
     AppWindows windows(app);

@@ -54,6 +54,12 @@ TEST_F(DemoAccountTest, TheDemoAccountIsCreatedOnceAndMadeCurrent) {
     EXPECT_TRUE(QFile::exists(app.state().dbPath));
     DemoProfile::ensureDemoAccount(app);
     EXPECT_EQ(app.state().accountRows.size(), 1);
+
+    // A later run starts with the account but without the old run's token.
+    store->setValue("authTokenArray", QStringList{"old"});
+    DemoProfile::forgetTokens(*store);
+    restart();
+    EXPECT_EQ(makeApp().state().authTokenArray, QStringList{"none"});
     // The demo never uses the real preferences file.
     EXPECT_NE(DemoProfile::preferencesFile(), SettingsPreferencesStore::defaultFilePath());
 }
