@@ -88,8 +88,9 @@ void DemoProfile::forgetTokens(PreferencesStore& store) {
     store.synchronize();
 }
 
-DemoPlatform::DemoPlatform(QUrl endpoint, std::function<void(const QString&)> deliverCallback)
-    : m_endpoint(std::move(endpoint)), m_deliverCallback(std::move(deliverCallback)),
+DemoPlatform::DemoPlatform(PlatformServices& base, QUrl endpoint,
+                           std::function<void(const QString&)> deliverCallback)
+    : m_base(base), m_endpoint(std::move(endpoint)), m_deliverCallback(std::move(deliverCallback)),
       m_network(new QNetworkAccessManager) {}
 
 DemoPlatform::~DemoPlatform() { delete m_network; }
@@ -98,7 +99,7 @@ bool DemoPlatform::openURL(const QUrl& url) {
     const bool authorizePage = url.host() == m_endpoint.host() && url.port() == m_endpoint.port() &&
                                url.path().endsWith("/services/oauth/authorize");
     if (!authorizePage)
-        return QtPlatform::openURL(url);
+        return m_base.openURL(url);
     // The stand-in approves at once and redirects to the callback address.
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);

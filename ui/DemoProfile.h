@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QtPlatform.h"
+#include "PlatformServices.h"
 
 #include <QObject>
 #include <QProcess>
@@ -47,14 +47,27 @@ private:
 };
 
 // Platform services of the demo: the browser step of the authorization is
-// done here, by following the stand-in's authorize page to its callback.
-class DemoPlatform : public QtPlatform {
+// done here, by following the stand-in's authorize page to its callback;
+// everything else goes to the platform underneath.
+class DemoPlatform : public PlatformServices {
 public:
-    DemoPlatform(QUrl endpoint, std::function<void(const QString&)> deliverCallback);
+    DemoPlatform(PlatformServices& base, QUrl endpoint,
+                 std::function<void(const QString&)> deliverCallback);
     ~DemoPlatform() override;
+
     bool openURL(const QUrl& url) override;
+    int runAlert(const AlertRequest& alert) override { return m_base.runAlert(alert); }
+    QStringList runOpenPanel(const OpenPanelRequest& panel) override { return m_base.runOpenPanel(panel); }
+    QString runSavePanel(const SavePanelRequest& panel) override { return m_base.runSavePanel(panel); }
+    bool openFile(const QString& path) override { return m_base.openFile(path); }
+    SystemVersion systemVersion() const override { return m_base.systemVersion(); }
+    void noteRecentDocument(const QString& path) override { m_base.noteRecentDocument(path); }
+    void showAboutPanel() override { m_base.showAboutPanel(); }
+    void terminate() override { m_base.terminate(); }
+    void checkForUpdatesInBackground() override { m_base.checkForUpdatesInBackground(); }
 
 private:
+    PlatformServices& m_base;
     QUrl m_endpoint;
     std::function<void(const QString&)> m_deliverCallback;
     QNetworkAccessManager* m_network;

@@ -65,8 +65,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    QtPlatform desktop;
     std::unique_ptr<DemoProfile> demoProfile;
-    std::unique_ptr<PlatformServices> platform;
+    std::unique_ptr<DemoPlatform> demoPlatform;
     TSAppDelegate* appPointer = nullptr;
     if (demo) {
         demoProfile = std::make_unique<DemoProfile>();
@@ -75,20 +76,21 @@ int main(int argc, char** argv) {
             QMessageBox::critical(nullptr, "Tessaly Demo", error);
             return 1;
         }
-        platform = std::make_unique<DemoPlatform>(demoProfile->endpoint(), [&appPointer](const QString& url) {
-            if (appPointer)
-                appPointer->handleIncomingURL(url);
-        });
+        demoPlatform = std::make_unique<DemoPlatform>(desktop, demoProfile->endpoint(),
+                                                      [&appPointer](const QString& url) {
+                                                          if (appPointer)
+                                                              appPointer->handleIncomingURL(url);
+                                                      });
     } else {
-        platform = std::make_unique<QtPlatform>();
         registerURLScheme(QApplication::applicationFilePath());
     }
+    PlatformServices& platform = demoPlatform ? static_cast<PlatformServices&>(*demoPlatform) : desktop;
 
     SettingsPreferencesStore store(demo ? DemoProfile::preferencesFile()
                                         : SettingsPreferencesStore::defaultFilePath());
     if (demo)
         DemoProfile::forgetTokens(store);
-    TSAppDelegate app(*platform, store);
+    TSAppDelegate app(platform, store);
     appPointer = &app;
     AppWindows windows(app);
     QObject::connect(&instance, &SingleInstance::messageReceived, &app, [&](const QString& message) {

@@ -24,7 +24,8 @@ TEST(DemoPlatform, ConnectsTheDemoAccountWithoutABrowser) {
     SettingsPreferencesStore store(dir.filePath("demo.conf"));
     TSAppDelegate* app = nullptr;
     bool delivered = false;
-    DemoPlatform platform(QUrl(service.baseUrl()), [&](const QString& url) {
+    ScriptedPlatform desktop;
+    DemoPlatform platform(desktop, QUrl(service.baseUrl()), [&](const QString& url) {
         delivered = true;
         app->handleIncomingURL(url);
     });
@@ -40,6 +41,8 @@ TEST(DemoPlatform, ConnectsTheDemoAccountWithoutABrowser) {
     demoApp.checkConnection();
     ASSERT_TRUE(QTest::qWaitFor([&] { return demoApp.state().connectionState == 1; }, 5000));
     EXPECT_EQ(demoApp.controls().oauthAuthButton->title(), "  Connected to \"tessaly_demo\"");
+    EXPECT_TRUE(desktop.openedURLs.isEmpty()); // no browser was asked
+    EXPECT_TRUE(desktop.alerts.isEmpty());
     qputenv("TESSALY_FLICKR_ENDPOINT", "http://127.0.0.1:9");
 }
 
