@@ -30,7 +30,7 @@ TEST(LargeStream, HundredThousandPicturesPageThroughWithBoundedMemory) {
     ASSERT_TRUE(server.listen());
     const auto token = server.issueAccessToken("read");
     const fftest::Credentials creds{options.apiKey, options.sharedSecret, token.token, token.secret};
-    const long before = peakKilobytes();
+    [[maybe_unused]] const long before = peakKilobytes();
 
     QSet<qint64> ids;
     ids.reserve(100000);

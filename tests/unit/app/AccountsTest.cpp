@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 using namespace tessaly;
 using tessaly::test::AppFixture;
@@ -213,4 +214,25 @@ TEST(FileMoves, RefusesToOverwriteAndMovesFolders) {
     QDir(dir.path()).mkpath("c");
     EXPECT_FALSE(files::moveItem(dir.filePath("b"), dir.filePath("c"), &error));
     EXPECT_TRUE(QFileInfo::exists(dir.filePath("b/inner/x.jpg")));
+}
+
+TEST(FileMoves, AcrossFileSystemsTheCopyIsCompleteBeforeTheSourceGoes) {
+    QTemporaryDir source;
+    QTemporaryDir destination("/dev/shm/tessaly-move-XXXXXX");
+    if (!destination.isValid() || QFileInfo(source.path()).absolutePath().startsWith("/dev/shm"))
+        GTEST_SKIP() << "no second file system to move to";
+    QDir(source.path()).mkpath("anna_pix/sub");
+    for (const char* name : {"anna_pix/1_a_s.jpg", "anna_pix/sub/2_b_o.jpg", "anna_db"}) {
+        QFile file(source.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'p'));
+    }
+    QString error;
+    ASSERT_TRUE(files::moveItem(source.filePath("anna_pix"), destination.filePath("anna_pix"), &error))
+        << error.toStdString();
+    ASSERT_TRUE(files::moveItem(source.filePath("anna_db"), destination.filePath("anna_db"), &error));
+    EXPECT_EQ(QFileInfo(destination.filePath("anna_pix/sub/2_b_o.jpg")).size(), 4096);
+    EXPECT_EQ(QFileInfo(destination.filePath("anna_db")).size(), 4096);
+    EXPECT_FALSE(QFileInfo::exists(source.filePath("anna_pix")));
+    EXPECT_FALSE(QFileInfo::exists(source.filePath("anna_db")));
 }

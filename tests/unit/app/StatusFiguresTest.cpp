@@ -1,5 +1,6 @@
 #include "QtGTest.h"
 #include "accounts/StatusFigures.h"
+#include "sync/ErrorLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,4 +55,26 @@ TEST(StatusFigures, OneWalkCountsThumbnailsAndAddsUpSizesAtEveryDepth) {
     const double folderSize = QFileInfo(dir.filePath("sub")).size();
     EXPECT_DOUBLE_EQ(figures.bytes, 1116 + folderSize);
     EXPECT_EQ(walkPictureFolder(dir.filePath("missing")).pictures, 0);
+}
+
+TEST(ErrorLog, LinesGoToTheOpenLogElseToStandardError) {
+    QTemporaryDir dir;
+    tessaly::ErrorLog log;
+    testing::internal::CaptureStderr();
+    log.write("before any flow\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "before any flow\n");
+
+    const QString path = dir.filePath("anna_errorlog");
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("last run's line\n");
+    old.close();
+    ASSERT_TRUE(log.open(path)); // emptied
+    log.write(QString::fromUtf8("An error occurred in the stage DownloadPhotos, Error: caf\u00e9\n"));
+    EXPECT_EQ(log.readAll(), QString::fromUtf8("An error occurred in the stage DownloadPhotos, Error: caf\u00e9\n"));
+    log.close();
+    testing::internal::CaptureStderr();
+    log.write("after the flow\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "after the flow\n");
+    EXPECT_FALSE(log.readAll().contains("after"));
 }
