@@ -84,9 +84,10 @@ void TSAppDelegate::applicationDidFinishLaunching() {
     getPrefs();
     savePreferences();
 
+    // Saving has just opened the current archive; it is not opened twice.
     if (m_state.dbPath.isEmpty())
         c.searchDbButton->setEnabled(false);
-    else
+    else if (!m_database.isOpen() || m_database.path() != m_state.dbPath)
         openDatabase(m_state.dbPath);
 
     c.downloadButton->setEnabled(false);

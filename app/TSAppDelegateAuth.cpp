@@ -14,6 +14,10 @@ namespace tessaly {
 
 namespace {
 const QString kOAuthStage = QStringLiteral("OAuth");
+
+QString connectedTitle(const QString& userName) {
+    return QString("  Connected to \"%1\"").arg(userName);
+}
 } // namespace
 
 void TSAppDelegate::makeFlickrObjects() {
@@ -26,7 +30,7 @@ void TSAppDelegate::makeFlickrObjects() {
 
 void TSAppDelegate::setConnectedButtons(const QString& userName) {
     auto& c = *m_controls;
-    c.oauthAuthButton->setTitle(QString("  Connected to \"%1\"").arg(userName));
+    c.oauthAuthButton->setTitle(connectedTitle(userName));
     c.oauthAuthButton->setEnabled(false);
     c.downloadButton->setEnabled(true);
     c.downloadFilesButton->setEnabled(true);
@@ -128,7 +132,6 @@ void TSAppDelegate::testLoginSucceeded(const QVariantMap& response) {
 
     s.authTokenArray[index] = _flickrContext->OAuthToken();
     s.authTokenSecretArray[index] = _flickrContext->OAuthTokenSecret();
-    c.oauthAuthButton->setTitle(QString("  Connected to \"%1\"").arg(userName));
     c.accountsTableView->selectRow(index);
     const int previousState = s.connectionState;
     setConnectionState(1);
@@ -152,7 +155,7 @@ void TSAppDelegate::userProfileReceived(const QVariantMap& response) {
     const int index = s.indexOfAccount(s.currentAccountName);
     if (index >= 0)
         s.accountRows[index] = AccountsRow(s.currentAccountName, location, s.currentWebAddress);
-    c.oauthAuthButton->setTitle(QString("  Connected to \"%1\"").arg(s.currentAccountName));
+    c.oauthAuthButton->setTitle(connectedTitle(s.currentAccountName));
     setInfoDownloadRunning(false);
     c.accountsTableView->reloadData();
     if (index >= 0)
@@ -161,18 +164,13 @@ void TSAppDelegate::userProfileReceived(const QVariantMap& response) {
 }
 
 void TSAppDelegate::logout() {
-    auto& c = *m_controls;
     if (m_platform.runAlert({"Confirm Logout",
                              "Are you sure you want to logout from your Flickr account?",
                              {"Yes", "Cancel"},
                              AlertStyle::Informational}) != AlertFirstButton)
         return;
     _flickrContext->setOAuthToken(QString());
-    c.oauthAuthButton->setTitle("    Connect to your Flickr account");
-    c.oauthAuthButton->setEnabled(true);
-    c.downloadButton->setEnabled(false);
-    c.downloadFilesButton->setEnabled(false);
-    c.logoutButton->setEnabled(false);
+    setNotConnectedButtons();
     m_platform.alert("Logged Out", "You are now logged out of your Flickr account");
     setConnectionState(0);
 }
