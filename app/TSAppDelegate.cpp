@@ -210,6 +210,12 @@ void TSAppDelegate::quitTessaly() {
 
 void TSAppDelegate::doAbout() { m_platform.showAboutPanel(); }
 
+void TSAppDelegate::doProgressPanel(const QString& title) {
+    m_controls->progressPanel->setTitle(title);
+    m_controls->progressPanel->makeKeyAndOrderFront();
+    m_controls->indicator->startAnimation();
+}
+
 void TSAppDelegate::setNotConnectedButtons() {
     auto& c = *m_controls;
     c.oauthAuthButton->setTitle(kNotConnectedTitle);

@@ -40,6 +40,9 @@ public:
     void quitTessaly();
     void doAbout();
 
+    // The progress panel long operations show; their callers close it.
+    void doProgressPanel(const QString& title);
+
     void setConnectionState(int state);
     void setResultsShown(bool shown);
     void setInfoDownloadRunning(bool running);

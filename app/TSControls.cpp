@@ -49,6 +49,10 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
     noAcctSheet->setTitle("No Account");
     noAcctOkButton = make<Button>("noAcctOkButton");
 
+    progressPanel = make<Window>("progressPanel");
+    indicator = make<ProgressIndicator>("indicator");
+    progressTextField = make<TextField>("progressTextField");
+
     searchWindow = make<Window>("searchWindow");
     searchWindow->setTitle("Search");
     resultsTableView = make<TableView>("resultsTableView",

@@ -59,6 +59,11 @@ public:
     Window* noAcctSheet;
     Button* noAcctOkButton;
 
+    // The progress panel that long operations show (doProgressPanel).
+    Window* progressPanel;
+    ProgressIndicator* indicator;
+    TextField* progressTextField;
+
     // Search window and viewer window, as far as the shell needs them.
     Window* searchWindow;
     TableView* resultsTableView;

@@ -6,6 +6,7 @@
 #include "ui_doneSheet.h"
 #include "ui_noAcctSheet.h"
 #include "ui_prefPanel.h"
+#include "ui_progressPanel.h"
 #include "ui_window.h"
 
 #include <QDialog>
@@ -39,6 +40,10 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     Ui::NoAcctSheetForm noAcctForm;
     noAcctForm.setupUi(noAcctSheet);
 
+    auto* progressPanel = new QDialog(m_mainWindow.get());
+    Ui::ProgressPanelForm progressForm;
+    progressForm.setupUi(progressPanel);
+
     prefForm.accountsTableView->setWordWrap(false);
 
     m_binder = new ControlBinder(app.controls(), this);
@@ -49,7 +54,7 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     auto* header = prefForm.accountsTableView->horizontalHeader();
     header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    for (QDialog* sheet : {addAccountSheet, doneSheet, noAcctSheet})
+    for (QDialog* sheet : {addAccountSheet, doneSheet, noAcctSheet, progressPanel})
         m_binder->bindWindow(sheet);
 }
 
