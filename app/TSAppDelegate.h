@@ -4,12 +4,14 @@
 #include "TSControls.h"
 #include "OFFlickrAPIRequest.h"
 #include "archive/ArchiveDatabase.h"
+#include "auth/CallTicket.h"
 #include "prefs/PreferencesStore.h"
 #include "sync/ErrorLog.h"
 
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
 namespace tessaly {
 
@@ -88,6 +90,14 @@ public:
     OFFlickrAPIContext& flickrContext() { return *_flickrContext; }
     OFFlickrAPIRequest& flickrRequest() { return *_flickrRequest; }
 
+    // Starts an API call tagged with its stage and tied to the current account
+    // and token. False, changing nothing, while another call is in flight.
+    enum class HttpVerb { Get, Post };
+    bool callFlickr(const QString& stage, const QString& method, const QVariantMap& arguments = {},
+                    HttpVerb verb = HttpVerb::Get);
+    // Bumped whenever the current account or its archive changes.
+    quint64 accountGeneration() const { return m_accountGeneration; }
+
     // Answers of the Flickr API, routed by their stage tag.
     void flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* request,
                                                  const QVariantMap& response) override;
@@ -116,8 +126,14 @@ private:
     QString chooseFolder(const QString& message, const QString& directory);
     void removeAccountAt(qsizetype index);
     void endConnectionSheet();
-    void testLoginSucceeded(const QVariantMap& response);
-    void userProfileReceived(const QVariantMap& response);
+    bool beginCall(const QString& stage);
+    std::optional<CallTicket> takeTicket(OFFlickrAPIRequest* request);
+    void cancelCallInFlight();
+    void currentAccountDidChange();
+    void currentArchiveDidChange();
+    void testConnectionIfTokenHeld();
+    void testLoginSucceeded(const QVariantMap& response, const CallTicket& ticket);
+    void userProfileReceived(const QVariantMap& response, const CallTicket& ticket);
     void logFailure(const QString& line);
 
     PlatformServices& m_platform;
@@ -129,6 +145,10 @@ private:
     ErrorLog m_errorLog;
     std::shared_ptr<OFFlickrAPIContext> _flickrContext;
     std::unique_ptr<OFFlickrAPIRequest, void (*)(OFFlickrAPIRequest*)> _flickrRequest;
+    std::optional<CallTicket> m_callTicket;
+    quint64 m_accountGeneration = 0;
+    // The account generation an authorization in the browser was begun for.
+    std::optional<quint64> m_authorizationGeneration;
 };
 
 } // namespace tessaly

@@ -55,6 +55,15 @@ void TSAppDelegate::savePixPath() {
     const QString name = c.addAcctNameTextField->stringValue();
     if (location.isEmpty() || name.isEmpty())
         return;
+    // The name becomes a file name beside the location; it must stay one.
+    if (!paths::isValidAccountName(name)) {
+        m_platform.criticalAlert(
+            "Invalid Account Name",
+            QString("\"%1\" cannot be used as an account name. A name may not contain \"/\", "
+                    "and may not be \".\" or \"..\".")
+                .arg(name));
+        return;
+    }
     s.currentAccountName = name;
     s.pixPath = location;
 
@@ -174,6 +183,7 @@ void TSAppDelegate::deleteAccount() {
          AlertStyle::Informational});
     if (answer != AlertFirstButton)
         return;
+    const QString previousAccount = m_state.currentAccountName;
     removeAccountAt(row);
     c.accountsTableView->reloadData();
     // The row that took the deleted one's place (or the new last row) becomes current.
@@ -182,6 +192,8 @@ void TSAppDelegate::deleteAccount() {
     setAcctnum();
     savePreferences();
     doListDbsButtons();
+    if (m_state.currentAccountName != previousAccount)
+        testConnectionIfTokenHeld();
 }
 
 void TSAppDelegate::moveAccount() {

@@ -36,6 +36,8 @@ void TSAppDelegate::openDatabase(const QString& path) {
         m_controls->searchDbButton->setEnabled(true);
         return;
     }
+    // Nothing may go on writing to a file that is not an archive.
+    m_database.close();
     if (isNotADatabase(created.code))
         m_platform.criticalAlert("Open Failed", "This is not a valid database file.");
     else

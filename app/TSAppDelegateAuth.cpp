@@ -59,15 +59,19 @@ void TSAppDelegate::oauthAuthenticationAction() {
         return;
     }
     makeFlickrObjects();
-    _flickrRequest->setSessionInfo(kOAuthStage);
-    _flickrRequest->fetchOAuthRequestTokenWithCallbackURL(QUrl(config::kCallbackURL));
+    m_authorizationGeneration = m_accountGeneration;
+    if (beginCall(kOAuthStage) &&
+        !_flickrRequest->fetchOAuthRequestTokenWithCallbackURL(QUrl(config::kCallbackURL)))
+        m_callTicket.reset();
     c.callbackURLTextField->setStringValue({});
     c.doneSheet->beginSheet(c.window);
 }
 
-void TSAppDelegate::flickrAPIRequestDidObtainOAuthRequestTokenSecret(OFFlickrAPIRequest*,
+void TSAppDelegate::flickrAPIRequestDidObtainOAuthRequestTokenSecret(OFFlickrAPIRequest* request,
                                                                     const QString& token,
                                                                     const QString& secret) {
+    if (!takeTicket(request))
+        return;
     _flickrContext->setOAuthToken(token);
     _flickrContext->setOAuthTokenSecret(secret);
     m_platform.openURL(_flickrContext->userAuthorizationURLWithRequestTokenRequestedPermission(
@@ -75,16 +79,25 @@ void TSAppDelegate::flickrAPIRequestDidObtainOAuthRequestTokenSecret(OFFlickrAPI
 }
 
 void TSAppDelegate::handleIncomingURL(const QString& url) {
+    // The authorization was begun for an account that is no longer current.
+    if (m_authorizationGeneration && *m_authorizationGeneration != m_accountGeneration) {
+        qWarning("Callback of an abandoned authorization ignored");
+        return;
+    }
     QString token;
     QString verifier;
     if (!OFExtractOAuthCallback(QUrl(url), QUrl(config::kCallbackURL), &token, &verifier))
         qWarning("Invalid callback URL");
-    _flickrRequest->fetchOAuthAccessTokenWithRequestTokenVerifier(token, verifier);
+    if (beginCall(kOAuthStage) &&
+        !_flickrRequest->fetchOAuthAccessTokenWithRequestTokenVerifier(token, verifier))
+        m_callTicket.reset();
 }
 
 void TSAppDelegate::flickrAPIRequestDidObtainOAuthAccessTokenSecretUserFullNameUserNameUserNSID(
-    OFFlickrAPIRequest*, const QString& token, const QString& secret, const QString&,
+    OFFlickrAPIRequest* request, const QString& token, const QString& secret, const QString&,
     const QString&, const QString&) {
+    if (!takeTicket(request))
+        return;
     _flickrContext->setOAuthToken(token);
     _flickrContext->setOAuthTokenSecret(secret);
 }
@@ -94,8 +107,7 @@ void TSAppDelegate::endConnectionSheet() { m_controls->doneSheet->endSheet(); }
 void TSAppDelegate::checkConnection() {
     endConnectionSheet();
     if (_flickrContext->hasOAuthToken()) {
-        _flickrRequest->setSessionInfo(QStringLiteral("TestLogin"));
-        _flickrRequest->callAPIMethodWithGETArguments("flickr.test.login");
+        callFlickr(QStringLiteral("TestLogin"), "flickr.test.login");
         if (m_controls->prefPanel->isVisible())
             m_controls->prefPanel->orderFront();
         return;
@@ -111,15 +123,14 @@ void TSAppDelegate::cancelConnection() {
     setConnectionState(0);
 }
 
-void TSAppDelegate::testLoginSucceeded(const QVariantMap& response) {
+void TSAppDelegate::testLoginSucceeded(const QVariantMap& response, const CallTicket& ticket) {
     auto& c = *m_controls;
     auto& s = m_state;
     _flickrRequest->setSessionInfo({});
     const QString userName = OFValueForKeyPath(response, "user.username._text").toString();
-    s.currentAccountName = userName;
-
     const int index = s.indexOfAccount(userName);
     if (index < 0) {
+        s.currentAccountName = userName;
         setConnectionState(0);
         setNotConnectedButtons();
         m_platform.criticalAlert(
@@ -130,36 +141,39 @@ void TSAppDelegate::testLoginSucceeded(const QVariantMap& response) {
         return;
     }
 
-    s.authTokenArray[index] = _flickrContext->OAuthToken();
-    s.authTokenSecretArray[index] = _flickrContext->OAuthTokenSecret();
-    c.accountsTableView->selectRow(index);
+    // The token tested is the one the call carried, whatever the context holds now.
+    s.authTokenArray[index] = ticket.token;
+    s.authTokenSecretArray[index] = ticket.tokenSecret;
     const int previousState = s.connectionState;
+    c.accountsTableView->selectRow(index);
+    savePreferences(); // may make the token's account current
+    _flickrContext->setOAuthToken(ticket.token);
+    _flickrContext->setOAuthTokenSecret(ticket.tokenSecret);
     setConnectionState(1);
-    savePreferences();
     doListDbsButtons();
     setConnectedButtons(userName);
 
     if (previousState == 2)
         return; // the waiting edit resumes once editing exists
-    _flickrRequest->setSessionInfo(QStringLiteral("GetUserProfile"));
-    _flickrRequest->callAPIMethodWithGETArguments("flickr.urls.getUserProfile",
-                                                  {{"api_key", _flickrContext->key()}});
+    callFlickr(QStringLiteral("GetUserProfile"), "flickr.urls.getUserProfile",
+               {{"api_key", _flickrContext->key()}});
 }
 
-void TSAppDelegate::userProfileReceived(const QVariantMap& response) {
+void TSAppDelegate::userProfileReceived(const QVariantMap& response, const CallTicket& ticket) {
     auto& c = *m_controls;
     auto& s = m_state;
+    // The address belongs to the account the call was made for.
+    const int index = s.indexOfAccount(ticket.accountName);
+    if (index < 0)
+        return;
     s.currentWebAddress = OFValueForKeyPath(response, "user.url").toString();
     s.currentWebAddress.replace("people", "photos");
-    const QString location = paths::locationFromPath(s.pixPath);
-    const int index = s.indexOfAccount(s.currentAccountName);
-    if (index >= 0)
-        s.accountRows[index] = AccountsRow(s.currentAccountName, location, s.currentWebAddress);
+    s.accountRows[index] = AccountsRow(ticket.accountName, s.accountRows[index].accountLoc(),
+                                       s.currentWebAddress);
     c.oauthAuthButton->setTitle(connectedTitle(s.currentAccountName));
     setInfoDownloadRunning(false);
     c.accountsTableView->reloadData();
-    if (index >= 0)
-        c.accountsTableView->selectRow(index);
+    c.accountsTableView->selectRow(index);
     savePreferences();
 }
 

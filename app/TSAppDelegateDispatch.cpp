@@ -5,13 +5,47 @@
 
 namespace tessaly {
 
+bool TSAppDelegate::beginCall(const QString& stage) {
+    // A busy request keeps its own tag: its answer must still find its stage.
+    if (_flickrRequest->isRunning())
+        return false;
+    _flickrRequest->setSessionInfo(stage);
+    const int index = m_state.indexOfAccount(m_state.currentAccountName);
+    m_callTicket = CallTicket{stage, index >= 0 ? m_state.currentAccountName : QString(),
+                              _flickrContext->OAuthToken(), _flickrContext->OAuthTokenSecret(),
+                              m_accountGeneration};
+    return true;
+}
+
+bool TSAppDelegate::callFlickr(const QString& stage, const QString& method,
+                               const QVariantMap& arguments, HttpVerb verb) {
+    if (!beginCall(stage))
+        return false;
+    const bool started = verb == HttpVerb::Get
+                             ? _flickrRequest->callAPIMethodWithGETArguments(method, arguments)
+                             : _flickrRequest->callAPIMethodWithPOSTArguments(method, arguments);
+    if (!started)
+        m_callTicket.reset();
+    return started;
+}
+
+std::optional<CallTicket> TSAppDelegate::takeTicket(OFFlickrAPIRequest* request) {
+    std::optional<CallTicket> ticket = std::exchange(m_callTicket, std::nullopt);
+    if (request != _flickrRequest.get() || !ticket || ticket->generation != m_accountGeneration)
+        return std::nullopt;
+    return ticket;
+}
+
 void TSAppDelegate::flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* request,
                                                             const QVariantMap& response) {
+    const std::optional<CallTicket> ticket = takeTicket(request);
+    if (!ticket)
+        return; // issued for an account that is no longer current
     const QString stage = request->sessionInfo().toString();
     if (stage == QLatin1String("TestLogin"))
-        testLoginSucceeded(response);
+        testLoginSucceeded(response, *ticket);
     else if (stage == QLatin1String("GetUserProfile"))
-        userProfileReceived(response);
+        userProfileReceived(response, *ticket);
     // Answers of any other stage are ignored.
 }
 
@@ -19,6 +53,8 @@ void TSAppDelegate::logFailure(const QString& line) { m_errorLog.write(line); }
 
 void TSAppDelegate::flickrAPIRequestDidFailWithError(OFFlickrAPIRequest* request,
                                                      const OFError& error) {
+    if (!takeTicket(request))
+        return;
     const QString stage = request->sessionInfo().toString();
     setInfoDownloadRunning(false);
     if (stage == QLatin1String("TestLogin")) {
@@ -33,6 +69,40 @@ void TSAppDelegate::flickrAPIRequestDidFailWithError(OFFlickrAPIRequest* request
                    .arg(stage, error.localizedDescription()));
     m_controls->progressIndicator->stopAnimation();
     m_controls->progressLabel->setStringValue({});
+}
+
+void TSAppDelegate::cancelCallInFlight() {
+    _flickrRequest->cancel();
+    _flickrRequest->setSessionInfo({});
+    m_callTicket.reset();
+}
+
+void TSAppDelegate::currentArchiveDidChange() {
+    // The account and its token stay valid; what writes to the archive stops.
+    static const QStringList kAccountStages = {"OAuth", "TestLogin", "GetUserProfile"};
+    if (m_callTicket && !kAccountStages.contains(m_callTicket->stage))
+        cancelCallInFlight();
+}
+
+void TSAppDelegate::currentAccountDidChange() {
+    auto& s = m_state;
+    // Nothing begun for the old account may finish against the new one.
+    ++m_accountGeneration;
+    cancelCallInFlight();
+    if (m_controls->doneSheet->isVisible())
+        m_controls->doneSheet->endSheet();
+    const int index = s.indexOfAccount(s.currentAccountName);
+    _flickrContext->setOAuthToken(index >= 0 ? s.authTokenArray.value(index, kNoToken) : kNoToken);
+    _flickrContext->setOAuthTokenSecret(index >= 0 ? s.authTokenSecretArray.value(index, kNoToken)
+                                                   : kNoToken);
+    setConnectionState(0);
+    setNotConnectedButtons();
+}
+
+void TSAppDelegate::testConnectionIfTokenHeld() {
+    const int index = m_state.indexOfAccount(m_state.currentAccountName);
+    if (index >= 0 && m_state.authTokenArray.value(index, kNoToken) != kNoToken)
+        checkConnection();
 }
 
 } // namespace tessaly

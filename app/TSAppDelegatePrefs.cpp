@@ -103,6 +103,9 @@ void TSAppDelegate::savePreferences() {
 
     s.updatesState = c.updatesCheck->state() == Button::On ? 1 : 0;
 
+    const QString previousAccount = s.currentAccountName;
+    const QString previousDatabase = s.dbPath;
+    const QString previousPictures = s.pixPath;
     if (!s.accountRows.isEmpty()) {
         const int row = c.accountsTableView->selectedRow();
         // With no row selected the current account stays as it is.
@@ -114,13 +117,20 @@ void TSAppDelegate::savePreferences() {
             s.dbPath = paths::databaseFile(account.accountLoc(), account.accountName());
             s.realDbPath = s.dbPath;
         }
-        if (!s.dbPath.isEmpty())
-            setDatabase();
     } else {
+        // No account is left to be current.
+        s.currentAccountName.clear();
+        s.currentWebAddress.clear();
         s.pixPath.clear();
         s.dbPath.clear();
         s.realDbPath.clear();
     }
+    if (s.currentAccountName != previousAccount)
+        currentAccountDidChange();
+    else if (s.dbPath != previousDatabase || s.pixPath != previousPictures)
+        currentArchiveDidChange();
+    if (!s.accountRows.isEmpty() && !s.dbPath.isEmpty())
+        setDatabase();
 
     s.pixPathArray.clear();
     s.webAddressArray.clear();
@@ -145,7 +155,10 @@ void TSAppDelegate::savePreferences() {
 }
 
 void TSAppDelegate::savePrefButton() {
+    const QString previousAccount = m_state.currentAccountName;
     savePreferences();
+    if (m_state.currentAccountName != previousAccount)
+        testConnectionIfTokenHeld();
     m_controls->prefPanel->close();
     m_platform.alert({}, "The Preferences have been saved.");
     setFilenum();

@@ -313,19 +313,23 @@ RestAnswer RestApi::getExif(const Params& args, const Caller&) {
     return ok(xml.bytes());
 }
 
-RestAnswer RestApi::testLogin(const Params&, const Caller&) {
+QString RestApi::userNameOf(const Caller& caller) const {
+    return caller.userName.isEmpty() ? m_options.userName : caller.userName;
+}
+
+RestAnswer RestApi::testLogin(const Params&, const Caller& caller) {
+    const QString user = userNameOf(caller);
     Xml xml;
-    xml.open("user").attr("id", m_nsid).attr("path_alias", m_options.userName)
-        .element("username", m_options.userName).close("user");
+    xml.open("user").attr("id", m_nsid).attr("path_alias", user).element("username", user).close("user");
     return ok(xml.bytes());
 }
 
-RestAnswer RestApi::getUserProfile(const Params& args, const Caller&) {
+RestAnswer RestApi::getUserProfile(const Params& args, const Caller& caller) {
     if (!isUser(args.value(QStringLiteral("user_id"))))
         return error(1, QStringLiteral("User not found"));
     Xml xml;
     xml.open("user").attr("nsid", m_nsid)
-        .attr("url", m_baseUrl + QStringLiteral("/people/") + m_options.userName + QLatin1Char('/')).close("user");
+        .attr("url", m_baseUrl + QStringLiteral("/people/") + userNameOf(caller) + QLatin1Char('/')).close("user");
     return ok(xml.bytes());
 }
 

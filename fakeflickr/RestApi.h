@@ -13,6 +13,7 @@ namespace fakeflickr {
 struct Caller {
     QString httpMethod;  // "GET" or "POST"
     QString perms;       // "", "read", "write" or "delete"
+    QString userName;    // the token's user; empty for an unsigned call
 };
 
 struct RestAnswer {
@@ -54,6 +55,7 @@ private:
 
     RestAnswer ok(const QByteArray& inner = {}) const;
     bool isUser(const QString& userId) const;
+    QString userNameOf(const Caller& caller) const;
     void writePhotoElement(class Xml& xml, const Photo& photo, const QStringList& extras) const;
     QString fileUrl(const Photo& photo, char suffix) const;
     void store(Photo photo);

@@ -148,7 +148,7 @@ void Server::handleRest(HttpConnection* connection, const HttpRequest& request, 
         return;
     }
 
-    const RestAnswer answer = m_rest.call(method, params, {call.httpMethod, check.perms});
+    const RestAnswer answer = m_rest.call(method, params, {call.httpMethod, check.perms, check.userName});
     call.errorCode = answer.errorCode;
     m_calls << call;
     response.body = answer.body;

@@ -53,7 +53,8 @@ public:
     void clearFaults() { m_faults.clear(); }
 
     // An access token as if the user had approved in the browser ("read", "write" or "delete").
-    Token issueAccessToken(const QString& perms = QStringLiteral("write"));
+    // Another user name makes the token another account's (it sees the same photostream).
+    Token issueAccessToken(const QString& perms = QStringLiteral("write"), const QString& userName = {});
 
     QList<ApiCall> calls() const { return m_calls; }
     QList<ApiCall> writeCalls() const;
@@ -71,6 +72,7 @@ private:
         int code = 0;  // Flickr error code, 0 when accepted
         QString message;
         QString perms;
+        QString userName;
     };
 
     void handle(HttpConnection* connection, const HttpRequest& request);
@@ -95,6 +97,7 @@ private:
     struct AccessToken {
         QString secret;
         QString perms;
+        QString userName;
     };
     QHash<QString, AccessToken> m_accessTokens;
     QList<ApiCall> m_calls;

@@ -38,9 +38,9 @@ QString Server::newToken() const {
         .arg(randomHex(16));
 }
 
-Server::Token Server::issueAccessToken(const QString& perms) {
+Server::Token Server::issueAccessToken(const QString& perms, const QString& userName) {
     const Token token{newToken(), randomHex(16)};
-    m_accessTokens.insert(token.token, {token.secret, perms});
+    m_accessTokens.insert(token.token, {token.secret, perms, userName.isEmpty() ? m_options.userName : userName});
     return token;
 }
 
@@ -60,7 +60,7 @@ bool Server::signatureMatches(const HttpRequest& request, const Params& params, 
 }
 
 Server::Check Server::checkRestCall(const HttpRequest& request, const Params& params) const {
-    const auto reject = [](int code) { return Check{code, flickrErrorMessage(code), {}}; };
+    const auto reject = [](int code) { return Check{code, flickrErrorMessage(code), {}, {}}; };
     const bool oauth = params.contains(QStringLiteral("oauth_consumer_key")) || params.contains(QStringLiteral("oauth_signature"));
     if (oauth) {
         if (params.value(QStringLiteral("oauth_consumer_key")) != m_options.apiKey
@@ -68,33 +68,35 @@ Server::Check Server::checkRestCall(const HttpRequest& request, const Params& pa
             return reject(100);
         if (!params.contains(QStringLiteral("oauth_signature")))
             return reject(97);
-        QString tokenSecret, perms;
+        QString tokenSecret, perms, user;
         if (params.contains(QStringLiteral("oauth_token"))) {
             const auto it = m_accessTokens.constFind(params.value(QStringLiteral("oauth_token")));
             if (it == m_accessTokens.cend())
                 return reject(98);
             tokenSecret = it->secret;
             perms = it->perms;
+            user = it->userName;
         }
         if (params.value(QStringLiteral("oauth_signature_method")) != QLatin1String("HMAC-SHA1")
             || !signatureMatches(request, params, tokenSecret))
             return reject(96);
-        return {0, {}, perms};
+        return {0, {}, perms, user};
     }
     if (params.value(QStringLiteral("api_key")) != m_options.apiKey)
         return reject(100);
     if (!params.contains(QStringLiteral("api_sig")))
-        return {0, {}, {}};  // unsigned: public data only
-    QString perms;
+        return {0, {}, {}, {}};  // unsigned: public data only
+    QString perms, user;
     if (params.contains(QStringLiteral("auth_token"))) {
         const auto it = m_accessTokens.constFind(params.value(QStringLiteral("auth_token")));
         if (it == m_accessTokens.cend())
             return reject(98);
         perms = it->perms;
+        user = it->userName;
     }
     if (legacySignature(params, m_options.sharedSecret) != params.value(QStringLiteral("api_sig")))
         return reject(96);
-    return {0, {}, perms};
+    return {0, {}, perms, user};
 }
 
 // The "oauth_problem" Flickr would name for a token request, or nothing when it is sound.

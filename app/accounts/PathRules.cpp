@@ -53,9 +53,16 @@ bool pixFolderBelongsTo(const QString& pixFolder, const QString& name) {
     return !name.isEmpty() && lastPathComponent(pixFolder) == name + kPixSuffix;
 }
 
+bool isValidAccountName(const QString& name) {
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
 QString errorLogFor(const QString& pixFolder) {
     QString log = pixFolder;
-    return log.replace(kPixSuffix, QStringLiteral("_errorlog"));
+    if (lastPathComponent(log).endsWith(kPixSuffix))
+        log.chop(kPixSuffix.size());
+    return log + QStringLiteral("_errorlog");
 }
 
 } // namespace paths

@@ -25,7 +25,12 @@ QString lastPathComponent(const QString& path);
 // component equals the name followed by "_pix".
 bool pixFolderBelongsTo(const QString& pixFolder, const QString& name);
 
-// The error log beside a picture folder: "_pix" replaced by "_errorlog".
+// Whether a name can name an account's files: not empty, no "/" or NUL,
+// and not "." or "..".
+bool isValidAccountName(const QString& name);
+
+// The error log beside a picture folder: the trailing "_pix" of its last
+// component replaced by "_errorlog" (appended when there is none).
 QString errorLogFor(const QString& pixFolder);
 
 } // namespace tessaly::paths

@@ -196,3 +196,66 @@ TEST_F(AuthorizationTest, AUserNameThatMatchesNoAccountAsksForANewAccount) {
     EXPECT_EQ(app->state().connectionState, 0);
     EXPECT_EQ(storedToken(), token.token); // nothing stored for a stranger
 }
+
+TEST_F(AuthorizationTest, AnAnswerBelongsToTheAccountItWasAskedFor) {
+    const auto a = service->issueAccessToken("write", "anna");
+    const auto b = service->issueAccessToken("write", "bob");
+    accounts({"anna", "bob"}, {a.token, b.token}, {a.secret, b.secret});
+    makeApp(); // anna's token test is in flight
+    auto& c = app->controls();
+    const auto rows = [this] { return app->state().accountRows; };
+    const auto profileOf = [this](const QString& name) { return service->baseUrl() + "/photos/" + name + "/"; };
+
+    c.listDbsButton->pickItem(2); // bob, before anna's answer came
+    ASSERT_TRUE(waitUntil([&] { return connected() && !rows()[1].accountUrl().isEmpty(); }));
+    EXPECT_EQ(app->state().currentAccountName, "bob");
+    EXPECT_EQ(c.oauthAuthButton->title(), "  Connected to \"bob\"");
+    EXPECT_EQ(app->flickrContext().OAuthToken(), b.token);
+    QSettings settings(prefsFile, QSettings::IniFormat);
+    EXPECT_EQ(settings.value("authTokenArray").toStringList(), QStringList({a.token, b.token}));
+    EXPECT_EQ(settings.value("authTokenSecretArray").toStringList(), QStringList({a.secret, b.secret}));
+    EXPECT_EQ(rows()[1].accountUrl(), profileOf("bob"));
+
+    // anna connects; her profile call is out when bob is picked again.
+    c.listDbsButton->pickItem(1);
+    ASSERT_TRUE(waitUntil([&] { return connected(); }));
+    ASSERT_TRUE(app->flickrRequest().isRunning());
+    c.listDbsButton->pickItem(2);
+    ASSERT_TRUE(waitUntil([&] { return connected() && !app->flickrRequest().isRunning(); }));
+    QTest::qWait(50);
+    EXPECT_EQ(app->state().currentAccountName, "bob");
+    EXPECT_EQ(rows()[0].accountUrl(), "");
+    EXPECT_EQ(rows()[1].accountUrl(), profileOf("bob"));
+    EXPECT_EQ(settings.value("webAddressArray").toStringList(), QStringList({"", profileOf("bob")}));
+    EXPECT_TRUE(platform.alerts.isEmpty());
+}
+
+TEST_F(AuthorizationTest, TheConnectionFollowsTheCurrentAccountWhenOneIsDeleted) {
+    const auto a = service->issueAccessToken("write", "anna");
+    const auto b = service->issueAccessToken("write", "bob");
+    accounts({"anna", "bob"}, {a.token, b.token}, {a.secret, b.secret});
+    makeApp();
+    auto& c = app->controls();
+    ASSERT_TRUE(waitUntil([&] { return connected() && !app->flickrRequest().isRunning(); }));
+    ASSERT_EQ(app->state().currentAccountName, "anna");
+
+    c.accountsTableView->selectRow(0);
+    platform.alertAnswers.enqueue(AlertFirstButton); // "Delete"
+    c.deleteAccountButton->performClick();
+    EXPECT_EQ(app->state().currentAccountName, "bob");
+    EXPECT_EQ(app->state().connectionState, 0);
+    EXPECT_EQ(app->flickrContext().OAuthToken(), b.token);
+    EXPECT_EQ(c.oauthAuthButton->title(), "    Connect to your Flickr account");
+    EXPECT_FALSE(c.downloadButton->isEnabled());
+    // bob holds a token of his own: it is tested, not anna's.
+    ASSERT_TRUE(waitUntil([&] { return connected(); }));
+    EXPECT_EQ(c.oauthAuthButton->title(), "  Connected to \"bob\"");
+
+    // The last account gone, nothing stays connected.
+    platform.alertAnswers.enqueue(AlertFirstButton);
+    c.deleteAccountButton->performClick();
+    EXPECT_TRUE(app->state().accountRows.isEmpty());
+    EXPECT_EQ(app->state().connectionState, 0);
+    EXPECT_EQ(app->flickrContext().OAuthToken(), "none");
+    EXPECT_FALSE(app->flickrRequest().isRunning());
+}

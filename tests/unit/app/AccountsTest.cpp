@@ -67,6 +67,22 @@ TEST_F(AccountsTest, AddingAccountsFillsThePopUpsAndMakesTheNewOneCurrent) {
     EXPECT_FALSE(c.addAccountSheet->isVisible());
 }
 
+TEST_F(AccountsTest, ANameThatIsNoFileNameIsRefusedAndNothingSaved) {
+    makeApp();
+    auto& c = app->controls();
+    for (const QString name : {"family/anna", "..", "."}) {
+        addAccount(name, path("loc"));
+        EXPECT_EQ(platform.alerts.last().title, "Invalid Account Name");
+        EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
+        EXPECT_TRUE(c.addAccountSheet->isVisible()); // the name can be corrected
+        c.cancelPixPathButton->performClick();
+    }
+    EXPECT_TRUE(names().isEmpty());
+    EXPECT_FALSE(store->contains("pixPathArray") && !store->value("pixPathArray").toStringList().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(path("family")));
+    EXPECT_EQ(platform.alerts.size(), 3);
+}
+
 TEST_F(AccountsTest, AddingAnExistingNameReplacesThatAccount) {
     makeApp();
     addAccount("anna", path("loc"));

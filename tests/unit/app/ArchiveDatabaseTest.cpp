@@ -134,6 +134,7 @@ TEST_F(OpenDatabaseTest, FileThatIsNotADatabaseIsReportedAndLeavesNothingOpen) {
     EXPECT_EQ(platform.alerts[0].message, "This is not a valid database file.");
     EXPECT_EQ(platform.alerts[0].style, AlertStyle::Critical);
     EXPECT_FALSE(app.controls().searchDbButton->isEnabled());
+    EXPECT_FALSE(app.database().isOpen());
     // The file was not changed.
     EXPECT_EQ(QFileInfo(file).size(), 39 * 200);
 }

@@ -190,4 +190,13 @@ TEST(PathRules, AccountPathsAndMatching) {
     EXPECT_FALSE(paths::pixFolderBelongsTo("/home/anna/anna_pix", "ann"));
     EXPECT_FALSE(paths::pixFolderBelongsTo("/home/anna/anna_pix", ""));
     EXPECT_EQ(paths::errorLogFor("/a/anna_pix"), "/a/anna_errorlog");
+    // Only the folder's own ending changes, so the log lands beside it.
+    EXPECT_EQ(paths::errorLogFor("/home/u/old_pix_backup/Tessaly/anna_pix"),
+              "/home/u/old_pix_backup/Tessaly/anna_errorlog");
+    EXPECT_EQ(paths::errorLogFor("/a/my_pix_2_pix"), "/a/my_pix_2_errorlog");
+
+    for (const QString name : {"anna", "my_pix_2", "Anna Smith", "..anna"})
+        EXPECT_TRUE(paths::isValidAccountName(name)) << name.toStdString();
+    for (const QString& name : QStringList{"", ".", "..", "family/anna", QString("an") + QChar(0) + "na"})
+        EXPECT_FALSE(paths::isValidAccountName(name)) << name.toStdString();
 }
