@@ -66,6 +66,10 @@ LFHTTPRequest::LFHTTPRequest(QObject* parent) : QObject(parent) {
 LFHTTPRequest::~LFHTTPRequest() {
     m_delegate = nullptr;
     cleanUp();
+    // The request may be deleted from inside its reply's own signal: the
+    // manager and the reply it owns go once the event loop is back.
+    m_manager->setParent(nullptr);
+    m_manager->deleteLater();
 }
 
 void LFHTTPRequest::setReadBufferSize(quint32 size) {
@@ -189,14 +193,19 @@ bool LFHTTPRequest::writesReceivedBytes() const {
     return m_delegate && m_delegate->implementsHttpRequestWriteReceivedBytes();
 }
 
-void LFHTTPRequest::handleResponseBegun() {
+// The owner may delete the request from inside any delegate call; every
+// caller checks its guard before touching the request again.
+bool LFHTTPRequest::handleResponseBegun() {
+    const QPointer<LFHTTPRequest> self(this);
     QNetworkReply* reply = m_readStream;
     m_responseBegun = true;
     m_lastSentBytes = std::max(m_lastSentBytes, m_bytesWritten);
     if (m_delegate)
         m_delegate->httpRequestSentBytesTotal(this, m_lastSentBytes, m_lastSentBytes);
+    if (!self)
+        return false;
     if (reply != m_readStream)
-        return;
+        return true;
     m_requestMessageBodyTracker->stop();
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -212,17 +221,20 @@ void LFHTTPRequest::handleResponseBegun() {
         m_delegate->httpRequestDidReceiveStatusCodeURLResponseHeader(
             this, status.isValid() ? status.toUInt() : 0, reply->url(), reply->rawHeaderPairs());
     }
+    return bool(self);
 }
 
-void LFHTTPRequest::readStreamHasBytesAvailable() {
+bool LFHTTPRequest::readStreamHasBytesAvailable() {
+    const QPointer<LFHTTPRequest> self(this);
     QNetworkReply* reply = m_readStream;
     if (!reply)
-        return;
+        return true;
     if (!m_responseBegun) {
-        handleResponseBegun();
+        if (!handleResponseBegun())
+            return false;
         // The delegate cancelled or started another request from the status callback.
         if (reply != m_readStream)
-            return;
+            return true;
         m_lastReceivedBytes = 0;
         m_lastReceivedDataUpdateTime = now();
         m_receivedDataTracker->start();
@@ -236,6 +248,8 @@ void LFHTTPRequest::readStreamHasBytesAvailable() {
             m_lastReceivedDataUpdateTime = now();
             m_delegate->httpRequestWriteReceivedBytesSizeExpectedTotal(
                 this, m_readBuffer.constData(), count, m_expectedDataLength);
+            if (!self)
+                return false;
         } else {
             m_receivedData.append(m_readBuffer.constData(), count);
             m_lastReceivedBytes = static_cast<quint64>(m_receivedData.size());
@@ -243,22 +257,23 @@ void LFHTTPRequest::readStreamHasBytesAvailable() {
             if (m_delegate)
                 m_delegate->httpRequestReceivedBytesExpectedTotal(this, m_lastReceivedBytes,
                                                                   m_expectedDataLength);
+            if (!self)
+                return false;
         }
     }
+    return true;
 }
 
 void LFHTTPRequest::readStreamEndEncountered() {
     QNetworkReply* reply = m_readStream;
     // Bytes that arrived with the end are read first.
     if (reply->bytesAvailable() > 0) {
-        readStreamHasBytesAvailable();
-        if (reply != m_readStream)
+        if (!readStreamHasBytesAvailable() || reply != m_readStream)
             return;
     }
     // An empty body: the response begins and ends here.
     if (!m_responseBegun) {
-        handleResponseBegun();
-        if (reply != m_readStream)
+        if (!handleResponseBegun() || reply != m_readStream)
             return;
     }
     cleanUp();

@@ -118,10 +118,11 @@ public:
 private:
     bool performMethod(const QString& method, const QUrl& url, const QByteArray* data,
                        QIODevice* stream, quint64 knownContentSize);
-    void readStreamHasBytesAvailable();
+    // False when the delegate deleted the request meanwhile.
+    bool readStreamHasBytesAvailable();
     void readStreamEndEncountered();
     void readStreamErrorOccurred();
-    void handleResponseBegun();
+    bool handleResponseBegun();
     void handleRequestMessageBodyTrackerTick();
     void handleReceivedDataTrackerTick();
     void handleTimeout();

@@ -9,11 +9,17 @@
 namespace {
 
 const QString kTextKey = QStringLiteral("_text");
+// Flickr's answers nest a handful of levels; a document nested deeper than
+// this is refused rather than mapped (and later freed) by deep recursion.
+constexpr size_t kMaxDepth = 256;
 
 // Maps are built as a tree of nodes and turned into QVariantMaps at the end, so
 // that children can be filled in after they are stored in their parent.
 struct Node {
     QVariantMap attributesAndText;
+    // Character data, appended in place; stored under "_text" at the end.
+    QString text;
+    bool hasText = false;
     // Child entries in insertion order: name, nodes, and whether they form a list.
     struct Entry {
         QString name;
@@ -31,6 +37,8 @@ struct Node {
 
     QVariantMap toMap() const {
         QVariantMap map = attributesAndText;
+        if (hasText)
+            map.insert(kTextKey, text);
         for (const Entry& e : children) {
             if (e.isList) {
                 QVariantList list;
@@ -50,6 +58,8 @@ class Mapper {
 public:
     // False on a structural failure.
     bool startElement(const QString& name, const QXmlStreamAttributes& attributes) {
+        if (m_stack.size() > kMaxDepth)
+            return false;
         Node* node = newNode();
         for (const QXmlStreamAttribute& a : attributes)
             node->attributesAndText.insert(a.qualifiedName().toString(), a.value().toString());
@@ -58,7 +68,7 @@ public:
         if (Node::Entry* entry = current->findChild(name)) {
             entry->nodes.push_back(node);
             entry->isList = true;
-        } else if (current->attributesAndText.contains(name)) {
+        } else if (current->attributesAndText.contains(name) || (name == kTextKey && current->hasText)) {
             return false; // "Faulty XML structure"
         } else {
             const bool plural = m_currentElementName.size() > name.size() &&
@@ -85,8 +95,12 @@ public:
         // Text cannot share its key with a child element named "_text".
         if (current->findChild(kTextKey))
             return false;
-        QVariant& stored = current->attributesAndText[kTextKey];
-        stored = stored.toString() + text;
+        if (!current->hasText) {
+            // An attribute named "_text" is where the text continues.
+            current->text = current->attributesAndText.take(kTextKey).toString();
+            current->hasText = true;
+        }
+        current->text += text;
         return true;
     }
 

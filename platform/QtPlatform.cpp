@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -13,15 +14,22 @@
 
 namespace tessaly {
 
-int QtPlatform::runAlert(const AlertRequest& alert) {
-    QMessageBox box(alert.style == AlertStyle::Critical ? QMessageBox::Critical
-                                                        : QMessageBox::Information,
-                    alert.title.isEmpty() ? QApplication::applicationDisplayName() : alert.title,
-                    alert.title.isEmpty() ? alert.message : "<b>" + alert.title.toHtmlEscaped() + "</b>",
-                    QMessageBox::NoButton, QApplication::activeWindow());
-    if (!alert.title.isEmpty())
-        box.setInformativeText(alert.message);
-    box.setTextFormat(Qt::AutoText);
+std::unique_ptr<QMessageBox> QtPlatform::makeAlertBox(const AlertRequest& alert, QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(
+        alert.style == AlertStyle::Critical ? QMessageBox::Critical : QMessageBox::Information,
+        alert.title.isEmpty() ? QApplication::applicationDisplayName() : alert.title,
+        alert.title.isEmpty() ? alert.message : alert.title, QMessageBox::NoButton, parent);
+    // Messages carry paths, titles and SQLite's words: shown as written, never as markup.
+    box->setTextFormat(Qt::PlainText);
+    if (!alert.title.isEmpty()) {
+        box->setInformativeText(alert.message);
+        for (QLabel* label : box->findChildren<QLabel*>())
+            label->setTextFormat(Qt::PlainText);
+        QFont bold = box->font();
+        bold.setBold(true);
+        if (auto* heading = box->findChild<QLabel*>("qt_msgbox_label"))
+            heading->setFont(bold);
+    }
     const QStringList titles = alert.buttons.isEmpty() ? QStringList{"OK"} : alert.buttons;
     QList<QAbstractButton*> buttons;
     for (int i = 0; i < titles.size(); ++i) {
@@ -29,14 +37,21 @@ int QtPlatform::runAlert(const AlertRequest& alert) {
         const auto role = i == 0 ? QMessageBox::AcceptRole
                           : i == 1 ? QMessageBox::RejectRole
                                    : QMessageBox::DestructiveRole;
-        buttons << box.addButton(titles[i], role);
+        buttons << box->addButton(titles[i], role);
+        buttons.last()->setProperty("alertIndex", i);
     }
-    box.setDefaultButton(qobject_cast<QPushButton*>(buttons.first()));
+    box->setDefaultButton(qobject_cast<QPushButton*>(buttons.first()));
     if (buttons.size() > 1)
-        box.setEscapeButton(buttons[1]);
-    box.exec();
-    const int index = int(buttons.indexOf(box.clickedButton()));
-    return index < 0 ? (buttons.size() > 1 ? AlertSecondButton : AlertFirstButton) : index;
+        box->setEscapeButton(buttons[1]);
+    return box;
+}
+
+int QtPlatform::runAlert(const AlertRequest& alert) {
+    const std::unique_ptr<QMessageBox> box = makeAlertBox(alert, QApplication::activeWindow());
+    box->exec();
+    if (QAbstractButton* clicked = box->clickedButton())
+        return clicked->property("alertIndex").toInt();
+    return alert.buttons.size() > 1 ? AlertSecondButton : AlertFirstButton;
 }
 
 QStringList QtPlatform::runOpenPanel(const OpenPanelRequest& panel) {

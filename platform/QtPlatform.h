@@ -3,6 +3,11 @@
 #include "PlatformServices.h"
 #include "SUUpdater.h"
 
+#include <memory>
+
+class QMessageBox;
+class QWidget;
+
 namespace tessaly {
 
 // Platform services on Qt Widgets: message boxes, file dialogs and the
@@ -19,6 +24,9 @@ public:
     void showAboutPanel() override;
     void terminate() override;
     void checkForUpdatesInBackground() override { m_updater.checkForUpdatesInBackground(); }
+
+    // The message box of an alert, its buttons in the order asked for.
+    static std::unique_ptr<QMessageBox> makeAlertBox(const AlertRequest& alert, QWidget* parent);
 
 private:
     SUUpdater m_updater;

@@ -8,20 +8,35 @@
 
 namespace tessaly {
 
+QString desktopExecArgument(const QString& argument) {
+    // Inside a quoted argument, ", `, $ and \ take a backslash; the value's own
+    // escaping then doubles every backslash. % starts a field code anywhere.
+    QString quoted;
+    for (const QChar c : argument) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$'))
+            quoted += QLatin1String("\\\\") + c;
+        else if (c == QLatin1Char('\\'))
+            quoted += QLatin1String("\\\\\\\\");
+        else if (c == QLatin1Char('%'))
+            quoted += QLatin1String("%%");
+        else
+            quoted += c;
+    }
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
 QString desktopFileText(const QString& executable) {
-    QString quoted = executable;
-    quoted.replace("\\", "\\\\").replace("\"", "\\\"");
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=Tessaly\n"
                           "GenericName=Flickr Archive\n"
                           "Comment=A local, searchable archive of your Flickr photostream\n"
-                          "Exec=\"%1\" %u\n"
+                          "Exec=%1 %u\n"
                           "Icon=tessaly\n"
                           "Terminal=false\n"
                           "Categories=Graphics;Photography;Network;\n"
                           "MimeType=x-scheme-handler/tessaly;application/vnd.sqlite3;\n")
-        .arg(quoted);
+        .arg(desktopExecArgument(executable));
 }
 
 bool registerURLScheme(const QString& executable, const QString& applicationsFolder) {

@@ -11,6 +11,8 @@ namespace tessaly {
 // in place. An existing file that already runs `executable` is left alone.
 bool registerURLScheme(const QString& executable, const QString& applicationsFolder = {});
 
+// One argument of an Exec line, quoted by the Desktop Entry rules.
+QString desktopExecArgument(const QString& argument);
 // The text of the desktop file for an executable.
 QString desktopFileText(const QString& executable);
 

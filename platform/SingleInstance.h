@@ -18,7 +18,8 @@ public:
     explicit SingleInstance(const QString& name, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // The socket path for a profile: in $XDG_RUNTIME_DIR, else the temp folder.
+    // The socket path for a profile: in $XDG_RUNTIME_DIR, else in a folder of
+    // the temp folder that only this user can enter.
     static QString socketPath(const QString& profile);
 
     // Hands the messages to a running instance; answers false when none

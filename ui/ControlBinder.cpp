@@ -101,6 +101,8 @@ void bindText(QWidget* widget, TextField* model) {
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         if (model->stringValue().isEmpty())
             model->setStringValue(label->text());
+        // A label bound to a model shows data: literally, never as markup.
+        label->setTextFormat(Qt::PlainText);
         auto sync = [label, model] {
             label->setText(model->stringValue());
             syncCommon(label, model);

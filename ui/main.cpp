@@ -1,5 +1,6 @@
 #include "AppWindows.h"
 #include "DemoProfile.h"
+#include "LaunchArguments.h"
 #include "QtPlatform.h"
 #include "SchemeRegistration.h"
 #include "SingleInstance.h"
@@ -8,7 +9,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -18,20 +18,20 @@ using namespace tessaly;
 
 namespace {
 
-// Callback addresses stay as they are; files become absolute paths, since
-// the running instance may have another working folder.
+// Files become absolute paths, since the running instance may have another
+// working folder.
 QStringList messagesFor(const QStringList& arguments) {
     QStringList messages;
     for (const QString& argument : arguments)
-        messages << (argument.startsWith("tessaly:") ? argument : QFileInfo(argument).absoluteFilePath());
+        messages << launchMessageFor(argument);
     return messages;
 }
 
 void deliver(TSAppDelegate& app, const QString& message) {
-    if (message.startsWith("tessaly:"))
+    if (isCallbackMessage(message))
         app.handleIncomingURL(message);
     else
-        app.applicationOpenFile(message);
+        app.applicationOpenFile(launchMessageFor(message));
 }
 
 } // namespace

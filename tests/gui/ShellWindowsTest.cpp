@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "AppWindows.h"
+#include "QtPlatform.h"
 #include "accounts/PathRules.h"
 
 #include <QAction>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
@@ -113,4 +115,25 @@ TEST_F(ShellWindowsTest, AccountsTableShowsTheAccountsAndFollowsTheSelection) {
     table->selectRow(0);
     EXPECT_EQ(app->controls().accountsTableView->selectedRow(), 0);
     EXPECT_FALSE(widget<QComboBox>(windows->mainWindow(), "listDbsButton")->isHidden());
+}
+
+TEST_F(ShellWindowsTest, AlertsAndLabelsShowTheirDataAsWritten) {
+    launch();
+    const QString markup = "<b>anna</b> &amp; <i>bob</i>";
+    const auto box = QtPlatform::makeAlertBox({"Open <u>Failed</u>", markup + " is not a valid database file.",
+                                               {"Delete", "Cancel"}, AlertStyle::Critical},
+                                              nullptr);
+    QStringList shown;
+    for (QLabel* label : box->findChildren<QLabel*>())
+        if (!label->text().isEmpty()) {
+            EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+            shown << label->text();
+        }
+    EXPECT_TRUE(shown.contains("Open <u>Failed</u>"));
+    EXPECT_TRUE(shown.contains(markup + " is not a valid database file."));
+
+    app->controls().progressLabel->setStringValue(markup);
+    auto* label = widget<QLabel>(windows->mainWindow(), "progressLabel");
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    EXPECT_EQ(label->text(), markup);
 }

@@ -269,3 +269,48 @@ TEST(LFHTTPRequestDeathTest, ReadBufferSizeMisuse) {
     LFHTTPRequest request;
     EXPECT_DEATH(request.setReadBufferSize(0), "Read buffer size must > 0");
 }
+
+TEST_F(LFHTTPRequestTest, AnOwnerMayDeleteTheRequestInsideAnyProgressCallback) {
+    server.setHandler(LocalHttpServer::respond(200, QByteArray(50000, 'x')));
+    struct Deleting : RecordingDelegate {
+        QString at;
+        LFHTTPRequest* owned = nullptr;
+        void dropAt(const QString& event) {
+            if (owned && event == at) {
+                delete std::exchange(owned, nullptr);
+                events << "deleted";
+            }
+        }
+        void httpRequestSentBytesTotal(LFHTTPRequest* r, quint64 b, quint64 t) override {
+            RecordingDelegate::httpRequestSentBytesTotal(r, b, t);
+            dropAt("sent");
+        }
+        void httpRequestDidReceiveStatusCodeURLResponseHeader(LFHTTPRequest* r, quint32 code,
+                                                              const QUrl& url,
+                                                              const LFHTTPResponseHeader& h) override {
+            RecordingDelegate::httpRequestDidReceiveStatusCodeURLResponseHeader(r, code, url, h);
+            dropAt("status");
+        }
+        void httpRequestReceivedBytesExpectedTotal(LFHTTPRequest* r, quint64 a, quint64 b) override {
+            RecordingDelegate::httpRequestReceivedBytesExpectedTotal(r, a, b);
+            dropAt("received");
+        }
+        void httpRequestWriteReceivedBytesSizeExpectedTotal(LFHTTPRequest* r, const char* bytes,
+                                                            qint64 size, quint64 total) override {
+            RecordingDelegate::httpRequestWriteReceivedBytesSizeExpectedTotal(r, bytes, size, total);
+            dropAt("written");
+        }
+    };
+    for (const QString at : {"sent", "status", "received", "written"}) {
+        Deleting owner;
+        owner.at = at;
+        owner.takesBytes = at == "written";
+        owner.owned = new LFHTTPRequest;
+        owner.owned->setReadBufferSize(1000);
+        owner.owned->setDelegate(&owner);
+        ASSERT_TRUE(owner.owned->performMethodOnURLWithData("GET", server.url()));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return owner.owned == nullptr; }, 5000)) << at.toStdString();
+        QTest::qWait(100); // nothing may reach the owner afterwards
+        EXPECT_EQ(owner.events.last(), "deleted") << at.toStdString();
+    }
+}

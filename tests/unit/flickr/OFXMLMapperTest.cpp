@@ -67,6 +67,28 @@ TEST(OFXMLMapper, StructuralFailuresAndMalformedInputGiveNothing) {
         EXPECT_FALSE(OFXMLMapper::dictionaryMappedFromXMLData(bad)) << bad;
 }
 
+TEST(OFXMLMapper, HostileShapesAreRefusedOrMappedWithoutDeepRecursion) {
+    // Nested far deeper than any answer: refused, not a stack overflow.
+    const QByteArray deep = "<rsp>" + QByteArray("<a>").repeated(50000) +
+                            QByteArray("</a>").repeated(50000) + "</rsp>";
+    EXPECT_FALSE(OFXMLMapper::dictionaryMappedFromXMLData(deep));
+    const QByteArray fine = "<rsp>" + QByteArray("<a>").repeated(100) + "x" +
+                            QByteArray("</a>").repeated(100) + "</rsp>";
+    EXPECT_TRUE(OFXMLMapper::dictionaryMappedFromXMLData(fine));
+
+    // Text broken into many pieces by comments and CDATA is joined whole.
+    QByteArray pieces = "<rsp><description>";
+    QString expected;
+    for (int i = 0; i < 20000; ++i) {
+        pieces += "ab<!-- -->c<![CDATA[d]]>";
+        expected += "abcd";
+    }
+    pieces += "</description></rsp>";
+    const auto mapped = OFXMLMapper::dictionaryMappedFromXMLData(pieces);
+    ASSERT_TRUE(mapped);
+    EXPECT_EQ(OFValueForKeyPath(*mapped, "rsp.description._text").toString(), expected);
+}
+
 TEST(OFKeyPath, MapsOverListsWithNullForAbsentValues) {
     const QVariantMap r =
         rsp("<rsp><photos><photo id=\"1\"><description>d</description></photo><photo "
