@@ -2,6 +2,7 @@
 
 #include "archive/CreatorCodes.h"
 #include "PlatformServices.h"
+#include "sync/SyncController.h"
 
 #include <QtGlobal>
 
@@ -27,6 +28,7 @@ TSAppDelegate::TSAppDelegate(PlatformServices& platform, PreferencesStore& store
     m_controls->accountsTableView->setDataSource(this);
     m_controls->resultsTableView->setDataSource(this);
     wireActions();
+    m_sync = std::make_unique<sync::SyncController>(*this);
     // Menus that depend on a window's visibility follow it.
     for (Window* w : {m_controls->searchWindow, m_controls->imageWindow})
         connect(w, &Window::visibilityChanged, this, &TSAppDelegate::revalidateMenuItems);
@@ -37,6 +39,7 @@ TSAppDelegate::TSAppDelegate(PlatformServices& platform, PreferencesStore& store
 TSAppDelegate::~TSAppDelegate() {
     if (_flickrRequest)
         _flickrRequest->setDelegate(nullptr);
+    m_sync.reset();
 }
 
 void TSAppDelegate::wireActions() {
@@ -209,6 +212,11 @@ void TSAppDelegate::quitTessaly() {
 }
 
 void TSAppDelegate::doAbout() { m_platform.showAboutPanel(); }
+
+void TSAppDelegate::postAlert(const AlertRequest& alert) {
+    QMetaObject::invokeMethod(
+        this, [this, alert] { m_platform.runAlert(alert); }, Qt::QueuedConnection);
+}
 
 void TSAppDelegate::doProgressPanel(const QString& title) {
     m_controls->progressPanel->setTitle(title);

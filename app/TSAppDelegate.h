@@ -5,6 +5,7 @@
 #include "OFFlickrAPIRequest.h"
 #include "archive/ArchiveDatabase.h"
 #include "auth/CallTicket.h"
+#include "PlatformServices.h"
 #include "prefs/PreferencesStore.h"
 #include "sync/ErrorLog.h"
 
@@ -16,6 +17,9 @@
 namespace tessaly {
 
 class PlatformServices;
+namespace sync {
+class SyncController;
+}
 
 // The application controller: owns the run-time state, the one archive
 // connection and the control models, and carries every action. Its
@@ -44,6 +48,12 @@ public:
 
     // The progress panel long operations show; their callers close it.
     void doProgressPanel(const QString& title);
+    // Shows an alert once the event loop is back: for handlers of network
+    // and timer callbacks, which must not run a modal loop themselves.
+    void postAlert(const AlertRequest& alert);
+
+    // The areas, each with its state and operations.
+    sync::SyncController& sync() { return *m_sync; }
 
     void setConnectionState(int state);
     void setResultsShown(bool shown);
@@ -133,6 +143,8 @@ private:
     void currentArchiveDidChange();
     void testConnectionIfTokenHeld();
     void testLoginSucceeded(const QVariantMap& response, const CallTicket& ticket);
+    void editingStageCompleted(const QString& stage, const QVariantMap& response);
+    void editingStageFailed(const QString& stage, const OFError& error);
     void userProfileReceived(const QVariantMap& response, const CallTicket& ticket);
     void logFailure(const QString& line);
 
@@ -143,6 +155,7 @@ private:
     TSAppState m_state;
     ArchiveDatabase m_database;
     ErrorLog m_errorLog;
+    std::unique_ptr<sync::SyncController> m_sync;
     std::shared_ptr<OFFlickrAPIContext> _flickrContext;
     std::unique_ptr<OFFlickrAPIRequest, void (*)(OFFlickrAPIRequest*)> _flickrRequest;
     std::optional<CallTicket> m_callTicket;

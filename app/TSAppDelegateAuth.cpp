@@ -133,9 +133,11 @@ void TSAppDelegate::testLoginSucceeded(const QVariantMap& response, const CallTi
         s.currentAccountName = userName;
         setConnectionState(0);
         setNotConnectedButtons();
-        m_platform.criticalAlert(
-            {}, QString("There is no account named %1 listed in the Tessaly Preferences Accounts table.")
-                    .arg(userName));
+        postAlert({{},
+                   QString("There is no account named %1 listed in the Tessaly Preferences Accounts table.")
+                       .arg(userName),
+                   {},
+                   AlertStyle::Critical});
         c.addAcctNameTextField->setStringValue(userName);
         newAccount();
         return;

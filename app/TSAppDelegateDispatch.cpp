@@ -2,6 +2,7 @@
 #include "TSAppDelegate.h"
 
 #include "PlatformServices.h"
+#include "sync/SyncController.h"
 
 namespace tessaly {
 
@@ -36,17 +37,30 @@ std::optional<CallTicket> TSAppDelegate::takeTicket(OFFlickrAPIRequest* request)
     return ticket;
 }
 
+namespace {
+const QStringList kEditingStages = {"SetMeta", "SetTags",    "SetDates",   "SetPerms",
+                                    "SetLicense", "SetLatLon", "GetTagsList"};
+} // namespace
+
 void TSAppDelegate::flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* request,
                                                             const QVariantMap& response) {
     const std::optional<CallTicket> ticket = takeTicket(request);
     if (!ticket)
         return; // issued for an account that is no longer current
     const QString stage = request->sessionInfo().toString();
-    if (stage == QLatin1String("TestLogin"))
+    if (sync::SyncController::isSyncStage(stage))
+        m_sync->didComplete(stage, response);
+    else if (stage == QLatin1String("TestLogin"))
         testLoginSucceeded(response, *ticket);
+    else if (kEditingStages.contains(stage))
+        editingStageCompleted(stage, response);
     else if (stage == QLatin1String("GetUserProfile"))
         userProfileReceived(response, *ticket);
     // Answers of any other stage are ignored.
+}
+
+void TSAppDelegate::editingStageCompleted(const QString&, const QVariantMap&) {
+    // Editing on Flickr takes its answers here once it exists.
 }
 
 void TSAppDelegate::logFailure(const QString& line) { m_errorLog.write(line); }
@@ -56,11 +70,22 @@ void TSAppDelegate::flickrAPIRequestDidFailWithError(OFFlickrAPIRequest* request
     if (!takeTicket(request))
         return;
     const QString stage = request->sessionInfo().toString();
+    // The download flows route their own failures; the per-picture stages go on.
+    if (sync::SyncController::isSyncStage(stage)) {
+        m_sync->didFail(stage, error);
+        return;
+    }
     setInfoDownloadRunning(false);
     if (stage == QLatin1String("TestLogin")) {
         setNotConnectedButtons();
-        m_platform.alert("Authorization Unsuccessful",
-                         "Tessaly couldn't connect to Flickr. Check your Internet connection.");
+        postAlert({"Authorization Unsuccessful",
+                   "Tessaly couldn't connect to Flickr. Check your Internet connection.",
+                   {},
+                   AlertStyle::Informational});
+        return;
+    }
+    if (kEditingStages.contains(stage) && stage != QLatin1String("GetTagsList")) {
+        editingStageFailed(stage, error);
         return;
     }
     if (stage == QLatin1String("OAuth"))
@@ -77,7 +102,14 @@ void TSAppDelegate::cancelCallInFlight() {
     m_callTicket.reset();
 }
 
+void TSAppDelegate::editingStageFailed(const QString&, const OFError&) {
+    // Editing on Flickr takes its failures here once it exists.
+}
+
 void TSAppDelegate::currentArchiveDidChange() {
+    if (m_sync->isRefreshingPreferences())
+        return;
+    m_sync->currentArchiveChanged();
     // The account and its token stay valid; what writes to the archive stops.
     static const QStringList kAccountStages = {"OAuth", "TestLogin", "GetUserProfile"};
     if (m_callTicket && !kAccountStages.contains(m_callTicket->stage))
@@ -86,6 +118,9 @@ void TSAppDelegate::currentArchiveDidChange() {
 
 void TSAppDelegate::currentAccountDidChange() {
     auto& s = m_state;
+    if (m_sync->isRefreshingPreferences())
+        return;
+    m_sync->currentArchiveChanged();
     // Nothing begun for the old account may finish against the new one.
     ++m_accountGeneration;
     cancelCallInFlight();

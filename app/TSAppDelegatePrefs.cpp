@@ -92,7 +92,8 @@ void TSAppDelegate::getPrefs() {
         s.currentWebAddress = s.accountRows[currentIndex].accountUrl();
         _flickrContext->setOAuthToken(s.authTokenArray[currentIndex]);
         _flickrContext->setOAuthTokenSecret(s.authTokenSecretArray[currentIndex]);
-        if (s.authTokenArray[currentIndex] != kNoToken)
+        // A connection already tested stays as it is.
+        if (s.authTokenArray[currentIndex] != kNoToken && s.connectionState != 1)
             checkConnection();
     }
 }

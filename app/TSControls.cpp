@@ -49,6 +49,30 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
     noAcctSheet->setTitle("No Account");
     noAcctOkButton = make<Button>("noAcctOkButton");
 
+    permsOptionSheet = make<Window>("permsOptionSheet");
+    permsOptionSheet->setTitle("Download Picture Information");
+    permsOptionTextField = make<TextField>("permsOptionTextField");
+    permsCheck = make<Button>("permsCheck");
+    permsCheck->setTitle("Also download the permissions of every picture");
+    exifCheck = make<Button>("exifCheck");
+    exifCheck->setTitle("Also download the EXIF data of pictures that have none");
+    permsOkButton = make<Button>("permsOkButton");
+    permsCancelButton = make<Button>("permsCancelButton");
+    countSheet = make<Window>("countSheet");
+    countSheet->setTitle("Download Picture Files");
+    countTextField = make<TextField>("countTextField");
+    countOkButton = make<Button>("countOkButton");
+    countCancelButton = make<Button>("countCancelButton");
+    doneDownloadingSheet = make<Window>("doneDownloadingSheet");
+    doneDownloadingSheet->setTitle("Download Finished");
+    doneTextField = make<TextField>("doneTextField");
+    errorsTextField = make<TextField>("errorsTextField");
+    doneDownloadingButton = make<Button>("doneDownloadingButton");
+    doneDownloadingSheet2 = make<Window>("doneDownloadingSheet2");
+    doneDownloadingSheet2->setTitle("Download Finished");
+    doneTextField2 = make<TextField>("doneTextField2");
+    doneDownloadingButton2 = make<Button>("doneDownloadingButton2");
+
     progressPanel = make<Window>("progressPanel");
     indicator = make<ProgressIndicator>("indicator");
     progressTextField = make<TextField>("progressTextField");

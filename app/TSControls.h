@@ -59,6 +59,25 @@ public:
     Window* noAcctSheet;
     Button* noAcctOkButton;
 
+    // The download flows: their confirmation and finish sheets.
+    Window* permsOptionSheet;
+    TextField* permsOptionTextField;
+    Button* permsCheck;
+    Button* exifCheck;
+    Button* permsOkButton;
+    Button* permsCancelButton;
+    Window* countSheet;
+    TextField* countTextField;
+    Button* countOkButton;
+    Button* countCancelButton;
+    Window* doneDownloadingSheet; // shows the error log
+    TextField* doneTextField;
+    TextField* errorsTextField;
+    Button* doneDownloadingButton;
+    Window* doneDownloadingSheet2;
+    TextField* doneTextField2;
+    Button* doneDownloadingButton2;
+
     // The progress panel that long operations show (doProgressPanel).
     Window* progressPanel;
     ProgressIndicator* indicator;

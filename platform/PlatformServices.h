@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "URLDownload.h"
+
 namespace tessaly {
 
 enum class AlertStyle { Informational, Critical };
@@ -65,6 +67,8 @@ public:
     virtual void showAboutPanel() = 0;
     virtual void terminate() = 0;
     virtual void checkForUpdatesInBackground() = 0;
+    // Downloads of picture files.
+    virtual URLDownloadService& urlDownloads() = 0;
 
     // Shorthands for the common one-button alerts.
     void alert(const QString& title, const QString& message,

@@ -24,12 +24,14 @@ public:
     void showAboutPanel() override;
     void terminate() override;
     void checkForUpdatesInBackground() override { m_updater.checkForUpdatesInBackground(); }
+    URLDownloadService& urlDownloads() override { return m_downloads; }
 
     // The message box of an alert, its buttons in the order asked for.
     static std::unique_ptr<QMessageBox> makeAlertBox(const AlertRequest& alert, QWidget* parent);
 
 private:
     SUUpdater m_updater;
+    URLDownloadService m_downloads;
 };
 
 } // namespace tessaly

@@ -23,6 +23,8 @@ public:
     void showAboutPanel() override { ++aboutPanelsShown; }
     void terminate() override { ++terminateRequests; }
     void checkForUpdatesInBackground() override { ++updateChecks; }
+    // Real downloads (tests fetch from the stand-in on 127.0.0.1).
+    URLDownloadService& urlDownloads() override { return downloads; }
 
     // Answers, taken in order; an empty queue answers the first button,
     // a cancelled open panel and a cancelled save panel.
@@ -33,6 +35,7 @@ public:
     std::function<bool(const QUrl&)> onOpenURL;
     bool openFileSucceeds = true;
     SystemVersion version{6, 1};
+    URLDownloadService downloads;
 
     // What the application asked for.
     QList<AlertRequest> alerts;

@@ -3,6 +3,10 @@
 #include "ControlBinder.h"
 #include "TSAppDelegate.h"
 #include "ui_addAccountSheet.h"
+#include "ui_countSheet.h"
+#include "ui_doneDownloadingSheet.h"
+#include "ui_doneDownloadingSheet2.h"
+#include "ui_permsOptionSheet.h"
 #include "ui_doneSheet.h"
 #include "ui_noAcctSheet.h"
 #include "ui_prefPanel.h"
@@ -43,6 +47,16 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     auto* progressPanel = new QDialog(m_mainWindow.get());
     Ui::ProgressPanelForm progressForm;
     progressForm.setupUi(progressPanel);
+    QList<QDialog*> sheets = {addAccountSheet, doneSheet, noAcctSheet, progressPanel};
+    const auto sheet = [&](auto form) {
+        auto* dialog = new QDialog(m_mainWindow.get());
+        form.setupUi(dialog);
+        sheets << dialog;
+    };
+    sheet(Ui::PermsOptionSheetForm());
+    sheet(Ui::CountSheetForm());
+    sheet(Ui::DoneDownloadingSheetForm());
+    sheet(Ui::DoneDownloadingSheet2Form());
 
     prefForm.accountsTableView->setWordWrap(false);
 
@@ -54,8 +68,8 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     auto* header = prefForm.accountsTableView->horizontalHeader();
     header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    for (QDialog* sheet : {addAccountSheet, doneSheet, noAcctSheet, progressPanel})
-        m_binder->bindWindow(sheet);
+    for (QDialog* dialog : std::as_const(sheets))
+        m_binder->bindWindow(dialog);
 }
 
 AppWindows::~AppWindows() = default;

@@ -65,6 +65,7 @@ public:
     void showAboutPanel() override { m_base.showAboutPanel(); }
     void terminate() override { m_base.terminate(); }
     void checkForUpdatesInBackground() override { m_base.checkForUpdatesInBackground(); }
+    URLDownloadService& urlDownloads() override { return m_base.urlDownloads(); }
 
 private:
     PlatformServices& m_base;

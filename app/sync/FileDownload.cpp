@@ -1,0 +1,212 @@
+// The picture-file download: the original, square and large file of every
+// record, one at a time, passing over files that are already there.
+#include "SyncController.h"
+
+#include "PlatformServices.h"
+#include "TSAppDelegate.h"
+#include "accounts/PathRules.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace tessaly::sync {
+
+namespace {
+
+// The name a picture file takes in the picture folder: the address's last
+// path component. One that names no file of its own is refused.
+QString fileNameOf(const QString& url) {
+    const QString name = paths::lastPathComponent(url);
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
+        name.contains(QChar(0)))
+        return {};
+    return name;
+}
+
+// Long runs of files already present yield to the event loop now and then.
+constexpr qint64 kSliceMs = 40;
+// File sizes wait in memory and are written this many at a time.
+constexpr int kSizeBatch = 500;
+
+} // namespace
+
+bool SyncController::fillURLLists() {
+    m_state.flickrIDList.clear();
+    m_state.originalURLs.clear();
+    m_state.squareURLs.clear();
+    m_state.largeURLs.clear();
+    // One statement fills all four lists, so they stay parallel.
+    const SqlResult result = m_app.database().exec(
+        "SELECT flickrID,url_o,url_sq,url_l FROM photos", [this](const SqlRow& row) {
+            m_state.flickrIDList << row.value(0);
+            m_state.originalURLs << row.value(1);
+            m_state.squareURLs << row.value(2);
+            m_state.largeURLs << row.value(3);
+            if (m_state.largeURLs.last().isEmpty())
+                m_state.largeURLs.last() = m_state.squareURLs.last();
+            if (m_state.originalURLs.last().isEmpty())
+                m_state.originalURLs.last() = m_state.largeURLs.last();
+            return 0;
+        });
+    if (!result.ok())
+        alert(QString("SQL error: %1").arg(result.message));
+    return result.ok();
+}
+
+void SyncController::startFileDownload() {
+    auto& c = m_app.controls();
+    c.progressLabel->setStringValue("Downloading picture files...");
+    c.progressIndicator->startAnimation();
+    m_state.fileIndex = 0;
+    m_state.sizePhase = 0;
+    m_fileFailures = 0;
+    m_pendingSizes.clear();
+    fillURLLists();
+    QDir().mkpath(m_app.state().pixPath);
+    downloadFiles();
+}
+
+QString SyncController::currentURL() const {
+    const int i = m_state.fileIndex;
+    switch (m_state.sizePhase) {
+    case 0:
+        return m_state.originalURLs.value(i);
+    case 1:
+        return m_state.squareURLs.value(i);
+    default:
+        return m_state.largeURLs.value(i);
+    }
+}
+
+void SyncController::downloadFiles() {
+    const QString folder = m_app.state().pixPath + QLatin1Char('/');
+    const quint64 run = ++m_run;
+    QElapsedTimer slice;
+    slice.start();
+    while (m_phase == Phase::Running && m_state.fileIndex < m_state.originalURLs.size()) {
+        const QString url = currentURL();
+        const QString name = fileNameOf(url);
+        m_state.downloadDestination = name.isEmpty() ? QString() : folder + name;
+        m_app.controls().progressLabel->setStringValue(
+            QString("downloading pictures... %1 of %2").arg(m_state.fileIndex).arg(m_state.photoCountText));
+        if (name.isEmpty()) {
+            // Once per record, though its three files may share the address.
+            const bool told = m_state.sizePhase > 0 &&
+                              (url == m_state.originalURLs[m_state.fileIndex] ||
+                               (m_state.sizePhase == 2 && url == m_state.squareURLs[m_state.fileIndex]));
+            if (!told)
+                log(QString("The picture address \"%1\" names no file; it was passed over.\n\n").arg(url));
+        } else {
+            // A companion without a file name of its own cannot be fetched: it
+            // counts as present.
+            const auto present = [&folder](const QString& companion) {
+                const QString file = fileNameOf(companion);
+                return file.isEmpty() || QFileInfo::exists(folder + file);
+            };
+            if (!QFileInfo::exists(m_state.downloadDestination) ||
+                !present(m_state.squareURLs[m_state.fileIndex]) ||
+                !present(m_state.largeURLs[m_state.fileIndex])) {
+                if (!flushFileSizes())
+                    return;
+                startDownloadingURLFileDest(url, m_state.downloadDestination);
+                return;
+            }
+        }
+        if (!finishFile())
+            return;
+        if (slice.elapsed() > kSliceMs) {
+            QTimer::singleShot(0, this, [this, run] {
+                if (run == m_run)
+                    downloadFiles();
+            });
+            return;
+        }
+    }
+    if (m_phase == Phase::Running)
+        finishFiles();
+}
+
+bool SyncController::startDownloadingURLFileDest(const QString& url, const QString& destination) {
+    m_download = m_app.platform().urlDownloads().startDownload(QUrl(url), destination, 120.0, this);
+    if (m_download) {
+        m_state.downloadDestination = destination;
+        return true;
+    }
+    alert(QString("The download of %1 was unsuccessful.").arg(url));
+    clearProgress();
+    m_flow = Flow::None;
+    m_phase = Phase::Idle;
+    return false;
+}
+
+void SyncController::downloadDidBegin(URLDownload*) {
+    m_app.controls().progressLabel->setStringValue(
+        QString("downloading pictures... %1 of %2").arg(m_state.fileIndex).arg(m_state.photoCountText));
+}
+
+void SyncController::downloadDidFinish(URLDownload* download) {
+    if (download != m_download || m_phase != Phase::Running)
+        return;
+    m_download = nullptr;
+    if (finishFile())
+        downloadFiles();
+}
+
+void SyncController::downloadDidFailWithError(URLDownload* download, const QString& description,
+                                              const QString& url) {
+    if (download != m_download || m_phase != Phase::Running)
+        return;
+    m_download = nullptr;
+    log(QString("Download failed! Error - %1 %2\n\n").arg(description, url));
+    // The same file again, but not for ever.
+    if (++m_fileFailures < kFileTries) {
+        downloadFiles();
+        return;
+    }
+    log(QString("Gave up on %1 after %2 failed downloads.\n\n").arg(url).arg(kFileTries));
+    if (finishFile())
+        downloadFiles();
+}
+
+// The file of (fileIndex, sizePhase) is done, fetched or passed over: note
+// the original's size and step to the next file. False when the flow stopped.
+bool SyncController::finishFile() {
+    m_fileFailures = 0;
+    if (m_state.sizePhase == 0) {
+        const QFileInfo original(m_state.downloadDestination);
+        m_pendingSizes.append({m_state.flickrIDList.value(m_state.fileIndex),
+                               m_state.downloadDestination.isEmpty() ? 0 : original.size()});
+        if (m_pendingSizes.size() >= kSizeBatch && !flushFileSizes())
+            return false;
+    }
+    if (++m_state.sizePhase > 2) {
+        m_state.sizePhase = 0;
+        ++m_state.fileIndex;
+    }
+    return true;
+}
+
+bool SyncController::flushFileSizes() {
+    if (m_pendingSizes.isEmpty())
+        return true;
+    const SqlResult result = PhotoStore(m_app.database()).storeFileSizes(m_pendingSizes);
+    m_pendingSizes.clear();
+    if (result.ok())
+        return true;
+    alert(QString("SQL error: %1").arg(result.message));
+    clearProgress();
+    m_flow = Flow::None;
+    m_phase = Phase::Idle;
+    return false;
+}
+
+void SyncController::finishFiles() {
+    if (!flushFileSizes())
+        return;
+    m_app.setFilenum();
+    showFinish("All of your picture files have finished downloading.");
+}
+
+} // namespace tessaly::sync

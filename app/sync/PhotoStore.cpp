@@ -1,0 +1,139 @@
+#include "PhotoStore.h"
+
+#include "archive/SqlStatement.h"
+
+namespace tessaly::sync {
+
+namespace {
+
+const QString kInsertPhoto = QStringLiteral(
+    "INSERT INTO photos (flickrID,owner,ownername,url_o,url_l,license,title,description,tags,"
+    "url_sq,views,width_o,height_o,originalformat,datetaken,dateupload,isfamily,isfriend,ispublic,"
+    "permcomment,permmeta,lastupdate,geo,latitude,longitude,media) "
+    "VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+// Pages never carry permissions: a stored picture keeps those it has.
+const QString kUpdatePhoto = QStringLiteral(
+    "UPDATE photos SET owner=?,ownername=?,url_o=?,url_l=?,license=?,title=?,description=?,tags=?,"
+    "url_sq=?,views=?,width_o=?,height_o=?,originalformat=?,datetaken=?,dateupload=?,isfamily=?,"
+    "isfriend=?,ispublic=?,lastupdate=?,geo=?,latitude=?,longitude=?,media=? WHERE flickrID=?");
+
+QVariantList insertValues(const PhotoRecord& r) {
+    return {r.flickrID, r.owner, r.ownername, r.url_o, r.url_l, r.license, r.title,
+            r.description, r.tags, r.url_sq, r.views, r.width_o, r.height_o, r.originalformat,
+            r.datetaken, r.dateupload, r.isfamily, r.isfriend, r.ispublic, r.permcomment,
+            r.permmeta, r.lastupdate, r.geo, r.latitude, r.longitude, r.media};
+}
+
+QVariantList updateValues(const PhotoRecord& r) {
+    return {r.owner, r.ownername, r.url_o, r.url_l, r.license, r.title, r.description, r.tags,
+            r.url_sq, r.views, r.width_o, r.height_o, r.originalformat, r.datetaken,
+            r.dateupload, r.isfamily, r.isfriend, r.ispublic, r.lastupdate, r.geo, r.latitude,
+            r.longitude, r.media, r.flickrID};
+}
+
+} // namespace
+
+std::optional<PhotoStore::Failure> PhotoStore::storePhotos(const QList<PhotoRecord>& records) {
+    SqlTransaction transaction(m_database);
+    SqlStatement insert(m_database, kInsertPhoto);
+    SqlStatement update(m_database, kUpdatePhoto);
+    std::optional<Failure> failure;
+    for (const PhotoRecord& record : records) {
+        SqlResult result = insert.run(insertValues(record));
+        QString statement;
+        if (result.isUniquenessViolation()) {
+            result = update.run(updateValues(record));
+            if (!result.ok())
+                statement = updatePhotoText(record);
+        } else if (!result.ok()) {
+            statement = insertPhotoText(record);
+        }
+        if (!result.ok()) {
+            failure = Failure{result, record.flickrID, record.title, statement};
+            break;
+        }
+    }
+    // What was stored before a failing record stays stored.
+    const SqlResult committed = transaction.commit();
+    if (!failure && !committed.ok())
+        failure = Failure{committed, {}, {}, QStringLiteral("COMMIT")};
+    return failure;
+}
+
+std::optional<PhotoStore::Failure> PhotoStore::storeSets(const QList<SetRecord>& records) {
+    SqlTransaction transaction(m_database);
+    SqlStatement insert(m_database,
+                        "INSERT INTO sets (setID,set_title,set_description) VALUES(?,?,?)");
+    SqlStatement update(m_database, "UPDATE sets SET set_title=?,set_description=? WHERE setID=?");
+    std::optional<Failure> failure;
+    for (const SetRecord& record : records) {
+        SqlResult result = insert.run({record.setID, record.title, record.description});
+        if (result.isUniquenessViolation())
+            result = update.run({record.title, record.description, record.setID});
+        if (!result.ok()) {
+            failure = Failure{result, record.setID, record.title, insertSetText(record)};
+            break;
+        }
+    }
+    const SqlResult committed = transaction.commit();
+    if (!failure && !committed.ok())
+        failure = Failure{committed, {}, {}, QStringLiteral("COMMIT")};
+    return failure;
+}
+
+SqlResult PhotoStore::recordMembership(const QStringList& photoIDs, const QString& setID) {
+    SqlTransaction transaction(m_database);
+    SqlStatement select(m_database, "SELECT setID FROM photos WHERE flickrID=?");
+    SqlStatement update(m_database, "UPDATE photos SET setID=? WHERE flickrID=?");
+    for (const QString& id : photoIDs) {
+        std::optional<QString> membership;
+        const SqlResult read = select.run({id}, [&](const SqlRow& row) {
+            membership = row.isNull(0) ? QStringLiteral("0") : row.value(0);
+            return 0;
+        });
+        if (!read.ok())
+            return read;
+        if (!membership)
+            continue; // not a picture of the archive
+        const QString joined = membershipWith(*membership, withoutLineBreaks(setID));
+        if (joined == *membership)
+            continue;
+        if (const SqlResult written = update.run({joined, id}); !written.ok()) {
+            transaction.commit();
+            return written;
+        }
+    }
+    return transaction.commit();
+}
+
+SqlResult PhotoStore::storePermissions(const QString& photoID, int comment, int meta) {
+    return m_database.run("UPDATE photos SET permcomment=?,permmeta=? WHERE flickrID=?",
+                          {comment, meta, withoutLineBreaks(photoID)});
+}
+
+SqlResult PhotoStore::storeExif(const QString& photoID, const ExifRecord& exif) {
+    return m_database.run("UPDATE photos SET exifdata=?,Make=?,Model=?,Flash=? WHERE flickrID=?",
+                          {exif.text, exif.make, exif.model, exif.flash, photoID});
+}
+
+SqlResult PhotoStore::storeFileSizes(const QList<QPair<QString, qint64>>& sizes) {
+    SqlTransaction transaction(m_database);
+    SqlStatement update(m_database, "UPDATE photos SET filesize=? WHERE flickrID=?");
+    for (const auto& [id, size] : sizes) {
+        // Stored as the decimal text the size is written as.
+        if (const SqlResult result = update.run({QString::number(size), withoutLineBreaks(id)}); !result.ok())
+            return result;
+    }
+    return transaction.commit();
+}
+
+QStringList PhotoStore::column(const QString& sql, SqlResult* result) {
+    QStringList values;
+    *result = m_database.exec(sql, [&](const SqlRow& row) {
+        values << row.value(0);
+        return 0;
+    });
+    return values;
+}
+
+} // namespace tessaly::sync

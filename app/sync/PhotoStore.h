@@ -1,0 +1,43 @@
+#pragma once
+
+#include "SyncValues.h"
+#include "archive/ArchiveDatabase.h"
+
+#include <QSet>
+
+#include <optional>
+
+namespace tessaly::sync {
+
+// What the downloads write to the archive, with bound values: the stored
+// texts are those of the statements shown in messages. Each call is one
+// transaction, so a page is stored whole or up to its first failing record.
+class PhotoStore {
+public:
+    explicit PhotoStore(ArchiveDatabase& database) : m_database(database) {}
+
+    struct Failure {
+        SqlResult result;
+        QString id;
+        QString title;     // as the statement holds it
+        QString statement; // as SQL text
+    };
+
+    // Adds new pictures; a picture already stored gets the page's values but
+    // keeps its permissions and every column the page does not carry.
+    std::optional<Failure> storePhotos(const QList<PhotoRecord>& records);
+    std::optional<Failure> storeSets(const QList<SetRecord>& records);
+    // Adds the set to the membership of each stored picture of the list.
+    SqlResult recordMembership(const QStringList& photoIDs, const QString& setID);
+    SqlResult storePermissions(const QString& photoID, int comment, int meta);
+    SqlResult storeExif(const QString& photoID, const ExifRecord& exif);
+    SqlResult storeFileSizes(const QList<QPair<QString, qint64>>& sizes);
+
+    // The first column of every row, in the database's order.
+    QStringList column(const QString& sql, SqlResult* result);
+
+private:
+    ArchiveDatabase& m_database;
+};
+
+} // namespace tessaly::sync

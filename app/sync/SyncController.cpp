@@ -1,0 +1,310 @@
+// The download flows: their commands, the confirmation sheets, the routing of
+// their answers, the finish and the failures.
+#include "SyncController.h"
+
+#include "OFFlickrAPIRequest.h"
+#include "OFXMLMapper.h"
+#include "PlatformServices.h"
+#include "TSAppDelegate.h"
+#include "accounts/PathRules.h"
+#include "accounts/StatusFigures.h"
+
+namespace tessaly::sync {
+
+namespace {
+const QString kTakenDates = QStringLiteral("0000000000,9999999999,0000000000,9999999999");
+} // namespace
+
+SyncController::SyncController(TSAppDelegate& app) : m_app(app) {
+    auto& c = app.controls();
+    c.downloadButton->setAction([this] { getPhotoCount(); });
+    c.downloadInfoItem->setAction([this] { getPhotoCount(); });
+    c.downloadFilesButton->setAction([this] { getPhotoFiles(); });
+    c.downloadPixItem->setAction([this] { getPhotoFiles(); });
+    for (Button* ok : {c.permsOkButton, c.countOkButton})
+        ok->setAction([this] { doCount(); });
+    for (Button* cancel : {c.permsCancelButton, c.countCancelButton})
+        cancel->setAction([this] { cancelCount(); });
+    for (Button* done : {c.doneDownloadingButton, c.doneDownloadingButton2})
+        done->setAction([this] { doneDownloading(); });
+}
+
+SyncController::~SyncController() {
+    if (m_download)
+        m_download->cancel();
+}
+
+bool SyncController::isSyncStage(const QString& stage) {
+    static const QStringList stages = {"DownloadPhotos", "GetSets", "GetPhotoSets",
+                                       "GetPerms",       "GetExif", "CountPhotos"};
+    return stages.contains(stage);
+}
+
+void SyncController::log(const QString& line) { m_app.errorLog().write(line); }
+
+void SyncController::alert(const QString& message) {
+    m_app.postAlert({{}, message, {}, AlertStyle::Critical});
+}
+
+void SyncController::clearProgress() {
+    m_app.controls().progressIndicator->stopAnimation();
+    m_app.controls().progressLabel->setStringValue({});
+}
+
+void SyncController::openErrorLog() {
+    m_app.errorLog().open(paths::errorLogFor(m_app.state().pixPath));
+}
+
+bool SyncController::callStage(const QString& stage, const QString& method, QVariantMap arguments) {
+    arguments.insert(QStringLiteral("api_key"), m_app.flickrContext().key());
+    if (m_app.callFlickr(stage, method, arguments))
+        return true;
+    // Another call holds the request (a connection test, say): the flow
+    // cannot go on, and says so instead of waiting for ever.
+    endWithFailure(stage, QStringLiteral("Another request to Flickr was under way."));
+    return false;
+}
+
+void SyncController::getPhotoCount() {
+    if (m_phase != Phase::Idle && m_phase != Phase::Finished)
+        return; // one flow at a time
+    m_flow = Flow::Information;
+    m_phase = Phase::Counting;
+    m_app.setPixPath();
+    openErrorLog();
+    callStage("CountPhotos", "flickr.photos.getCounts", {{"taken_dates", kTakenDates}});
+}
+
+void SyncController::getPhotoFiles() {
+    if (m_phase != Phase::Idle && m_phase != Phase::Finished)
+        return;
+    m_flow = Flow::Files;
+    m_phase = Phase::Counting;
+    m_app.setPixPath();
+    openErrorLog();
+    callStage("CountPhotos", "flickr.photos.getCounts", {{"taken_dates", kTakenDates}});
+}
+
+void SyncController::countPhotos() {
+    auto& c = m_app.controls();
+    m_phase = Phase::Confirming;
+    if (m_flow == Flow::Information) {
+        c.permsOptionTextField->setStringValue(
+            QString("Your photostream contains %1 pictures. Are you ready to download the Flickr "
+                    "picture information?")
+                .arg(m_state.photoCountText));
+        c.permsOptionSheet->beginSheet(c.window);
+        return;
+    }
+    SqlResult result;
+    m_state.flickrIDList = PhotoStore(m_app.database()).column("SELECT flickrID FROM photos", &result);
+    if (!result.ok())
+        alert(QString("SQL error: %1").arg(result.message));
+    if (m_state.flickrIDList.isEmpty()) {
+        m_app.postAlert({{},
+                         "There is no picture information in your Tessaly database. You need to "
+                         "download the picture information before downloading the picture files.",
+                         {},
+                         AlertStyle::Informational});
+        m_flow = Flow::None;
+        m_phase = Phase::Idle;
+        return;
+    }
+    c.countTextField->setStringValue(
+        QString("Your database contains %1 picture records. Are you ready to download the picture "
+                "files? This may take a while.")
+            .arg(status::groupedNumber(m_state.flickrIDList.size())));
+    c.countSheet->beginSheet(c.window);
+}
+
+void SyncController::doCount() {
+    auto& c = m_app.controls();
+    if (m_phase != Phase::Confirming)
+        return;
+    m_phase = Phase::Running;
+    if (m_flow == Flow::Files) {
+        c.countSheet->endSheet();
+        startFileDownload();
+        return;
+    }
+    m_state.permsOption = c.permsCheck->state() == Button::On;
+    m_state.exifOption = c.exifCheck->state() == Button::On;
+    c.permsOptionSheet->endSheet();
+    c.progressLabel->setStringValue("Downloading picture info...");
+    m_state.pageCount = m_state.photoCount / 500 + 1;
+    m_state.currentPage = 1;
+    c.progressIndicator->startAnimation();
+    downloadFlickr();
+}
+
+void SyncController::cancelCount() {
+    auto& c = m_app.controls();
+    c.permsOptionSheet->endSheet();
+    c.countSheet->endSheet();
+    clearProgress();
+    m_phase = Phase::Idle; // the error log stays open until the next flow
+}
+
+void SyncController::didComplete(const QString& stage, const QVariantMap& response) {
+    if (m_phase == Phase::Idle)
+        return; // the flow was stopped meanwhile
+    if (stage == QLatin1String("DownloadPhotos")) {
+        m_state.responseItems = asList(OFValueForKeyPath(response, "photos.photo"));
+        processPhotos();
+        if (m_state.currentPage < m_state.pageCount) {
+            ++m_state.currentPage;
+            downloadFlickr();
+        } else {
+            m_state.setsPage = 1;
+            getSets();
+        }
+    } else if (stage == QLatin1String("GetSets")) {
+        m_state.responseItems = asList(OFValueForKeyPath(response, "photosets.photoset"));
+        processSets();
+        const int pages = int(leadingInteger(OFValueForKeyPath(response, "photosets.pages").toString()));
+        if (pages > 0 ? m_state.setsPage < pages : m_state.responseItems.size() >= 500) {
+            ++m_state.setsPage;
+            getSets();
+            return;
+        }
+        m_state.setPhotosPage = 1;
+        m_state.setIndex = 0;
+        SqlResult result;
+        m_state.setIDList = PhotoStore(m_app.database()).column("SELECT setID FROM sets", &result);
+        if (!result.ok())
+            std::fprintf(stderr, "SQL error: %s\n", result.message.toUtf8().constData());
+        nextSetOrOn();
+    } else if (stage == QLatin1String("GetPhotoSets")) {
+        // One picture or many: whatever the total says, one is a list of one.
+        m_state.responseItems = asList(OFValueForKeyPath(response, "photoset.photo"));
+        processPhotoSets();
+        const int pages = int(leadingInteger(OFValueForKeyPath(response, "photoset.pages").toString()));
+        if (pages > 0 ? m_state.setPhotosPage < pages : m_state.responseItems.size() >= 500) {
+            ++m_state.setPhotosPage;
+            requestSetPhotos();
+            return;
+        }
+        nextSetOrOn();
+    } else if (stage == QLatin1String("GetPerms")) {
+        processPerms(OFValueForKeyPath(response, "perms").toMap());
+        if (m_state.recordIndex >= m_state.flickrIDList.size()) {
+            prepareRecordList();
+            getExif();
+        } else {
+            getPerms();
+        }
+    } else if (stage == QLatin1String("GetExif")) {
+        if (m_withExifCount == m_state.flickrIDList.size() || !m_state.exifOption) {
+            finishInformation("All of your picture information has finished downloading.");
+            return;
+        }
+        m_state.exifEntries = asList(OFValueForKeyPath(response, "photo.exif"));
+        processExif();
+        getExif();
+    } else if (stage == QLatin1String("CountPhotos")) {
+        const QVariantMap first =
+            asList(OFValueForKeyPath(response, "photocounts.photocount")).value(0).toMap();
+        m_state.photoCount = int(leadingInteger(first.value("count").toString()));
+        m_state.photoCountText = status::groupedNumber(m_state.photoCount);
+        // The current account's paths and archive, afresh; the flow itself
+        // does not count as a change of account.
+        m_refreshingPreferences = true;
+        m_app.savePreferences();
+        m_app.getPrefs();
+        m_app.openDatabase(m_app.state().dbPath);
+        m_refreshingPreferences = false;
+        countPhotos();
+    }
+}
+
+void SyncController::didFail(const QString& stage, const OFError& error) {
+    if (m_phase == Phase::Idle)
+        return;
+    const QString description = error.localizedDescription();
+    if (stage == QLatin1String("GetExif")) {
+        log(QString("An error occurred while downloading the EXIF information. Stage: %1, Error: %2\n\n")
+                .arg(stage, description));
+        getExif();
+        return;
+    }
+    if (stage == QLatin1String("GetPerms")) {
+        log(QString("An error occurred while downloading the permissions information. Stage: %1, "
+                    "Error: %2\n\n")
+                .arg(stage, description));
+        if (m_state.recordIndex >= m_state.flickrIDList.size()) {
+            prepareRecordList();
+            getExif();
+        } else {
+            getPerms();
+        }
+        return;
+    }
+    // A set deleted on Flickr since an earlier download: the others go on.
+    if (stage == QLatin1String("GetPhotoSets") &&
+        error.domain == QLatin1String(OFFlickrAPIReturnedErrorDomain) && error.code == 1) {
+        log(QString("The photo set %1 is no longer on Flickr and was passed over. Error: %2\n")
+                .arg(m_state.currentSetID, description));
+        nextSetOrOn();
+        return;
+    }
+    endWithFailure(stage, description);
+}
+
+void SyncController::endWithFailure(const QString& stage, const QString& description) {
+    log(QString("An error occurred in the stage %1, Error: %2\n").arg(stage, description));
+    clearProgress();
+    m_app.setInfoDownloadRunning(false);
+    flushFileSizes();
+    m_flow = Flow::None;
+    m_phase = Phase::Idle;
+}
+
+void SyncController::currentArchiveChanged() {
+    if (m_refreshingPreferences || m_phase == Phase::Idle || m_phase == Phase::Finished)
+        return;
+    auto& c = m_app.controls();
+    c.permsOptionSheet->endSheet();
+    c.countSheet->endSheet();
+    if (m_download)
+        m_download->cancel();
+    // Sizes measured so far belong to the archive still open.
+    flushFileSizes();
+    log("The download stopped because the current account changed.\n");
+    clearProgress();
+    m_app.setInfoDownloadRunning(false);
+    m_flow = Flow::None;
+    m_phase = Phase::Idle;
+}
+
+void SyncController::showFinish(const QString& message) {
+    auto& c = m_app.controls();
+    clearProgress();
+    c.doneTextField->setStringValue(message);
+    c.doneTextField2->setStringValue(message);
+    c.errorsTextField->setStringValue(m_app.errorLog().readAll());
+    m_phase = Phase::Finished;
+    if (c.errorsTextField->stringValue().isEmpty())
+        c.doneDownloadingSheet2->beginSheet(c.window);
+    else
+        c.doneDownloadingSheet->beginSheet(c.window);
+}
+
+void SyncController::finishInformation(const QString& message) {
+    m_app.setDBnum();
+    m_app.setInfoDownloadRunning(false);
+    showFinish(message);
+}
+
+void SyncController::doneDownloading() {
+    auto& c = m_app.controls();
+    m_app.errorLog().close();
+    c.doneDownloadingSheet->endSheet();
+    c.doneDownloadingSheet2->endSheet();
+    c.progressIndicator->stopAnimation();
+    if (m_phase == Phase::Finished) {
+        m_flow = Flow::None;
+        m_phase = Phase::Idle;
+    }
+}
+
+} // namespace tessaly::sync

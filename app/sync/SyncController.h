@@ -1,0 +1,141 @@
+#pragma once
+
+#include "PhotoStore.h"
+#include "URLDownload.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QStringList>
+#include <QVariantList>
+
+struct OFError;
+
+namespace tessaly {
+
+class TSAppDelegate;
+
+namespace sync {
+
+// Where a download flow stands.
+enum class Flow { None, Information, Files };
+enum class Phase { Idle, Counting, Confirming, Running, Finished };
+
+// The synchronisation state, under the names the flows use.
+struct SyncState {
+    int photoCount = 0;
+    QString photoCountText;
+    int currentPage = 0;
+    int pageCount = 0;
+    QVariantList responseItems;
+    QStringList setIDList;
+    int setIndex = 0;
+    int setPhotosPage = 0;
+    int setsPage = 0;
+    QString currentSetID;
+    QStringList flickrIDList;
+    int recordIndex = 0;
+    QString requestFlickrID;
+    QVariantList exifEntries;
+    bool permsOption = false;
+    bool exifOption = false;
+
+    // The picture-file download.
+    QStringList originalURLs;
+    QStringList squareURLs;
+    QStringList largeURLs;
+    int fileIndex = 0;
+    int sizePhase = 0;
+    QString downloadDestination;
+};
+
+// The two download flows: the picture information (count, pages, sets, set
+// membership, permissions, EXIF) and the picture files. The controller
+// routes each answer of their stages here; the flow starts its next call.
+class SyncController : public QObject, public URLDownloadDelegate {
+    Q_OBJECT
+public:
+    explicit SyncController(TSAppDelegate& app);
+    ~SyncController() override;
+
+    const SyncState& state() const { return m_state; }
+    Flow flow() const { return m_flow; }
+    Phase phase() const { return m_phase; }
+    // A picture file is given up after this many failed downloads.
+    static constexpr int kFileTries = 3;
+
+    // Commands and the confirmation sheets.
+    void getPhotoCount();
+    void getPhotoFiles();
+    void countPhotos();
+    void doCount();
+    void cancelCount();
+    void doneDownloading();
+
+    // Routing of the answers of the download stages.
+    static bool isSyncStage(const QString& stage);
+    void didComplete(const QString& stage, const QVariantMap& response);
+    void didFail(const QString& stage, const OFError& error);
+    // The current account or archive changed: a flow under way stops.
+    void currentArchiveChanged();
+    bool isRefreshingPreferences() const { return m_refreshingPreferences; }
+
+    // The stages of the information download.
+    void downloadFlickr();
+    void processPhotos();
+    void getSets();
+    void processSets();
+    void getPhotoSets();
+    void processPhotoSets();
+    void getPerms();
+    void processPerms(const QVariantMap& perms);
+    void getExif();
+    void processExif();
+
+    // The picture-file download.
+    void downloadFiles();
+    bool startDownloadingURLFileDest(const QString& url, const QString& destination);
+    void downloadDidBegin(URLDownload* download) override;
+    void downloadDidFinish(URLDownload* download) override;
+    void downloadDidFailWithError(URLDownload* download, const QString& description,
+                                  const QString& url) override;
+
+private:
+    bool callStage(const QString& stage, const QString& method, QVariantMap arguments);
+    void endWithFailure(const QString& stage, const QString& description);
+    void finishInformation(const QString& message);
+    void showFinish(const QString& message);
+    void clearProgress();
+    void alert(const QString& message);
+    void log(const QString& line);
+    void openErrorLog();
+    void requestSetPhotos();
+    void nextSetOrOn();
+    void prepareRecordList();
+    void permsOrExif();
+
+    void startFileDownload();
+    bool fillURLLists();
+    bool finishFile();
+    void finishFiles();
+    bool flushFileSizes();
+    QString currentURL() const;
+
+    TSAppDelegate& m_app;
+    SyncState m_state;
+    Flow m_flow = Flow::None;
+    Phase m_phase = Phase::Idle;
+    bool m_refreshingPreferences = false;
+    // Records of the EXIF stage that still lack EXIF data, and how many have it.
+    QSet<QString> m_withoutExif;
+    int m_withExifCount = 0;
+    // The file download: the download in flight, failures of the current
+    // file, sizes waiting to be written, and the slice that passes files over.
+    QPointer<URLDownload> m_download;
+    int m_fileFailures = 0;
+    QList<QPair<QString, qint64>> m_pendingSizes;
+    quint64 m_run = 0;
+};
+
+} // namespace sync
+} // namespace tessaly

@@ -1,0 +1,178 @@
+#include "SyncValues.h"
+
+#include <QStringBuilder>
+
+#include <ctime>
+#include <limits>
+
+namespace tessaly::sync {
+
+QVariantList asList(const QVariant& value) {
+    if (value.typeId() == QMetaType::QVariantList)
+        return value.toList();
+    if (value.typeId() == QMetaType::QVariantMap)
+        return {value};
+    return {};
+}
+
+qint64 leadingInteger(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+')))
+        negative = text[i++] == QLatin1Char('-');
+    qint64 value = 0;
+    for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
+        const int digit = text[i].unicode() - '0';
+        if (value > (std::numeric_limits<qint64>::max() - digit) / 10)
+            return negative ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+namespace {
+// A 32-bit column value as a number text reads (out of range clamps).
+int intValue(const QString& text) {
+    const qint64 value = leadingInteger(text);
+    return int(std::clamp<qint64>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+} // namespace
+
+QString localTimeText(qint64 secondsSinceEpoch) {
+    const std::time_t seconds = std::time_t(secondsSinceEpoch);
+    std::tm parts{};
+    char text[64];
+    if (!localtime_r(&seconds, &parts) || std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts) == 0)
+        return {};
+    return QString::fromLatin1(text);
+}
+
+QString withoutLineBreaks(QString text) { return text.remove(QLatin1Char('\n')); }
+
+QString withoutEscapedQuotes(QString text) {
+    return text.replace(QStringLiteral("\\\""), QStringLiteral("\""));
+}
+
+QString elementText(const QVariant& element) {
+    return element.typeId() == QMetaType::QVariantMap
+               ? element.toMap().value(QStringLiteral("_text")).toString()
+               : QString();
+}
+
+PhotoRecord photoRecordFrom(const QVariantMap& d) {
+    const auto text = [&](const char* key) {
+        return withoutLineBreaks(d.value(QLatin1String(key)).toString());
+    };
+    const auto number = [&](const char* key) { return intValue(d.value(QLatin1String(key)).toString()); };
+    PhotoRecord r;
+    r.flickrID = text("id");
+    r.owner = text("owner");
+    r.ownername = text("ownername");
+    r.url_o = text("url_o");
+    r.url_l = text("url_l");
+    r.license = number("license");
+    r.title = withoutLineBreaks(withoutEscapedQuotes(d.value(QStringLiteral("title")).toString()));
+    r.description =
+        withoutLineBreaks(withoutEscapedQuotes(elementText(d.value(QStringLiteral("description")))));
+    r.tags = text("tags");
+    r.url_sq = text("url_sq");
+    r.views = number("views");
+    r.width_o = number("width_o");
+    r.height_o = number("height_o");
+    r.originalformat = text("originalformat");
+    r.datetaken = text("datetaken");
+    r.dateupload = localTimeText(leadingInteger(d.value(QStringLiteral("dateupload")).toString()));
+    r.isfamily = number("isfamily");
+    r.isfriend = number("isfriend");
+    r.ispublic = number("ispublic");
+    r.permcomment = number("permcomment");
+    r.permmeta = number("permmeta");
+    r.lastupdate = localTimeText(leadingInteger(d.value(QStringLiteral("lastupdate")).toString()));
+    r.geo = text("geo");
+    r.latitude = text("latitude");
+    r.longitude = text("longitude");
+    r.media = text("media");
+    return r;
+}
+
+SetRecord setRecordFrom(const QVariantMap& set) {
+    const auto stored = [](const QString& value) {
+        return withoutLineBreaks(withoutEscapedQuotes(value));
+    };
+    return {withoutLineBreaks(set.value(QStringLiteral("id")).toString()),
+            stored(elementText(set.value(QStringLiteral("title")))),
+            stored(elementText(set.value(QStringLiteral("description"))))};
+}
+
+ExifRecord exifRecordFrom(const QVariantList& exifEntries) {
+    ExifRecord r;
+    for (const QVariant& entry : exifEntries) {
+        const QVariantMap e = entry.toMap();
+        const QString tag = e.value(QStringLiteral("tag")).toString();
+        // An element with neither form of value has none, not its neighbour's.
+        QString value;
+        if (e.contains(QStringLiteral("clean")))
+            value = elementText(e.value(QStringLiteral("clean")));
+        else if (e.contains(QStringLiteral("raw")))
+            value = elementText(e.value(QStringLiteral("raw")));
+        if (tag == QLatin1String("Make"))
+            r.make = value;
+        else if (tag == QLatin1String("Model"))
+            r.model = value;
+        else if (tag == QLatin1String("Flash"))
+            r.flash = value;
+        r.text += tag % QLatin1String(":  ") % value % QLatin1String("\n\n");
+    }
+    return r;
+}
+
+QString membershipWith(const QString& membership, const QString& setID) {
+    const QString current = membership == QLatin1String("0") ? QString() : membership;
+    if (current.split(QLatin1Char(',')).contains(setID))
+        return current;
+    return current.isEmpty() ? setID : current + QLatin1Char(',') + setID;
+}
+
+namespace {
+QString q(const QString& text) {
+    QString doubled = text;
+    return QLatin1Char('"') + doubled.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+QString n(int value) { return QString::number(value); }
+} // namespace
+
+QString insertPhotoText(const PhotoRecord& r) {
+    return QStringLiteral("INSERT INTO photos (flickrID,owner,ownername,url_o,url_l,license,title,"
+                          "description,tags,url_sq,views,width_o,height_o,originalformat,datetaken,"
+                          "dateupload,isfamily,isfriend,ispublic,permcomment,permmeta,lastupdate,geo,"
+                          "latitude,longitude,media) VALUES(") %
+           QStringList{q(r.flickrID), q(r.owner), q(r.ownername), q(r.url_o), q(r.url_l), n(r.license),
+                       q(r.title), q(r.description), q(r.tags), q(r.url_sq), n(r.views), n(r.width_o),
+                       n(r.height_o), q(r.originalformat), q(r.datetaken), q(r.dateupload),
+                       n(r.isfamily), n(r.isfriend), n(r.ispublic), n(r.permcomment), n(r.permmeta),
+                       q(r.lastupdate), q(r.geo), q(r.latitude), q(r.longitude), q(r.media)}
+               .join(QLatin1Char(',')) %
+           QLatin1Char(')');
+}
+
+QString updatePhotoText(const PhotoRecord& r) {
+    return QStringLiteral("UPDATE photos SET owner=%1,ownername=%2,url_o=%3,url_l=%4,license=%5,"
+                          "title=%6,description=%7,tags=%8,url_sq=%9,")
+               .arg(q(r.owner), q(r.ownername), q(r.url_o), q(r.url_l), n(r.license), q(r.title),
+                    q(r.description), q(r.tags), q(r.url_sq)) %
+           QStringLiteral("views=%1,width_o=%2,height_o=%3,originalformat=%4,datetaken=%5,"
+                          "dateupload=%6,isfamily=%7,isfriend=%8,ispublic=%9,")
+               .arg(n(r.views), n(r.width_o), n(r.height_o), q(r.originalformat), q(r.datetaken),
+                    q(r.dateupload), n(r.isfamily), n(r.isfriend), n(r.ispublic)) %
+           QStringLiteral("lastupdate=%1,geo=%2,latitude=%3,longitude=%4,media=%5 WHERE flickrID=%6")
+               .arg(q(r.lastupdate), q(r.geo), q(r.latitude), q(r.longitude), q(r.media), q(r.flickrID));
+}
+
+QString insertSetText(const SetRecord& r) {
+    return QStringLiteral("INSERT INTO sets (setID,set_title,set_description) VALUES(%1,%2,%3)")
+        .arg(q(r.setID), q(r.title), q(r.description));
+}
+
+} // namespace tessaly::sync

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTemporaryFile;
+class QTimer;
+
+namespace tessaly {
+
+class URLDownload;
+
+// Told how one download goes; every callback arrives on the main loop.
+class URLDownloadDelegate {
+public:
+    virtual ~URLDownloadDelegate() = default;
+    virtual void downloadDidBegin(URLDownload* download) {}
+    virtual void downloadDidFinish(URLDownload* download) {}
+    // description says what went wrong; url is the address that failed.
+    virtual void downloadDidFailWithError(URLDownload* download, const QString& description,
+                                          const QString& url) {}
+};
+
+// One address fetched to a file. The bytes go to a temporary file beside the
+// destination, which replaces the destination only when the answer was a
+// success and complete: a failure never leaves a file under the final name.
+// After its last callback the download deletes itself.
+class URLDownload : public QObject {
+    Q_OBJECT
+public:
+    URLDownload(QNetworkAccessManager& network, const QUrl& url, QString destination,
+                double timeoutSeconds, URLDownloadDelegate* delegate);
+    ~URLDownload() override;
+
+    QUrl url() const { return m_url; }
+    QString destination() const { return m_destination; }
+    // Stops without telling the delegate, and goes.
+    void cancel();
+
+private:
+    void start(QNetworkAccessManager& network);
+    void readyRead();
+    void finished();
+    void fail(const QString& description);
+    void end();
+
+    QUrl m_url;
+    QString m_destination;
+    URLDownloadDelegate* m_delegate;
+    QPointer<QNetworkReply> m_reply;
+    std::unique_ptr<QTemporaryFile> m_file;
+    QTimer* m_stallTimer;
+    qint64 m_written = 0;
+    bool m_begun = false;
+    bool m_ended = false;
+};
+
+// The downloads of the application; the Qt and scripted platforms share it.
+class URLDownloadService {
+public:
+    URLDownloadService();
+    ~URLDownloadService();
+    // A download of url into destination (replaced when complete), failing
+    // after timeoutSeconds without progress; nullptr when it cannot be made.
+    URLDownload* startDownload(const QUrl& url, const QString& destination, double timeoutSeconds,
+                               URLDownloadDelegate* delegate);
+    // Makes every later start fail, as a service that cannot create downloads.
+    void setRefusesDownloads(bool refuses) { m_refuses = refuses; }
+
+private:
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    bool m_refuses = false;
+};
+
+} // namespace tessaly

@@ -1,0 +1,370 @@
+// The download flows against the stand-in Flickr service: what the archive
+// and the picture folder hold afterwards, and how the flows meet faults.
+#include "ServiceFixture.h"
+#include "sync/SyncValues.h"
+
+#include <QDateTime>
+#include <QDirIterator>
+#include <QFileInfo>
+
+using namespace tessaly;
+using namespace tessaly::test;
+
+namespace {
+
+using Row = QMap<QString, QString>;
+
+QString localTime(qint64 seconds) {
+    return QDateTime::fromSecsSinceEpoch(seconds).toString("yyyy-MM-dd HH:mm:ss");
+}
+
+// Free text as the archive stores it: a backslash before a quote dropped, no line breaks.
+QString stored(QString text) { return text.replace("\\\"", "\"").remove('\n'); }
+
+QString coordinate(bool geotagged, double value) {
+    if (!geotagged)
+        return "0";
+    QString text = QString::number(value, 'f', 6);
+    while (text.contains('.') && (text.endsWith('0') || text.endsWith('.')))
+        text.chop(1);
+    return text;
+}
+
+} // namespace
+
+class SyncTest : public ServiceFixture {
+protected:
+    QMap<QString, Row> table(const QString& sql = "SELECT * FROM photos") {
+        QMap<QString, Row> rows;
+        app->database().exec(sql, [&](const SqlRow& row) {
+            Row r;
+            for (int i = 0; i < row.count(); ++i)
+                r[row.names[i]] = row.isNull(i) ? QStringLiteral("<null>") : row.value(i);
+            rows[row.value(0)] = r;
+            return 0;
+        });
+        return rows;
+    }
+    QString url(const fakeflickr::Photo& p, char suffix) const {
+        return p.hasSize(suffix) ? service->baseUrl() + "/" + p.server + "/" + p.fileName(suffix) : QString();
+    }
+    // What the archive must hold for a picture of the service.
+    Row expectedRow(const fakeflickr::Photo& p, bool perms, const QStringList& sets) const {
+        Row r;
+        r["flickrID"] = p.idText();
+        r["owner"] = service->userNsid();
+        r["ownername"] = "anna";
+        r["url_o"] = url(p, 'o');
+        r["url_l"] = url(p, 'b');
+        r["license"] = QString::number(p.license);
+        r["title"] = stored(p.title);
+        r["description"] = stored(p.description);
+        r["tags"] = p.normalizedTags().join(' ');
+        r["views"] = QString::number(p.views);
+        r["width_o"] = QString::number(p.hasOriginalUrl ? p.originalWidth : 0);
+        r["height_o"] = QString::number(p.hasOriginalUrl ? p.originalHeight : 0);
+        r["url_sq"] = url(p, 's');
+        r["originalformat"] = p.hasOriginalUrl ? "jpg" : "";
+        r["datetaken"] = p.dateTaken;
+        r["dateupload"] = localTime(p.dateUpload);
+        r["filesize"] = "0";
+        r["isfamily"] = QString::number(p.isFamily);
+        r["isfriend"] = QString::number(p.isFriend);
+        r["ispublic"] = QString::number(p.isPublic);
+        r["permcomment"] = QString::number(perms ? p.permComment : 0);
+        r["permmeta"] = QString::number(perms ? p.permAddMeta : 0);
+        r["lastupdate"] = localTime(p.lastUpdate);
+        r["geo"] = "";
+        r["latitude"] = coordinate(p.geotagged, p.latitude);
+        r["longitude"] = coordinate(p.geotagged, p.longitude);
+        r["media"] = p.isVideo ? "video" : "photo";
+        r["setID"] = sets.join(',');
+        QString exif, make, model, flash;
+        for (const fakeflickr::ExifEntry& e : service->photostream().exifFor(p.id)) {
+            const QString value = e.clean.isEmpty() ? e.raw : e.clean;
+            exif += e.tag + ":  " + value + "\n\n";
+            (e.tag == "Make" ? make : e.tag == "Model" ? model : e.tag == "Flash" ? flash : exif) =
+                e.tag == "Make" || e.tag == "Model" || e.tag == "Flash" ? value : exif;
+        }
+        r["exifdata"] = exif;
+        r["Make"] = make;
+        r["Model"] = model;
+        r["Flash"] = flash;
+        return r;
+    }
+    // Each picture's sets, in the order the sets are listed.
+    QHash<int, QStringList> memberships() const {
+        const auto& stream = service->photostream();
+        QHash<int, QStringList> sets;
+        for (int k = 0; k < stream.setCount(); ++k)
+            for (int j = 0; j < stream.setAt(k).count; ++j)
+                sets[stream.setMember(k, j)] << stream.setAt(k).id;
+        return sets;
+    }
+    int calls(const QString& method) const {
+        int n = 0;
+        for (const auto& call : service->calls())
+            n += call.method == method ? 1 : 0;
+        return n;
+    }
+    QString log() const {
+        QFile file(logFile());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+};
+
+TEST_F(SyncTest, TheInformationDownloadStoresWhatFlickrHoldsAndASecondRunChangesNothing) {
+    fakeflickr::Options options;
+    options.photos = 1234;
+    startService(options);
+    connectAccount();
+    auto& c = app->controls();
+
+    c.downloadButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return c.permsOptionSheet->isVisible(); }));
+    EXPECT_EQ(c.permsOptionTextField->stringValue(),
+              "Your photostream contains 1,234 pictures. Are you ready to download the Flickr "
+              "picture information?");
+    EXPECT_TRUE(c.quitItem->isEnabled());
+    c.permsCheck->setState(Button::On);
+    c.exifCheck->setState(Button::On);
+    c.permsOkButton->performClick();
+    EXPECT_FALSE(c.permsOptionSheet->isVisible());
+    EXPECT_FALSE(c.quitItem->isEnabled()); // quitting now would cut the download short
+    EXPECT_TRUE(c.progressIndicator->isAnimating());
+    ASSERT_TRUE(waitUntil([&] { return finished() || idle(); }));
+    ASSERT_TRUE(finished()) << log().toStdString();
+    EXPECT_TRUE(c.quitItem->isEnabled());
+    EXPECT_TRUE(c.doneDownloadingSheet2->isVisible());
+    EXPECT_FALSE(c.doneDownloadingSheet->isVisible());
+    EXPECT_EQ(c.doneTextField2->stringValue(),
+              "All of your Flickr and EXIF picture information has finished downloading.");
+    EXPECT_EQ(c.progressLabel->stringValue(), "");
+    EXPECT_TRUE(c.dbnumTextField->stringValue().startsWith("Picture records: 1,234"));
+    // Three pages of the stream; the sets' pictures page by page (one set has 822).
+    EXPECT_EQ(calls("flickr.people.getPhotos"), 3);
+    EXPECT_EQ(calls("flickr.photos.getPerms"), 1234);
+
+    const auto& stream = service->photostream();
+    const QHash<int, QStringList> sets = memberships();
+    const QMap<QString, Row> rows = table();
+    ASSERT_EQ(rows.size(), 1234);
+    for (int i = 0; i < stream.size(); ++i) {
+        const fakeflickr::Photo p = stream.photoAt(i);
+        const Row expected = expectedRow(p, true, sets.value(i));
+        const Row actual = rows.value(p.idText());
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+            ASSERT_EQ(actual.value(it.key()), it.value()) << p.idText().toStdString() << " " << it.key().toStdString();
+    }
+    QMap<QString, Row> setRows = table("SELECT * FROM sets");
+    ASSERT_EQ(setRows.size(), stream.setCount());
+    for (int k = 0; k < stream.setCount(); ++k) {
+        const auto set = stream.setAt(k);
+        EXPECT_EQ(setRows[set.id]["set_title"], stored(set.title));
+        EXPECT_EQ(setRows[set.id]["set_description"], stored(set.description));
+    }
+
+    // Again, without permissions: nothing changes, no EXIF is asked for again,
+    // and the permissions fetched before are kept.
+    dismissFinish();
+    EXPECT_FALSE(c.doneDownloadingSheet2->isVisible());
+    service->clearLog();
+    ASSERT_TRUE(downloadInformation(false, true));
+    EXPECT_EQ(calls("flickr.photos.getExif"), 0);
+    EXPECT_EQ(calls("flickr.photos.getPerms"), 0);
+    EXPECT_EQ(c.doneTextField2->stringValue(),
+              "All of your Flickr and EXIF picture information has finished downloading.");
+    EXPECT_EQ(table(), rows);
+    EXPECT_EQ(table("SELECT * FROM sets"), setRows);
+}
+
+TEST_F(SyncTest, AFailedPageEndsTheFlowWithOneLineAndKeepsEveryStoredPageWhole) {
+    fakeflickr::Options options;
+    options.photos = 1200;
+    options.faults = {"drop:flickr.people.getPhotos@page=2"};
+    startService(options);
+    connectAccount();
+    auto& c = app->controls();
+
+    ASSERT_TRUE(downloadInformation(false, false));
+    EXPECT_TRUE(idle()); // no finish sheet
+    EXPECT_FALSE(c.doneDownloadingSheet->isVisible() || c.doneDownloadingSheet2->isVisible());
+    EXPECT_EQ(log(), "An error occurred in the stage DownloadPhotos, Error: Network connection error\n");
+    EXPECT_EQ(table().size(), 500); // page 1 whole, nothing of page 2
+    EXPECT_EQ(c.progressLabel->stringValue(), "");
+    EXPECT_FALSE(c.progressIndicator->isAnimating());
+    EXPECT_TRUE(c.quitItem->isEnabled());
+
+    // A stalled page ends the same way once the request times out.
+    service->clearFaults();
+    service->addFault("stall:flickr.people.getPhotos@page=3");
+    app->flickrRequest().setRequestTimeoutInterval(1.0);
+    ASSERT_TRUE(downloadInformation(false, false));
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(log(), "An error occurred in the stage DownloadPhotos, Error: Request timeout\n");
+    EXPECT_EQ(table().size(), 1000);
+}
+
+TEST_F(SyncTest, APictureOrSetThatFailsIsLoggedAndTheFlowGoesOn) {
+    fakeflickr::Options options;
+    options.photos = 40;
+    options.sets = 4;
+    startService(options);
+    const auto& stream = service->photostream();
+    const QString first = stream.photoAt(stream.size() - 1).idText(); // listed last
+    const QString other = stream.photoAt(7).idText();
+    // The last picture's permissions, another's EXIF, and a set Flickr no longer knows.
+    service->addFault("error:flickr.photos.getPerms@photo=" + first + ":1");
+    service->addFault("error:flickr.photos.getExif@photo=" + other + ":2");
+    service->addFault("error:flickr.photosets.getPhotos@photoset_id=" + stream.setAt(0).id + ":1");
+    connectAccount();
+    auto& c = app->controls();
+
+    ASSERT_TRUE(downloadInformation(true, true));
+    ASSERT_TRUE(finished());
+    EXPECT_TRUE(c.doneDownloadingSheet->isVisible());
+    EXPECT_EQ(c.doneTextField->stringValue(),
+              "All of your Flickr and EXIF picture information has finished downloading.");
+    const QString errors = c.errorsTextField->stringValue();
+    EXPECT_EQ(errors, log());
+    EXPECT_TRUE(errors.contains("The photo set " + stream.setAt(0).id + " is no longer on Flickr and was passed over."));
+    EXPECT_TRUE(errors.contains("An error occurred while downloading the permissions information. Stage: GetPerms, Error: "));
+    EXPECT_TRUE(errors.contains("An error occurred while downloading the EXIF information. Stage: GetExif, Error: "));
+    EXPECT_EQ(errors.count("\n\n"), 2);
+
+    const QMap<QString, Row> rows = table();
+    EXPECT_EQ(rows[first]["permcomment"], "0");
+    EXPECT_EQ(rows[other]["exifdata"], "<null>"); // asked for again next time
+    int withExif = 0;
+    for (const Row& row : rows)
+        withExif += row["exifdata"] != "<null>" ? 1 : 0;
+    EXPECT_EQ(withExif, 39);
+    // The other sets were read; the deleted one recorded nothing.
+    EXPECT_FALSE(rows[stream.photoAt(0).idText()]["setID"].contains(stream.setAt(0).id));
+    EXPECT_TRUE(rows[stream.photoAt(stream.size() / 2).idText()]["setID"].contains(stream.setAt(1).id));
+
+    // A second run asks only for the EXIF data still missing.
+    dismissFinish();
+    service->clearFaults();
+    service->clearLog();
+    ASSERT_TRUE(downloadInformation(false, true));
+    EXPECT_EQ(calls("flickr.photos.getExif"), 1);
+    EXPECT_TRUE(c.doneDownloadingSheet2->isVisible());
+}
+
+TEST_F(SyncTest, SetListsLongerThanAPageAreReadPageByPage) {
+    fakeflickr::Options options;
+    options.photos = 30;
+    options.sets = 1201;
+    startService(options);
+    connectAccount();
+    ASSERT_TRUE(downloadInformation(false, false));
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(calls("flickr.photosets.getList"), 3);
+    EXPECT_EQ(table("SELECT * FROM sets").size(), 1201);
+    EXPECT_EQ(calls("flickr.photosets.getPhotos"), 1201);
+    // Without the EXIF option one EXIF call is made, and its answer ends the flow.
+    EXPECT_EQ(calls("flickr.photos.getExif"), 1);
+    EXPECT_EQ(app->controls().doneTextField2->stringValue(),
+              "All of your picture information has finished downloading.");
+}
+
+TEST_F(SyncTest, ChangingTheAccountStopsTheDownloadBeforeItWritesToAnotherArchive) {
+    fakeflickr::Options options;
+    options.photos = 600;
+    options.faults = {"stall:flickr.people.getPhotos@page=2"};
+    startService(options);
+    connectAccount();
+    auto& c = app->controls();
+    // A second account, then back to anna for the download.
+    c.addAccountButton->performClick();
+    platform.openPanelAnswers.enqueue({path("loc")});
+    c.choosePixPathButton->performClick();
+    c.addAcctNameTextField->setStringValue("bob");
+    c.savePixPathButton->performClick();
+    c.listDbsButton->pickItem(1);
+    ASSERT_TRUE(waitUntil([&] { return app->state().connectionState == 1 && !app->flickrRequest().isRunning(); }));
+
+    c.downloadButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return c.permsOptionSheet->isVisible(); }));
+    c.permsOkButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return table().size() == 500; }));
+    c.listDbsButton->pickItem(2); // bob, while page 2 is out
+    EXPECT_TRUE(idle());
+    EXPECT_TRUE(c.quitItem->isEnabled());
+    EXPECT_FALSE(app->flickrRequest().isRunning());
+    EXPECT_EQ(app->state().currentAccountName, "bob");
+    EXPECT_TRUE(table().isEmpty()); // bob's archive
+    EXPECT_TRUE(log().endsWith("The download stopped because the current account changed.\n"));
+}
+
+TEST_F(SyncTest, TheFileDownloadFetchesEachFileOnceAndLeavesNoBrokenFile) {
+    fakeflickr::Options options;
+    options.photos = 30;
+    startService(options);
+    connectAccount();
+    auto& c = app->controls();
+    ASSERT_TRUE(downloadInformation(false, false));
+    dismissFinish();
+    // A record whose square address names no file.
+    app->database().run("INSERT INTO photos (flickrID,url_o,url_l,url_sq) VALUES('1','','',?)",
+                        {service->baseUrl() + "/1234/"});
+
+    c.downloadFilesButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return c.countSheet->isVisible(); }));
+    EXPECT_EQ(c.countTextField->stringValue(),
+              "Your database contains 31 picture records. Are you ready to download the picture "
+              "files? This may take a while.");
+    c.countOkButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return finished() || idle(); }));
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(c.doneTextField->stringValue(), "All of your picture files have finished downloading.");
+    EXPECT_EQ(log(), "The picture address \"" + service->baseUrl() + "/1234/\" names no file; it was passed over.\n\n");
+
+    // Each record's files under their names; the original's size in its record.
+    const auto& stream = service->photostream();
+    const QMap<QString, Row> rows = table();
+    QSet<QString> expectedFiles;
+    for (int i = 0; i < stream.size(); ++i) {
+        const fakeflickr::Photo p = stream.photoAt(i);
+        const QString square = p.fileName('s');
+        const QString large = p.hasSize('b') ? p.fileName('b') : square;
+        const QString original = p.hasSize('o') ? p.fileName('o') : large;
+        expectedFiles << square << large << original;
+        EXPECT_EQ(rows[p.idText()]["filesize"], QString::number(QFileInfo(pixFolder() + "/" + original).size()));
+        EXPECT_GT(QFileInfo(pixFolder() + "/" + original).size(), 0);
+    }
+    const auto filesInFolder = [&] {
+        QSet<QString> names;
+        for (const QString& name : QDir(pixFolder()).entryList(QDir::Files | QDir::Hidden))
+            names << name;
+        return names;
+    };
+    EXPECT_EQ(filesInFolder(), expectedFiles);
+    EXPECT_TRUE(c.filenumTextField->stringValue().startsWith("30 pictures in this archive"));
+
+    // Again: everything is there, nothing is fetched.
+    dismissFinish();
+    service->clearLog();
+    ASSERT_TRUE(downloadFiles());
+    EXPECT_TRUE(service->fileRequests().isEmpty());
+    EXPECT_EQ(table(), rows);
+
+    // A file cut short every time is given up after three tries; one that
+    // fails twice arrives on the third; neither leaves a broken file.
+    dismissFinish();
+    const fakeflickr::Photo a = stream.photoAt(3), b = stream.photoAt(4);
+    QFile::remove(pixFolder() + "/" + a.fileName('s'));
+    QFile::remove(pixFolder() + "/" + b.fileName('s'));
+    service->addFault("truncate:file:" + a.fileName('s'));
+    service->addFault("fail:file:" + b.fileName('s') + ":2");
+    ASSERT_TRUE(downloadFiles());
+    ASSERT_TRUE(finished());
+    EXPECT_TRUE(c.doneDownloadingSheet->isVisible());
+    const QString errors = c.errorsTextField->stringValue();
+    EXPECT_EQ(errors.count("Download failed! Error - "), 5);
+    EXPECT_EQ(errors.count("Gave up on "), 1);
+    EXPECT_TRUE(errors.contains("Gave up on " + service->baseUrl() + "/" + a.server + "/" + a.fileName('s') +
+                                " after 3 failed downloads."));
+    EXPECT_EQ(filesInFolder(), expectedFiles - QSet<QString>{a.fileName('s')});
+}
