@@ -14,6 +14,7 @@
 namespace tessaly {
 
 class PlatformServices;
+class SearchController;
 
 // The application controller: owns the run-time state, the one archive
 // connection and the control models, and carries every action. Its
@@ -29,6 +30,8 @@ public:
     ArchiveDatabase& database() { return m_database; }
     PlatformServices& platform() { return m_platform; }
     DefaultsController& defaults() { return m_defaults; }
+    // The search window: query builder, results, value menus, saved searches.
+    SearchController& search() { return *m_search; }
 
     // Shell: start-up, desktop documents, menus, returning home, quitting.
     void applicationDidFinishLaunching();
@@ -129,6 +132,7 @@ private:
     ErrorLog m_errorLog;
     std::shared_ptr<OFFlickrAPIContext> _flickrContext;
     std::unique_ptr<OFFlickrAPIRequest, void (*)(OFFlickrAPIRequest*)> _flickrRequest;
+    std::unique_ptr<SearchController> m_search;
 };
 
 } // namespace tessaly
