@@ -56,6 +56,7 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     for (QDialog* sheet : {addAccountSheet, doneSheet, noAcctSheet, progressPanel})
         m_binder->bindWindow(sheet);
+    makeSearchWindow(app);
 }
 
 AppWindows::~AppWindows() = default;
