@@ -265,7 +265,7 @@ TEST_F(SearchTest, ValueMenusListTheArchivesValuesAndFillTheFirstFreeRow) {
     add({"4", "d", "zebra"});
     s->listTagsButton->performClick();
     EXPECT_FALSE(s->listTagsButton->itemTitles().contains("zebra"));
-    app->setDatabase();
+    app->openDatabase(app->state().dbPath);
     s->listTagsButton->performClick();
     EXPECT_TRUE(s->listTagsButton->itemTitles().contains("zebra"));
 
