@@ -130,9 +130,9 @@ private:
     TSAppState m_state;
     ArchiveDatabase m_database;
     ErrorLog m_errorLog;
+    std::unique_ptr<SearchController> m_search;
     std::shared_ptr<OFFlickrAPIContext> _flickrContext;
     std::unique_ptr<OFFlickrAPIRequest, void (*)(OFFlickrAPIRequest*)> _flickrRequest;
-    std::unique_ptr<SearchController> m_search;
 };
 
 } // namespace tessaly
