@@ -25,7 +25,8 @@ void releaseRequest(OFFlickrAPIRequest* request) {
 TSAppDelegate::TSAppDelegate(PlatformServices& platform, PreferencesStore& store, QObject* parent)
     : QObject(parent), m_platform(platform), m_store(store), m_defaults(store),
       m_controls(new TSControls(this)), _flickrRequest(nullptr, &releaseRequest) {
-    m_search = std::make_unique<SearchController>(*this, m_state, *m_controls, m_database, m_platform);
+    m_search =
+        std::make_unique<SearchController>(*this, m_state, *m_controls, m_database, m_platform);
     m_controls->accountsTableView->setDataSource(this);
     m_controls->resultsTableView->setDataSource(this);
     m_search->controls().savedSearchesTableView->setDataSource(this);

@@ -30,15 +30,14 @@ namespace {
 
 constexpr int kPictures = 100000;
 
-const char* kWords[] = {"sea",    "beach",  "city",   "night",  "street", "bridge", "river",
-                        "forest", "snow",   "winter", "summer", "family", "dog",    "cat",
-                        "market", "church", "tower",  "park",   "garden", "flower", "train",
-                        "station", "museum", "castle", "lake",  "hill",   "valley", "rock",
-                        "sunset", "sunrise", "cloud", "storm",  "boat",   "island", "road",
-                        "car",    "bicycle", "friends", "party", "concert", "food",  "coffee",
-                        "portrait", "macro", "tree",  "leaf",   "autumn", "spring", "rain",
-                        "fog",    "desert", "mountain", "glacier", "canal", "square", "statue",
-                        "window", "door",   "light",  "shadow"};
+const char* kWords[] = {
+    "sea",     "beach",   "city",    "night",   "street", "bridge", "river",    "forest",  "snow",
+    "winter",  "summer",  "family",  "dog",     "cat",    "market", "church",   "tower",   "park",
+    "garden",  "flower",  "train",   "station", "museum", "castle", "lake",     "hill",    "valley",
+    "rock",    "sunset",  "sunrise", "cloud",   "storm",  "boat",   "island",   "road",    "car",
+    "bicycle", "friends", "party",   "concert", "food",   "coffee", "portrait", "macro",   "tree",
+    "leaf",    "autumn",  "spring",  "rain",    "fog",    "desert", "mountain", "glacier", "canal",
+    "square",  "statue",  "window",  "door",    "light",  "shadow"};
 const char* kAdjectives[] = {"Morning", "Evening", "Quiet",  "Old",  "Bright", "Grey",
                              "Lonely",  "Busy",    "Little", "Long", "Red",    "Blue"};
 const char* kNouns[] = {"walk", "view", "corner", "lane", "light", "crossing", "visit", "day"};
@@ -72,7 +71,8 @@ bool fillArchive(sqlite3* db) {
     const QDateTime start(QDate(2004, 1, 1), QTime(0, 0));
     for (int i = 0; i < kPictures; ++i) {
         const QString id = QString::number(5000000000LL + i);
-        const QString base = QStringLiteral("https://live.staticflickr.com/65535/%1_4f2a9c").arg(id);
+        const QString base =
+            QStringLiteral("https://live.staticflickr.com/65535/%1_4f2a9c").arg(id);
         QStringList tags;
         for (int t = 3 + pick(4); t > 0; --t)
             tags << kWords[pick(60)];
@@ -87,8 +87,9 @@ bool fillArchive(sqlite3* db) {
             base + "_b.jpg",
             QString::number(pick(10)),
             QString("%1 %2").arg(kAdjectives[pick(12)], kNouns[pick(8)]),
-            QString("A %1 by the %2, %3.").arg(kWords[pick(60)], kWords[pick(60)],
-                                                pick(5) == 0 ? "in the rain" : "on a clear day"),
+            QString("A %1 by the %2, %3.")
+                .arg(kWords[pick(60)], kWords[pick(60)],
+                     pick(5) == 0 ? "in the rain" : "on a clear day"),
             tags.join(' '),
             QString::number(pick(5000)),
             base + "_s.jpg",
@@ -106,7 +107,8 @@ bool fillArchive(sqlite3* db) {
             pick(20) == 0 ? "video" : "photo"};
         for (int k = 0; k < texts.size(); ++k) {
             const QByteArray bytes = texts[k].toUtf8();
-            sqlite3_bind_text(insert, k + 1, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(insert, k + 1, bytes.constData(), int(bytes.size()),
+                              SQLITE_TRANSIENT);
         }
         if (sqlite3_step(insert) != SQLITE_DONE)
             return false;
@@ -180,7 +182,8 @@ int main(int argc, char** argv) {
     app.applicationDidFinishLaunching();
     sqlite3* db = app.database().handle();
     if (!db || !fillArchive(db) || !makeSquareFiles(pix)) {
-        std::fprintf(stderr, "could not make the benchmark archive in %s\n", qPrintable(home.path()));
+        std::fprintf(stderr, "could not make the benchmark archive in %s\n",
+                     qPrintable(home.path()));
         return 1;
     }
 

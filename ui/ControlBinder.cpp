@@ -183,7 +183,8 @@ void bindPullDown(QAbstractButton* button, PopUpButton* model) {
             title.replace(QLatin1Char('\t'), QLatin1Char(' '));
             QAction* action = menu->addAction(title);
             action->setEnabled(model->isItemEnabled(i));
-            QObject::connect(action, &QAction::triggered, model, [model, i] { model->pickItem(i); });
+            QObject::connect(action, &QAction::triggered, model,
+                             [model, i] { model->pickItem(i); });
         }
         menu->popup(button->mapToGlobal(QPoint(0, button->height())));
     });

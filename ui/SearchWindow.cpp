@@ -9,8 +9,8 @@
 #include "ui_savedSearchesPanel.h"
 #include "ui_searchWindow.h"
 
-#include <QEvent>
 #include <QDialog>
+#include <QEvent>
 #include <QHeaderView>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -57,8 +57,8 @@ void AppWindows::makeSearchWindow(TSAppDelegate& app) {
     // Rows of a fixed height: a thumbnail beside five lines of text.
     QTableView* results = searchForm.resultsTableView;
     results->setItemDelegateForColumn(1, new StyledTextDelegate(results));
-    const int rowHeight =
-        qMax(ThumbnailCache::kDisplaySize.height() + 6, 5 * results->fontMetrics().lineSpacing() + 8);
+    const int rowHeight = qMax(ThumbnailCache::kDisplaySize.height() + 6,
+                               5 * results->fontMetrics().lineSpacing() + 8);
     results->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     results->verticalHeader()->setDefaultSectionSize(rowHeight);
     results->setIconSize(ThumbnailCache::kDisplaySize);

@@ -209,7 +209,8 @@ SqlResult ArchiveDatabase::query(const QString& sql, const RowCallback& callback
             row.values.reserve(columns);
             row.nulls.reserve(columns);
             for (int c = 0; c < columns; ++c) {
-                const auto* value = reinterpret_cast<const char*>(sqlite3_column_text(statement, c));
+                const auto* value =
+                    reinterpret_cast<const char*>(sqlite3_column_text(statement, c));
                 row.values << (value ? QString::fromUtf8(value, sqlite3_column_bytes(statement, c))
                                      : QString());
                 row.nulls << (value == nullptr);

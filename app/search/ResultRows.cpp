@@ -29,8 +29,8 @@ bool passesDistanceFilter(const DistanceFilter& filter, const QString& latitude,
 }
 
 StyledText resultRowText(const QString& flickrID, const QString& media, const QString& title,
-                         const QString& description, const QString& tags,
-                         const QString& latitude, const QString& longitude) {
+                         const QString& description, const QString& tags, const QString& latitude,
+                         const QString& longitude) {
     StyledText text;
     text.text.reserve(64 + flickrID.size() + media.size() + title.size() + description.size() +
                       tags.size() + latitude.size() + longitude.size());
@@ -59,10 +59,10 @@ std::optional<BuiltRow> buildResultsRow(const QStringList& columns, const Distan
     const bool usable = !name.isEmpty() && name != QLatin1String(".") &&
                         name != QLatin1String("..") && !name.contains(QChar(0));
     const QString squareFile = usable ? pixPath + QLatin1Char('/') + name : QString();
-    return BuiltRow{flickrID, ResultsRow(squareFile,
-                                         resultRowText(flickrID, columns.value(7), columns.value(1),
-                                                       columns.value(2), columns.value(4),
-                                                       latitude, longitude))};
+    return BuiltRow{flickrID,
+                    ResultsRow(squareFile, resultRowText(flickrID, columns.value(7),
+                                                         columns.value(1), columns.value(2),
+                                                         columns.value(4), latitude, longitude))};
 }
 
 QString foundText(qsizetype count, const QLocale& locale) {

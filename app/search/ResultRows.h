@@ -42,8 +42,8 @@ bool passesDistanceFilter(const DistanceFilter& filter, const QString& latitude,
 
 // The five-line text of a result row, its labels in dark grey.
 StyledText resultRowText(const QString& flickrID, const QString& media, const QString& title,
-                         const QString& description, const QString& tags,
-                         const QString& latitude, const QString& longitude);
+                         const QString& description, const QString& tags, const QString& latitude,
+                         const QString& longitude);
 
 // One row of a search's result: the picture's ID and its table row.
 struct BuiltRow {

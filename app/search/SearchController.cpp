@@ -10,8 +10,8 @@ namespace tessaly {
 
 SearchController::SearchController(TSAppDelegate& app, TSAppState& state, TSControls& controls,
                                    ArchiveDatabase& database, PlatformServices& platform)
-    : m_app(app), m_state(state), c(controls), m_c(controls),
-      m_database(database), m_platform(platform) {
+    : m_app(app), m_state(state), c(controls), m_c(controls), m_database(database),
+      m_platform(platform) {
     wireActions();
 }
 
@@ -92,7 +92,8 @@ search::SearchForm SearchController::searchForm() const {
 }
 
 void SearchController::makeSearchSQL() {
-    const search::SearchSql sql = search::makeSearchSQL(searchForm(), m_sets, m_state.distanceValues);
+    const search::SearchSql sql =
+        search::makeSearchSQL(searchForm(), m_sets, m_state.distanceValues);
     m_selectString = sql.selectString;
     m_whereString = sql.whereString;
     m_distance = sql.distance;
@@ -114,24 +115,14 @@ void SearchController::resetRetrieve() {
     m_c.quickSearch->setStringValue({});
     for (TextField* date : m_c.dateFields())
         date->setStringValue({});
-    for (Button* check : {m_c.familyCheck, m_c.friendCheck, m_c.publicCheck, m_c.flashCheck,
-                          m_c.videoCheck})
+    for (Button* check :
+         {m_c.familyCheck, m_c.friendCheck, m_c.publicCheck, m_c.flashCheck, m_c.videoCheck})
         check->setState(Button::Off);
     m_c.viewsButton->selectItemAtIndex(0);
     m_c.viewsTextField->setStringValue({});
     m_c.latlonTextField->setStringValue({});
     m_c.sortButton->selectItemAtIndex(0);
 }
-
-void SearchController::clearText(int row) { c.searchTextFields[row]->setStringValue({}); }
-void SearchController::clearLatlon() { m_c.latlonTextField->setStringValue({}); }
-void SearchController::clearTakenBeginning() { m_c.takenBeginning->setStringValue({}); }
-void SearchController::clearTakenEnding() { m_c.takenEnding->setStringValue({}); }
-void SearchController::clearUploadBeginning() { m_c.uploadBeginning->setStringValue({}); }
-void SearchController::clearUploadEnding() { m_c.uploadEnding->setStringValue({}); }
-void SearchController::clearLastBeginning() { m_c.lastBeginning->setStringValue({}); }
-void SearchController::clearLastEnding() { m_c.lastEnding->setStringValue({}); }
-void SearchController::clearViews() { m_c.viewsTextField->setStringValue({}); }
 
 // A date field holds a date or nothing; a text that is neither is pointed
 // out instead of being searched as if the field were empty.
@@ -223,8 +214,8 @@ int SearchController::numberOfRowsInTableView(const TableView* table) const {
 }
 
 QVariant SearchController::tableViewObjectValueForTableColumnRow(const TableView* table,
-                                                                const QString& column,
-                                                                int row) const {
+                                                                 const QString& column,
+                                                                 int row) const {
     if (table == c.resultsTableView && row >= 0 && row < m_resultRows.size()) {
         // The thumbnail is read when its row is first shown.
         if (column == QLatin1String("resultsButton"))

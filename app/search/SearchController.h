@@ -35,20 +35,21 @@ public:
     void makeSearchSQL();
     QString doFieldButton(int row) const;
     void resetRetrieve();
+    // The one-field clear actions.
     void clearText1() { clearText(0); }
     void clearText2() { clearText(1); }
     void clearText3() { clearText(2); }
     void clearText4() { clearText(3); }
     void clearText5() { clearText(4); }
     void clearText6() { clearText(5); }
-    void clearLatlon();
-    void clearTakenBeginning();
-    void clearTakenEnding();
-    void clearUploadBeginning();
-    void clearUploadEnding();
-    void clearLastBeginning();
-    void clearLastEnding();
-    void clearViews();
+    void clearLatlon() { m_c.latlonTextField->setStringValue({}); }
+    void clearTakenBeginning() { m_c.takenBeginning->setStringValue({}); }
+    void clearTakenEnding() { m_c.takenEnding->setStringValue({}); }
+    void clearUploadBeginning() { m_c.uploadBeginning->setStringValue({}); }
+    void clearUploadEnding() { m_c.uploadEnding->setStringValue({}); }
+    void clearLastBeginning() { m_c.lastBeginning->setStringValue({}); }
+    void clearLastEnding() { m_c.lastEnding->setStringValue({}); }
+    void clearViews() { m_c.viewsTextField->setStringValue({}); }
 
     // Running a search and its result list.
     void retrievePix();
@@ -99,7 +100,7 @@ public:
 
 private:
     void wireActions();
-    void clearText(int row);
+    void clearText(int row) { c.searchTextFields[row]->setStringValue({}); }
     bool datesAreValid();
     void closeProgressPanel();
     void storeSavedSearches();

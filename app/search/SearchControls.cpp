@@ -4,7 +4,8 @@ namespace tessaly {
 
 namespace {
 
-template <typename T, typename... Args> T* make(TSControls& parent, const char* name, Args&&... args) {
+template <typename T, typename... Args>
+T* make(TSControls& parent, const char* name, Args&&... args) {
     return new T(QString::fromLatin1(name), std::forward<Args>(args)..., &parent);
 }
 
@@ -25,8 +26,8 @@ PopUpButton* popUp(TSControls& parent, const char* name, const QStringList& item
 SearchControls::SearchControls(TSControls& c) {
     // Field items are column names of the archive, or end in "make", "model"
     // or "sets"; a fresh form shows item n-1 in row n.
-    const QStringList fields = {"title", "description", "tags", "camera make", "camera model",
-                                "sets", "flickrID", "originalformat"};
+    const QStringList fields = {"title",        "description", "tags",     "camera make",
+                                "camera model", "sets",        "flickrID", "originalformat"};
     for (int i = 0; i < 6; ++i) {
         c.fieldButtons[i]->removeAllItems();
         c.fieldButtons[i]->addItemsWithTitles(fields);
@@ -54,9 +55,9 @@ SearchControls::SearchControls(TSControls& c) {
     viewsTextField = make<TextField>(c, "viewsTextField");
     latlonTextField = make<TextField>(c, "latlonTextField");
     // One label per entry of the distance values, in metres.
-    distanceButton = popUp(c, "distanceButton",
-                           {"100 m", "500 m", "1 km", "2 km", "5 km", "10 km", "20 km", "100 km",
-                            "1000 km"});
+    distanceButton =
+        popUp(c, "distanceButton",
+              {"100 m", "500 m", "1 km", "2 km", "5 km", "10 km", "20 km", "100 km", "1000 km"});
     distanceButton->selectItemAtIndex(2);
     // Each title names a column once "camera " and blanks are dropped.
     sortButton = popUp(c, "sortButton",

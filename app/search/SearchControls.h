@@ -76,8 +76,8 @@ struct SearchControls {
 
     // Every field the form reads, for the controls that clear or fill it.
     QList<TextField*> dateFields() const {
-        return {takenBeginning, takenEnding, uploadBeginning, uploadEnding, lastBeginning,
-                lastEnding};
+        return {takenBeginning, takenEnding,   uploadBeginning,
+                uploadEnding,   lastBeginning, lastEnding};
     }
 };
 

@@ -29,7 +29,9 @@ void SearchController::makeSQLString() {
     retrieve();
 }
 
-void SearchController::cancelEditSQL() { m_c.SQLPanel->endSheet(); }
+void SearchController::cancelEditSQL() {
+    m_c.SQLPanel->endSheet();
+}
 
 void SearchController::savedSearches() {
     if (!datesAreValid())
@@ -143,7 +145,9 @@ void SearchController::doSavedSearch() {
     retrieve();
 }
 
-void SearchController::cancelSavedSearch() { m_c.savedSearchesPanel->endSheet(); }
+void SearchController::cancelSavedSearch() {
+    m_c.savedSearchesPanel->endSheet();
+}
 
 void SearchController::searchDB() {
     m_app.doListDbsButtons();

@@ -39,8 +39,7 @@ bool isDecimalNumber(const QString& text) {
 
 // The centre of a distance search. A location line of a result row can be
 // pasted in as it is.
-DistanceFilter readCentre(const SearchForm& form, const QStringList& distanceValues,
-                          bool* valid) {
+DistanceFilter readCentre(const SearchForm& form, const QStringList& distanceValues, bool* valid) {
     DistanceFilter filter;
     filter.distanceIndex = form.distanceIndex;
     QString text = form.latlon;
@@ -129,9 +128,8 @@ SearchSql makeSearchSQL(const SearchForm& form, const SetLists& sets,
     SearchSql sql;
     QString& where = sql.whereString;
     if (form.quickSearch.isEmpty()) {
-        const QString combiner = form.combination == QLatin1String("all")
-                                     ? QStringLiteral(" AND ")
-                                     : QStringLiteral(" OR ");
+        const QString combiner = form.combination == QLatin1String("all") ? QStringLiteral(" AND ")
+                                                                          : QStringLiteral(" OR ");
         for (int i = 0; i < int(form.rows.size()); ++i)
             if (!form.rows[std::size_t(i)].text.isEmpty())
                 addClause(where, combiner, doFieldButton(form, i, sets));
@@ -158,7 +156,8 @@ SearchSql makeSearchSQL(const SearchForm& form, const SetLists& sets,
             const QString op = form.viewsOperator == QLatin1String("greater than")
                                    ? QStringLiteral(">")
                                    : QStringLiteral("<");
-            addClause(where, combiner, QStringLiteral("(views %1 %2)").arg(op).arg(form.viewsValue));
+            addClause(where, combiner,
+                      QStringLiteral("(views %1 %2)").arg(op).arg(form.viewsValue));
         }
 
         if (!form.latlon.isEmpty())
@@ -169,8 +168,9 @@ SearchSql makeSearchSQL(const SearchForm& form, const SetLists& sets,
         const QString q = doubledQuotes(form.quickSearch);
         where = QStringLiteral("WHERE title LIKE \"%") + q +
                 QStringLiteral("%\" OR description LIKE \"%") + q +
-                QStringLiteral("%\" OR tags LIKE \"%") + q + QStringLiteral("%\" OR Make LIKE \"%") +
-                q + QStringLiteral("%\" OR Model LIKE \"%") + q + QStringLiteral("%\"");
+                QStringLiteral("%\" OR tags LIKE \"%") + q +
+                QStringLiteral("%\" OR Make LIKE \"%") + q +
+                QStringLiteral("%\" OR Model LIKE \"%") + q + QStringLiteral("%\"");
     }
 
     const QString direction = form.sortRow == 0 ? QStringLiteral("DESC") : QStringLiteral("ASC");

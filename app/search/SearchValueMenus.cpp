@@ -79,12 +79,12 @@ void SearchController::setSetsField() {
     c.progressTextField->setHidden(true);
     m_app.doProgressPanel("Populating sets menu...");
     m_sets = {};
-    const SqlResult result = m_database.exec(
-        "SELECT setID,set_title FROM sets ORDER BY set_title", [&](const SqlRow& row) {
-            m_sets.setIDList << row.value(0);
-            m_sets.setTitleList << row.value(1);
-            return 0;
-        });
+    const SqlResult result = m_database.exec("SELECT setID,set_title FROM sets ORDER BY set_title",
+                                             [&](const SqlRow& row) {
+                                                 m_sets.setIDList << row.value(0);
+                                                 m_sets.setTitleList << row.value(1);
+                                                 return 0;
+                                             });
     if (!result.ok()) {
         reportFailure(result);
         closeProgressPanel();

@@ -37,7 +37,7 @@ protected:
         windows = std::make_unique<AppWindows>(*app);
         app->applicationDidFinishLaunching();
         for (const auto& [id, title, tags] : {std::tuple{"1", "Beach <b>day</b>", "sea&sand"},
-                                               std::tuple{"2", "Beach night", "night"}})
+                                              std::tuple{"2", "Beach night", "night"}})
             ASSERT_TRUE(app->database()
                             .run("INSERT INTO photos (flickrID,title,tags,latitude,longitude,"
                                  "media,url_sq) VALUES(?,?,?,'0','0','photo','')",

@@ -18,8 +18,8 @@ const QStringList kDistances = {"100.0",   "500.0",   "1000.0",   "2000.0",   "5
 SearchForm freshForm() {
     SearchForm form;
     form.combination = "all";
-    const QStringList fields = {"title", "description", "tags", "camera make", "camera model",
-                                "sets"};
+    const QStringList fields = {"title",       "description",  "tags",
+                                "camera make", "camera model", "sets"};
     for (int i = 0; i < 6; ++i)
         form.rows[i] = {fields[i], "contains", ""};
     form.viewsOperator = "greater than";
@@ -61,13 +61,15 @@ TEST(SearchSql, BuilderClausesJoinInOrderWithOneCombiner) {
     form.videoCheck = true;
     form.sortRow = 1;
     form.sortTitle = "date uploaded";
-    EXPECT_EQ(where(form), R"(WHERE tags LIKE "%beach%" OR media = "video" ORDER BY dateupload ASC)");
+    EXPECT_EQ(where(form),
+              R"(WHERE tags LIKE "%beach%" OR media = "video" ORDER BY dateupload ASC)");
 
     // Every check box, in their fixed order, and rows in row order.
     form = freshForm();
     form.rows[4] = {"camera model", "does not contain", "D70"};
     form.rows[1] = {"camera make", "contains", "Nikon"};
-    form.familyCheck = form.friendCheck = form.publicCheck = form.flashCheck = form.videoCheck = true;
+    form.familyCheck = form.friendCheck = form.publicCheck = form.flashCheck = form.videoCheck =
+        true;
     EXPECT_EQ(where(form), R"(WHERE Make LIKE "%Nikon%" AND Model NOT LIKE "%D70%" AND )"
                            R"(isfamily = 1 AND isfriend = 1 AND ispublic = 1 AND )"
                            R"(Flash = "On, Fired" AND media = "video" ORDER BY Make DESC)");
@@ -100,9 +102,10 @@ TEST(SearchSql, QuotesAreDoubledAndWildcardsPassThrough) {
     form.quickSearch = "a \"b\"";
     form.sortTitle = "date taken";
     const SearchSql sql = makeSearchSQL(form, {}, kDistances);
-    EXPECT_EQ(sql.whereString,
-              R"(WHERE title LIKE "%a ""b""%" OR description LIKE "%a ""b""%" OR tags LIKE )"
-              R"("%a ""b""%" OR Make LIKE "%a ""b""%" OR Model LIKE "%a ""b""%" ORDER BY datetaken DESC)");
+    EXPECT_EQ(
+        sql.whereString,
+        R"(WHERE title LIKE "%a ""b""%" OR description LIKE "%a ""b""%" OR tags LIKE )"
+        R"("%a ""b""%" OR Make LIKE "%a ""b""%" OR Model LIKE "%a ""b""%" ORDER BY datetaken DESC)");
 }
 
 TEST(SearchSql, SetTitlesStandForTheirIDs) {
@@ -142,10 +145,11 @@ TEST(SearchSql, DateRangesTakeTheWholeEndDayInLocalTime) {
     form.uploadEnding = "2011-02-01 12:00:00";
     form.lastEnding = "2012-01-01"; // one end only: no clause
     form.rows[0].text = "x";
-    EXPECT_EQ(where(form),
-              R"(WHERE title LIKE "%x%" AND (datetaken >= "2011-05-01 00:00:00" AND datetaken <= )"
-              R"("2011-05-03 23:59:59") AND (dateupload >= "2011-01-01 08:30:00" AND dateupload <= )"
-              R"("2011-02-01 23:59:59") ORDER BY Make DESC)");
+    EXPECT_EQ(
+        where(form),
+        R"(WHERE title LIKE "%x%" AND (datetaken >= "2011-05-01 00:00:00" AND datetaken <= )"
+        R"("2011-05-03 23:59:59") AND (dateupload >= "2011-01-01 08:30:00" AND dateupload <= )"
+        R"("2011-02-01 23:59:59") ORDER BY Make DESC)");
     form.lastBeginning = "2011-13-01"; // not a date: no clause either
     EXPECT_EQ(where(form).count("lastupdate"), 0);
 
@@ -204,18 +208,16 @@ TEST(ResultRows, DistanceFilterKeepsTheRadiusAndDropsPicturesWithoutLocation) {
     EXPECT_FALSE(passesDistanceFilter(nearZero, "0", "0"));
     EXPECT_TRUE(passesDistanceFilter(nearZero, "0", "0.1"));
     // A zero part of the centre or radius turns the filter off.
-    for (const DistanceFilter off : {DistanceFilter{true, 0, 2, 100, 0},
-                                     DistanceFilter{true, 48, 0, 100, 0},
-                                     DistanceFilter{true, 48, 2, 0, 0},
-                                     DistanceFilter{false, 48, 2, 100, 0}})
+    for (const DistanceFilter off :
+         {DistanceFilter{true, 0, 2, 100, 0}, DistanceFilter{true, 48, 0, 100, 0},
+          DistanceFilter{true, 48, 2, 0, 0}, DistanceFilter{false, 48, 2, 100, 0}})
         EXPECT_TRUE(passesDistanceFilter(off, "0", "0"));
 }
 
 TEST(ResultRows, RowTextAndThumbnailFile) {
-    const auto built =
-        buildResultsRow({"123", "Dune", "Sand\nand sea", "https://x/1/123_ab_s.jpg", "sea beach",
-                         "48.85", "2.35", "photo"},
-                        {}, "/p/anna_pix");
+    const auto built = buildResultsRow({"123", "Dune", "Sand\nand sea", "https://x/1/123_ab_s.jpg",
+                                        "sea beach", "48.85", "2.35", "photo"},
+                                       {}, "/p/anna_pix");
     ASSERT_TRUE(built);
     EXPECT_EQ(built->flickrID, "123");
     EXPECT_EQ(built->row.squareFile(), "/p/anna_pix/123_ab_s.jpg");
@@ -227,19 +229,23 @@ TEST(ResultRows, RowTextAndThumbnailFile) {
     const int tags = int(text.text.indexOf("TAGS"));
     const int latlon = int(text.text.indexOf("LAT,LON"));
     const auto gray = TextColor::DarkGray;
-    EXPECT_EQ(text.spans, (QList<TextSpan>{
-                              {0, 9, gray}, {title, 5, gray}, {description, 11, gray},
-                              {tags, 4, gray}, {latlon, 7, gray}}));
+    EXPECT_EQ(text.spans, (QList<TextSpan>{{0, 9, gray},
+                                           {title, 5, gray},
+                                           {description, 11, gray},
+                                           {tags, 4, gray},
+                                           {latlon, 7, gray}}));
 
     // Short rows (a hand-written statement) read as empty texts; no longitude, no comma.
     const auto shortRow = buildResultsRow({"9", "", "", "", "", "51.5"}, {}, "/p");
     ASSERT_TRUE(shortRow);
     EXPECT_TRUE(shortRow->row.resultsText().text.endsWith("\nLAT,LON: 51.5"));
     EXPECT_EQ(shortRow->row.squareFile(), ""); // no file name to look for
-    EXPECT_EQ(buildResultsRow({"9", "", "", "https://x/..", "", "", "", ""}, {}, "/p")->row.squareFile(), "");
+    EXPECT_EQ(
+        buildResultsRow({"9", "", "", "https://x/..", "", "", "", ""}, {}, "/p")->row.squareFile(),
+        "");
 
-    EXPECT_FALSE(buildResultsRow({"9", "", "", "", "", "0", "0", "photo"},
-                                 {true, 0.5, 0.5, 1e6, 8}, "/p"));
+    EXPECT_FALSE(
+        buildResultsRow({"9", "", "", "", "", "0", "0", "photo"}, {true, 0.5, 0.5, 1e6, 8}, "/p"));
 }
 
 TEST(ResultRows, FoundCountUsesTheLocalesGrouping) {

@@ -43,12 +43,13 @@ protected:
     }
 
     void add(const Photo& p) {
-        ASSERT_TRUE(app->database()
-                        .run("INSERT INTO photos (flickrID,title,description,tags,latitude,"
-                             "longitude,Make,Model,media,url_sq,setID) VALUES(?,?,?,?,?,?,?,?,?,?,?)",
-                             {p.id, p.title, "", p.tags, p.latitude, p.longitude, p.make, p.model,
-                              "photo", "https://x/1/" + p.id + "_s.jpg", p.setID})
-                        .ok());
+        ASSERT_TRUE(
+            app->database()
+                .run("INSERT INTO photos (flickrID,title,description,tags,latitude,"
+                     "longitude,Make,Model,media,url_sq,setID) VALUES(?,?,?,?,?,?,?,?,?,?,?)",
+                     {p.id, p.title, "", p.tags, p.latitude, p.longitude, p.make, p.model, "photo",
+                      "https://x/1/" + p.id + "_s.jpg", p.setID})
+                .ok());
     }
     int photoCount() {
         int count = -1;
@@ -83,8 +84,8 @@ TEST_F(SearchTest, FormSearchFillsTheResultsTableAndCount) {
     c->searchTextFields[0]->performClick(); // Return in the field
     EXPECT_EQ(found(), QStringList({"1", "2"}));
     EXPECT_EQ(c->foundTextField->stringValue(), "Found 2 pictures.");
-    for (Control* shown : {(Control*)c->foundTextField, (Control*)c->exportButton,
-                           (Control*)c->exportTextField})
+    for (Control* shown :
+         {(Control*)c->foundTextField, (Control*)c->exportButton, (Control*)c->exportTextField})
         EXPECT_FALSE(shown->isHidden());
     EXPECT_TRUE(app->state().resultsShown);
     EXPECT_FALSE(c->progressPanel->isVisible());
@@ -201,7 +202,7 @@ TEST_F(SearchTest, HandWrittenStatementsOnlyRead) {
     s->savedSearchesButton->performClick();
     for (const QString& statement : QStringList{
              "UPDATE photos SET title='x'", "ATTACH DATABASE '" + path("other_db") + "' AS other",
-          "SELECT 1; DROP TABLE sets", "INSERT INTO sets VALUES('1','t','d') RETURNING setID"}) {
+             "SELECT 1; DROP TABLE sets", "INSERT INTO sets VALUES('1','t','d') RETURNING setID"}) {
         s->savedSearchTextField->setStringValue(statement);
         s->doSavedSearchButton->performClick();
         EXPECT_TRUE(platform.lastAlertMessage().startsWith(
@@ -220,7 +221,8 @@ TEST_F(SearchTest, HandWrittenStatementsOnlyRead) {
     // A malformed statement reports SQLite's message and the statement.
     s->savedSearchTextField->setStringValue("SELECT nothing FROM");
     s->doSavedSearchButton->performClick();
-    EXPECT_EQ(platform.lastAlertMessage(), "SQL Error: near \"nothing\": syntax error SELECT nothing FROM");
+    EXPECT_EQ(platform.lastAlertMessage(),
+              "SQL Error: near \"nothing\": syntax error SELECT nothing FROM");
     EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
 }
 
@@ -270,8 +272,9 @@ TEST_F(SearchTest, ValueMenusListTheArchivesValuesAndFillTheFirstFreeRow) {
     EXPECT_TRUE(s->listTagsButton->itemTitles().contains("zebra"));
 
     // The sets menu is read on every use and pairs titles with IDs.
-    ASSERT_TRUE(app->database().exec("INSERT INTO sets VALUES('72158','Summer Holiday','');"
-                                     "INSERT INTO sets VALUES('72157','Holiday Snaps','')")
+    ASSERT_TRUE(app->database()
+                    .exec("INSERT INTO sets VALUES('72158','Summer Holiday','');"
+                          "INSERT INTO sets VALUES('72157','Holiday Snaps','')")
                     .ok());
     s->listSetsButton->performClick();
     EXPECT_EQ(s->listSetsButton->itemTitles(), QStringList({"Holiday Snaps", "Summer Holiday"}));
