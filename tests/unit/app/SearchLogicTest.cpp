@@ -3,6 +3,9 @@
 #include "search/DateFieldFormatter.h"
 #include "search/ResultRows.h"
 #include "search/SearchSql.h"
+#include "search/ThumbnailCache.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -254,4 +257,27 @@ TEST(ResultRows, FoundCountUsesTheLocalesGrouping) {
     EXPECT_EQ(foundText(1, english), "Found 1 picture.");
     EXPECT_EQ(foundText(1234, english), "Found 1,234 pictures.");
     EXPECT_EQ(foundText(1234, QLocale(QLocale::German, QLocale::Germany)), "Found 1.234 pictures.");
+}
+
+TEST(ThumbnailCache, HoldsABoundedNumberOfImagesAtTheDisplaySize) {
+    QTemporaryDir dir;
+    QStringList files;
+    for (int i = 0; i < 6; ++i) {
+        files << dir.filePath(QString("%1_s.jpg").arg(i));
+        QImage(150, 100, QImage::Format_RGB32).save(files.last(), "PNG");
+    }
+    const qsizetype perImage = 75 * 75 * 4;
+    ThumbnailCache cache(2 * perImage + perImage / 2);
+    for (const QString& file : files)
+        EXPECT_EQ(cache.thumbnail(file).size(), QSize(75, 75));
+    EXPECT_LE(cache.count(), 2);
+
+    // A missing file shows the missing-file image, and again once it is
+    // remembered; after a clear the file is looked for anew.
+    const QString later = dir.filePath("later_s.jpg");
+    EXPECT_EQ(cache.thumbnail(later).size(), QSize(32, 32));
+    QImage(75, 75, QImage::Format_RGB32).save(later, "PNG");
+    EXPECT_EQ(cache.thumbnail(later).size(), QSize(32, 32));
+    cache.clear();
+    EXPECT_EQ(cache.thumbnail(later).size(), QSize(75, 75));
 }
