@@ -99,7 +99,9 @@ QString sortColumn(QString title) {
 }
 
 QString doFieldButton(const SearchForm& form, int row, const SetLists& sets) {
-    const SearchRow& r = form.rows.at(std::size_t(row));
+    if (row < 0 || row >= int(form.rows.size()))
+        return {};
+    const SearchRow& r = form.rows[std::size_t(row)];
     QString t = doubledQuotes(r.text);
     const QString neg = r.op == QLatin1String("contains") ? QString() : QStringLiteral("NOT ");
     QString column = r.field;

@@ -78,7 +78,7 @@ struct SearchSql {
 // The form turned into SQL text and distance-filter values.
 SearchSql makeSearchSQL(const SearchForm& form, const SetLists& sets,
                         const QStringList& distanceValues);
-// The condition of builder row `row` (0 to 5).
+// The condition of builder row `row` (0 to 5; "" for any other row).
 QString doFieldButton(const SearchForm& form, int row, const SetLists& sets);
 
 // A text with every double quote doubled, for use inside a "..." literal.
