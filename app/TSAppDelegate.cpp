@@ -3,6 +3,7 @@
 #include "archive/CreatorCodes.h"
 #include "PlatformServices.h"
 #include "sync/SyncController.h"
+#include "search/SearchController.h"
 
 #include <QtGlobal>
 
@@ -25,8 +26,11 @@ void releaseRequest(OFFlickrAPIRequest* request) {
 TSAppDelegate::TSAppDelegate(PlatformServices& platform, PreferencesStore& store, QObject* parent)
     : QObject(parent), m_platform(platform), m_store(store), m_defaults(store),
       m_controls(new TSControls(this)), _flickrRequest(nullptr, &releaseRequest) {
+    m_search =
+        std::make_unique<SearchController>(*this, m_state, *m_controls, m_database, m_platform);
     m_controls->accountsTableView->setDataSource(this);
     m_controls->resultsTableView->setDataSource(this);
+    m_search->controls().savedSearchesTableView->setDataSource(this);
     wireActions();
     m_sync = std::make_unique<sync::SyncController>(*this);
     // Menus that depend on a window's visibility follow it.
@@ -150,8 +154,7 @@ void TSAppDelegate::goHome() {
     c.exportButton->setHidden(true);
     c.exportTextField->setHidden(true);
     c.foundTextField->setHidden(true);
-    m_state.resultIDs.clear();
-    c.resultsTableView->reloadData();
+    m_search->clearResults();
     c.imageWindow->close();
     setViewerOpen(false);
     setFilenum();
@@ -237,8 +240,8 @@ void TSAppDelegate::setNotConnectedButtons() {
 int TSAppDelegate::numberOfRowsInTableView(const TableView* table) const {
     if (table == m_controls->accountsTableView)
         return int(m_state.accountRows.size());
-    if (table == m_controls->resultsTableView)
-        return int(m_state.resultIDs.size());
+    if (m_search->servesTable(table))
+        return m_search->numberOfRowsInTableView(table);
     return 0;
 }
 
@@ -247,12 +250,16 @@ QVariant TSAppDelegate::tableViewObjectValueForTableColumnRow(const TableView* t
                                                              int row) const {
     if (table == m_controls->accountsTableView && row >= 0 && row < m_state.accountRows.size())
         return m_state.accountRows[row].valueForKey(column);
+    if (m_search->servesTable(table))
+        return m_search->tableViewObjectValueForTableColumnRow(table, column, row);
     return {};
 }
 
 void TSAppDelegate::tableViewSelectionDidChange(TableView* table) {
     if (table == m_controls->resultsTableView)
         revalidateMenuItems(); // "Deselect All" follows the selection
+    else if (m_search->servesTable(table))
+        m_search->tableViewSelectionDidChange(table);
 }
 
 } // namespace tessaly

@@ -20,6 +20,7 @@ class PlatformServices;
 namespace sync {
 class SyncController;
 }
+class SearchController;
 
 // The application controller: owns the run-time state, the one archive
 // connection and the control models, and carries every action. Its
@@ -35,6 +36,8 @@ public:
     ArchiveDatabase& database() { return m_database; }
     PlatformServices& platform() { return m_platform; }
     DefaultsController& defaults() { return m_defaults; }
+    // The search window: query builder, results, value menus, saved searches.
+    SearchController& search() { return *m_search; }
 
     // Shell: start-up, desktop documents, menus, returning home, quitting.
     void applicationDidFinishLaunching();
@@ -156,6 +159,7 @@ private:
     ArchiveDatabase m_database;
     ErrorLog m_errorLog;
     std::unique_ptr<sync::SyncController> m_sync;
+    std::unique_ptr<SearchController> m_search;
     std::shared_ptr<OFFlickrAPIContext> _flickrContext;
     std::unique_ptr<OFFlickrAPIRequest, void (*)(OFFlickrAPIRequest*)> _flickrRequest;
     std::optional<CallTicket> m_callTicket;

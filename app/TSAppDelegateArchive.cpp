@@ -18,6 +18,8 @@ void TSAppDelegate::openDatabase(const QString& path) {
                                             : m_database.open(path);
     if (path.isEmpty())
         m_database.close();
+    // The value menus list what the previous archive held.
+    m_state.tagsMenuFilled = m_state.makeMenuFilled = m_state.modelMenuFilled = false;
     if (!opened.ok()) {
         if (isNotADatabase(opened.code) || path.isEmpty())
             m_platform.criticalAlert("Open Failed",

@@ -3,6 +3,7 @@
 
 #include "PlatformServices.h"
 #include "accounts/PathRules.h"
+#include "search/SearchController.h"
 
 namespace tessaly {
 
@@ -80,11 +81,7 @@ void TSAppDelegate::getPrefs() {
     s.updatesState = m_store.contains("updatesState") ? m_store.value("updatesState").toInt() : 1;
     c.updatesCheck->setState(s.updatesState != 0 ? Button::On : Button::Off);
 
-    s.savedSearchIndex = -1;
-    s.savedSearchList = m_store.value("savedSearches").toList();
-    s.savedSearchNames.clear();
-    for (const QVariant& entry : std::as_const(s.savedSearchList))
-        s.savedSearchNames << entry.toMap().value("searchName").toString();
+    m_search->loadSavedSearches();
 
     if (currentIndex >= 0) {
         c.accountsTableView->selectRow(currentIndex);

@@ -53,6 +53,9 @@ struct TSAppState {
 
     // The result list.
     QStringList resultIDs;
+    // Which information the viewer shows: 2 the EXIF text, else Flickr's
+    // (0 after each new search).
+    int infoMode = 0;
 
     // The first account with exactly this name, or -1.
     int indexOfAccount(const QString& name) const {

@@ -70,6 +70,7 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     for (QDialog* dialog : std::as_const(sheets))
         m_binder->bindWindow(dialog);
+    makeSearchWindow(app);
 }
 
 AppWindows::~AppWindows() = default;

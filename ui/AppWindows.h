@@ -22,9 +22,13 @@ public:
 
     QMainWindow* mainWindow() const { return m_mainWindow.get(); }
     QDialog* prefPanel() const { return m_prefPanel; }
+    QMainWindow* searchWindow() const { return m_searchWindow.get(); }
 
 private:
+    void makeSearchWindow(TSAppDelegate& app);
+
     std::unique_ptr<QMainWindow> m_mainWindow;
+    std::unique_ptr<QMainWindow> m_searchWindow;
     QDialog* m_prefPanel = nullptr;
     ControlBinder* m_binder = nullptr;
 };

@@ -2,9 +2,11 @@
 
 #include "ControlTableModel.h"
 #include "TSControls.h"
+#include "controls/Matrix.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QDialog>
 #include <QEvent>
@@ -17,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTextEdit>
@@ -162,6 +165,53 @@ void bindPopUp(QComboBox* combo, PopUpButton* model) {
     };
     QObject::connect(model, &Control::changed, combo, sync);
     QObject::connect(combo, &QComboBox::activated, model, [model](int index) { model->pickItem(index); });
+    QObject::connect(model, &PopUpButton::menuRequested, combo, [combo] { combo->showPopup(); });
+    sync();
+}
+
+// A pop-up shown as a button: a click runs the pop-up's action, which fills
+// the items and asks for the menu; a pick runs the item's action.
+void bindPullDown(QAbstractButton* button, PopUpButton* model) {
+    auto sync = [button, model] { syncCommon(button, model); };
+    QObject::connect(model, &Control::changed, button, sync);
+    QObject::connect(button, &QAbstractButton::clicked, model, [model] { model->performClick(); });
+    QObject::connect(model, &PopUpButton::menuRequested, button, [button, model] {
+        auto* menu = new QMenu(button);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        for (int i = 0; i < model->numberOfItems(); ++i) {
+            // Titles are archive values: shown literally, never as mnemonics.
+            QString title = model->itemTitleAtIndex(i);
+            title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+            title.replace(QLatin1Char('\t'), QLatin1Char(' '));
+            QAction* action = menu->addAction(title);
+            action->setEnabled(model->isItemEnabled(i));
+            QObject::connect(action, &QAction::triggered, model,
+                             [model, i] { model->pickItem(i); });
+        }
+        menu->popup(button->mapToGlobal(QPoint(0, button->height())));
+    });
+    sync();
+}
+
+// A radio-button matrix: the radio buttons inside the widget, in order.
+void bindMatrix(QWidget* box, Matrix* model) {
+    const QList<QRadioButton*> cells = box->findChildren<QRadioButton*>();
+    auto* group = new QButtonGroup(box);
+    for (int i = 0; i < cells.size(); ++i) {
+        group->addButton(cells[i], i);
+        if (i < model->numberOfRows())
+            cells[i]->setText(model->cellTitles()[i]);
+    }
+    auto sync = [cells, box, model] {
+        if (model->selectedRow() >= 0 && model->selectedRow() < cells.size())
+            cells[model->selectedRow()]->setChecked(true);
+        syncCommon(box, model);
+    };
+    QObject::connect(model, &Control::changed, box, sync);
+    QObject::connect(group, &QButtonGroup::idClicked, model, [model](int row) {
+        model->selectCellAtRow(row);
+        model->performClick();
+    });
     sync();
 }
 
@@ -257,6 +307,10 @@ void ControlBinder::bindObject(QObject* object) {
         bindText(widget, model);
     else if (auto* model = qobject_cast<PopUpButton*>(control); model && qobject_cast<QComboBox*>(object))
         bindPopUp(qobject_cast<QComboBox*>(object), model);
+    else if (auto* model = qobject_cast<PopUpButton*>(control); model && qobject_cast<QAbstractButton*>(object))
+        bindPullDown(qobject_cast<QAbstractButton*>(object), model);
+    else if (auto* model = qobject_cast<Matrix*>(control); model && widget)
+        bindMatrix(widget, model);
     else if (auto* model = qobject_cast<TableView*>(control); model && qobject_cast<QTableView*>(object))
         bindTable(qobject_cast<QTableView*>(object), model, m_headers.value(name));
     else if (auto* model = qobject_cast<ProgressIndicator*>(control); model && qobject_cast<QProgressBar*>(object))

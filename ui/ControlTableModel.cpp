@@ -1,6 +1,9 @@
 #include "ControlTableModel.h"
 
+#include "StyledText.h"
 #include "controls/TableView.h"
+
+#include <QImage>
 
 namespace tessaly {
 
@@ -16,9 +19,19 @@ int ControlTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ControlTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole &&
+                             role != Qt::DecorationRole && role != StyledTextRole))
         return {};
-    return m_table.valueAt(index.row(), m_table.columnIdentifiers().value(index.column()));
+    const QVariant value =
+        m_table.valueAt(index.row(), m_table.columnIdentifiers().value(index.column()));
+    if (value.metaType() == QMetaType::fromType<QImage>())
+        return role == Qt::DecorationRole ? value : QVariant();
+    if (value.metaType() == QMetaType::fromType<StyledText>()) {
+        if (role == StyledTextRole)
+            return value;
+        return role == Qt::DecorationRole ? QVariant() : QVariant(value.value<StyledText>().text);
+    }
+    return role == Qt::DecorationRole || role == StyledTextRole ? QVariant() : value;
 }
 
 QVariant ControlTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -11,6 +11,10 @@ class TableView;
 class ControlTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // A styled text cell answers its StyledText here (and its plain text as
+    // the display text); an image cell answers its image as the decoration.
+    static constexpr int StyledTextRole = Qt::UserRole + 1;
+
     ControlTableModel(TableView& table, const QStringList& headers, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;

@@ -140,3 +140,88 @@ SqlResult ArchiveDatabase::run(const QString& sql, const QVariantList& parameter
 }
 
 } // namespace tessaly
+
+namespace tessaly {
+
+namespace {
+
+// Lets a statement read tables and call functions, nothing else.
+int readOnlyAuthorizer(void* denied, int action, const char*, const char*, const char*,
+                       const char*) {
+    switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_READ:
+    case SQLITE_FUNCTION:
+    case SQLITE_RECURSIVE:
+        return SQLITE_OK;
+    default:
+        *static_cast<bool*>(denied) = true;
+        return SQLITE_DENY;
+    }
+}
+
+const SqlResult kWriteRefused{SQLITE_READONLY, SQLITE_READONLY,
+                              QStringLiteral("attempt to write a readonly database")};
+
+} // namespace
+
+SqlResult ArchiveDatabase::query(const QString& sql, const RowCallback& callback) {
+    if (!m_db)
+        return {SQLITE_MISUSE, SQLITE_MISUSE, QStringLiteral("no database is open")};
+    bool denied = false;
+    sqlite3_set_authorizer(m_db, readOnlyAuthorizer, &denied);
+    QList<sqlite3_stmt*> statements;
+    const auto finish = [&](const SqlResult& result) {
+        for (sqlite3_stmt* statement : statements)
+            sqlite3_finalize(statement);
+        sqlite3_set_authorizer(m_db, nullptr, nullptr);
+        return result;
+    };
+
+    const QByteArray text = sql.toUtf8();
+    const char* tail = text.constData();
+    const char* const end = tail + text.size();
+    while (tail < end) {
+        sqlite3_stmt* statement = nullptr;
+        const char* next = nullptr;
+        const int rc = sqlite3_prepare_v2(m_db, tail, int(end - tail), &statement, &next);
+        if (rc != SQLITE_OK)
+            return finish(denied ? kWriteRefused : resultFor(rc));
+        tail = next;
+        if (!statement) // blanks or a comment
+            continue;
+        statements << statement;
+        if (!sqlite3_stmt_readonly(statement))
+            return finish(kWriteRefused);
+    }
+
+    for (sqlite3_stmt* statement : std::as_const(statements)) {
+        const int columns = sqlite3_column_count(statement);
+        QStringList names;
+        for (int c = 0; c < columns; ++c)
+            names << QString::fromUtf8(sqlite3_column_name(statement, c));
+        int rc;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            if (!callback)
+                continue;
+            SqlRow row;
+            row.names = names;
+            row.values.reserve(columns);
+            row.nulls.reserve(columns);
+            for (int c = 0; c < columns; ++c) {
+                const auto* value =
+                    reinterpret_cast<const char*>(sqlite3_column_text(statement, c));
+                row.values << (value ? QString::fromUtf8(value, sqlite3_column_bytes(statement, c))
+                                     : QString());
+                row.nulls << (value == nullptr);
+            }
+            if (callback(row) != 0)
+                return finish({SQLITE_ABORT, SQLITE_ABORT, QStringLiteral("query aborted")});
+        }
+        if (rc != SQLITE_DONE)
+            return finish(denied ? kWriteRefused : resultFor(rc));
+    }
+    return finish({});
+}
+
+} // namespace tessaly

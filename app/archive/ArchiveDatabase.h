@@ -60,6 +60,12 @@ public:
     SqlResult run(const QString& sql, const QVariantList& parameters,
                   const RowCallback& callback = {});
 
+    // Runs SQL text (one or more statements) that may only read: every
+    // statement is prepared before any runs, and when one would change the
+    // archive or the connection, nothing runs and the result is
+    // SQLITE_READONLY. Searches typed by hand go through here.
+    SqlResult query(const QString& sql, const RowCallback& callback = {});
+
     QString errorMessage() const;
 
 private:

@@ -81,4 +81,9 @@ void PopUpButton::pickItem(int index) {
         runAction();
 }
 
+void PopUpButton::showMenu() {
+    if (isEnabled() && !m_items.isEmpty())
+        emit menuRequested();
+}
+
 } // namespace tessaly

@@ -33,6 +33,13 @@ public:
 
     // The user picked an item: select it, then run its action or the pop-up's.
     void pickItem(int index);
+    // Opens the menu for the user, as a click on the pop-up would; the bound
+    // widget shows it and a pick arrives through pickItem. Nothing opens
+    // without items.
+    void showMenu();
+
+signals:
+    void menuRequested();
 
 private:
     struct Item {

@@ -1,0 +1,353 @@
+// The search as the user drives it: the form, the result list, the value
+// menus, the SQL editor and the saved searches, on a real archive.
+#include "AppFixture.h"
+#include "search/SearchController.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QSignalSpy>
+
+using namespace tessaly;
+using tessaly::test::AppFixture;
+
+namespace {
+
+struct Photo {
+    QString id;
+    QString title;
+    QVariant tags = QStringLiteral("t");
+    QString latitude = QStringLiteral("0");
+    QString longitude = QStringLiteral("0");
+    QVariant make = {};
+    QVariant model = {};
+    QString setID = {};
+};
+
+} // namespace
+
+class SearchTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        pix = path("loc/anna_pix");
+        QDir().mkpath(pix);
+        store->setValue("pixPath", pix);
+        store->setValue("pixPathArray", QStringList{pix});
+        store->synchronize();
+        restart();
+        makeApp();
+        c = &app->controls();
+        s = &app->search().controls();
+    }
+
+    void add(const Photo& p) {
+        ASSERT_TRUE(
+            app->database()
+                .run("INSERT INTO photos (flickrID,title,description,tags,latitude,"
+                     "longitude,Make,Model,media,url_sq,setID) VALUES(?,?,?,?,?,?,?,?,?,?,?)",
+                     {p.id, p.title, "", p.tags, p.latitude, p.longitude, p.make, p.model, "photo",
+                      "https://x/1/" + p.id + "_s.jpg", p.setID})
+                .ok());
+    }
+    int photoCount() {
+        int count = -1;
+        app->database().exec("SELECT count(*) FROM photos", [&](const SqlRow& row) {
+            count = row.value(0).toInt();
+            return 0;
+        });
+        return count;
+    }
+    QStringList found() { return app->state().resultIDs; }
+    void search() { s->searchButton->performClick(); }
+
+    QString pix;
+    TSControls* c = nullptr;
+    SearchControls* s = nullptr;
+};
+
+TEST_F(SearchTest, FormSearchFillsTheResultsTableAndCount) {
+    add({"1", "Beach day", "sea beach", "48.85", "2.35"});
+    add({"2", "Beach night"});
+    add({"3", "Mountain"});
+    QImage(100, 50, QImage::Format_RGB32).save(pix + "/1_s.jpg");
+
+    c->searchDbButton->performClick();
+    EXPECT_FALSE(c->window->isVisible());
+    EXPECT_TRUE(c->searchWindow->isKeyWindow());
+    EXPECT_TRUE(c->foundTextField->isHidden());
+
+    c->searchTextFields[0]->setStringValue("Beach"); // row 1 searches titles
+    s->sortButton->selectItemWithTitle("title");
+    s->sortMatrix->selectCellAtRow(1);
+    c->searchTextFields[0]->performClick(); // Return in the field
+    EXPECT_EQ(found(), QStringList({"1", "2"}));
+    EXPECT_EQ(c->foundTextField->stringValue(), "Found 2 pictures.");
+    for (Control* shown :
+         {(Control*)c->foundTextField, (Control*)c->exportButton, (Control*)c->exportTextField})
+        EXPECT_FALSE(shown->isHidden());
+    EXPECT_TRUE(app->state().resultsShown);
+    EXPECT_FALSE(c->progressPanel->isVisible());
+    EXPECT_TRUE(platform.alerts.isEmpty());
+
+    auto* table = c->resultsTableView;
+    ASSERT_EQ(table->numberOfRows(), 2);
+    const auto text = table->valueAt(0, "resultsText").value<StyledText>();
+    EXPECT_EQ(text.text, "FLICKR ID: 1, Media: photo\nTITLE: Beach day\nDESCRIPTION: \n"
+                         "TAGS: sea beach\nLAT,LON: 48.85,2.35");
+    EXPECT_EQ(text.spans.size(), 5);
+    // Thumbnails: the square file at 75 x 75, or the missing-file image.
+    EXPECT_EQ(table->valueAt(0, "resultsButton").value<QImage>().size(), QSize(75, 75));
+    EXPECT_EQ(table->valueAt(1, "resultsButton").value<QImage>().size(), QSize(32, 32));
+
+    c->searchTextFields[0]->setStringValue("Mountain");
+    search();
+    EXPECT_EQ(c->foundTextField->stringValue(), "Found 1 picture.");
+    c->searchTextFields[0]->setStringValue("Desert");
+    search();
+    EXPECT_EQ(c->foundTextField->stringValue(), "Found 0 pictures.");
+    EXPECT_FALSE(c->exportButton->isHidden());
+    EXPECT_EQ(table->numberOfRows(), 0);
+
+    // Returning home empties the list; coming back resets the form.
+    c->searchTextFields[0]->setStringValue("Beach");
+    search();
+    c->goHomeItem->performClick();
+    EXPECT_EQ(table->numberOfRows(), 0);
+    EXPECT_TRUE(found().isEmpty());
+    c->searchItem->performClick();
+    EXPECT_EQ(c->searchTextFields[0]->stringValue(), "");
+    EXPECT_EQ(s->sortButton->indexOfSelectedItem(), 0);
+    EXPECT_EQ(s->sortMatrix->selectedRow(), 1); // the direction is kept
+}
+
+TEST_F(SearchTest, DistanceFilterAndInvalidCentres) {
+    add({"paris", "a", "t", "48.85", "2.35"});
+    add({"london", "a", "t", "51.5", "-0.12"});
+    add({"nowhere", "a", "t", "0", "0"});
+    s->sortButton->selectItemWithTitle("title");
+
+    s->latlonTextField->setStringValue("LAT,LON: 48.86,2.34");
+    s->distanceButton->selectItemAtIndex(7); // 100 km
+    search();
+    EXPECT_EQ(found(), QStringList{"paris"});
+    s->distanceButton->selectItemAtIndex(8); // 1000 km
+    search();
+    EXPECT_EQ(found().size(), 2);
+    EXPECT_FALSE(found().contains("nowhere"));
+    EXPECT_EQ(c->foundTextField->stringValue(), "Found 2 pictures.");
+
+    // A quick search afterwards is not filtered by that centre.
+    s->quickSearch->setStringValue("a");
+    search();
+    EXPECT_EQ(found().size(), 3);
+    s->quickSearch->setStringValue("");
+
+    // Bad centres are refused before anything runs; the list stays.
+    const QStringList shown = found();
+    for (const auto& [text, message] :
+         {std::pair{"90.0001,2", "Invalid Latitude and longitude: 90.000100,2.000000"},
+          std::pair{"48.85", "Invalid Latitude and longitude: 48.850000,0.000000"},
+          std::pair{"north,2.35", "Invalid Latitude and longitude: 0.000000,2.350000"}}) {
+        s->latlonTextField->setStringValue(text);
+        search();
+        EXPECT_EQ(platform.lastAlertMessage(), message);
+        EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
+        EXPECT_EQ(found(), shown);
+        EXPECT_FALSE(c->progressPanel->isVisible());
+    }
+    const auto alerts = platform.alerts.size();
+    s->latlonTextField->setStringValue("90,-180"); // the bounds are valid
+    search();
+    EXPECT_EQ(platform.alerts.size(), alerts);
+
+    // A date field holding something that is not a date is pointed out.
+    s->takenBeginning->setStringValue("yesterday");
+    search();
+    EXPECT_EQ(platform.alerts.last().title, "Invalid Date");
+}
+
+TEST_F(SearchTest, HandWrittenStatementsOnlyRead) {
+    add({"1", "one"});
+    add({"2", "two"});
+    c->searchDbButton->performClick();
+
+    app->revalidateMenuItems();
+    ASSERT_TRUE(c->editSqlItem->isEnabled());
+    c->editSqlItem->performClick();
+    EXPECT_TRUE(s->SQLPanel->isVisible());
+    EXPECT_EQ(s->SQLPanel->sheetParent(), c->searchWindow);
+    const QString select = s->beginSqlTextField->stringValue();
+    EXPECT_TRUE(select.startsWith("SELECT photos.flickrID"));
+    EXPECT_EQ(s->whereTextField->stringValue(), " ORDER BY datetaken DESC");
+
+    // A tail that would delete is refused as a whole: nothing runs.
+    s->whereTextField->setStringValue("; DELETE FROM photos");
+    s->makeSqlStringButton->performClick();
+    EXPECT_EQ(platform.lastAlertMessage(),
+              "SQL Error: attempt to write a readonly database " + select + "; DELETE FROM photos");
+    EXPECT_EQ(photoCount(), 2);
+    EXPECT_TRUE(found().isEmpty());
+    EXPECT_FALSE(app->state().resultsShown);
+    EXPECT_FALSE(s->SQLPanel->isVisible());
+
+    // An empty tail runs the base SELECT alone: every picture.
+    c->editSqlItem->performClick();
+    s->whereTextField->setStringValue("");
+    s->makeSqlStringButton->performClick();
+    EXPECT_EQ(found().size(), 2);
+
+    // Saved statements are run read-only too.
+    s->savedSearchesButton->performClick();
+    for (const QString& statement : QStringList{
+             "UPDATE photos SET title='x'", "ATTACH DATABASE '" + path("other_db") + "' AS other",
+             "SELECT 1; DROP TABLE sets", "INSERT INTO sets VALUES('1','t','d') RETURNING setID"}) {
+        s->savedSearchTextField->setStringValue(statement);
+        s->doSavedSearchButton->performClick();
+        EXPECT_TRUE(platform.lastAlertMessage().startsWith(
+            "SQL Error: attempt to write a readonly database"))
+            << statement.toStdString();
+        EXPECT_TRUE(found().isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(path("other_db")));
+    int titles = 0;
+    app->database().exec("SELECT count(*) FROM photos WHERE title='x'", [&](const SqlRow& row) {
+        titles = row.value(0).toInt();
+        return 0;
+    });
+    EXPECT_EQ(titles, 0);
+
+    // A malformed statement reports SQLite's message and the statement.
+    s->savedSearchTextField->setStringValue("SELECT nothing FROM");
+    s->doSavedSearchButton->performClick();
+    EXPECT_EQ(platform.lastAlertMessage(),
+              "SQL Error: near \"nothing\": syntax error SELECT nothing FROM");
+    EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
+}
+
+TEST_F(SearchTest, ValueMenusListTheArchivesValuesAndFillTheFirstFreeRow) {
+    add({"1", "a", "sea beach", "0", "0", "Canon"});
+    add({"2", "b", "beach  Sea"});
+    add({"3", "c", QVariant()});
+    QSignalSpy opened(s->listTagsButton, &PopUpButton::menuRequested);
+
+    s->listTagsButton->performClick();
+    // Words in order of first appearance ("beach  Sea" comes first), sorted
+    // without regard to case.
+    EXPECT_EQ(s->listTagsButton->itemTitles(), QStringList({"beach", "Sea", "sea"}));
+    EXPECT_EQ(opened.count(), 1);
+    EXPECT_FALSE(c->progressPanel->isVisible());
+    EXPECT_TRUE(c->progressTextField->isHidden());
+
+    // Row 3 searches tags: the first pick goes there, the next finds no free row.
+    s->listTagsButton->pickItem(2);
+    EXPECT_EQ(c->searchTextFields[2]->stringValue(), "sea");
+    s->listTagsButton->pickItem(0);
+    EXPECT_EQ(c->searchTextFields[2]->stringValue(), "sea");
+    c->fieldButtons[5]->selectItemWithTitle("tags");
+    s->listTagsButton->pickItem(0);
+    EXPECT_EQ(c->searchTextFields[5]->stringValue(), "beach");
+
+    // A single make comes after an empty item; the filled make row is passed over.
+    s->listMakeButton->performClick();
+    EXPECT_EQ(s->listMakeButton->itemTitles(), QStringList({"", "Canon"}));
+    c->fieldButtons[0]->selectItemWithTitle("camera make");
+    c->searchTextFields[0]->setStringValue("Nikon");
+    s->listMakeButton->pickItem(1);
+    EXPECT_EQ(c->searchTextFields[3]->stringValue(), "Canon");
+
+    // No model at all: no items, no menu.
+    QSignalSpy models(s->listModelButton, &PopUpButton::menuRequested);
+    s->listModelButton->performClick();
+    EXPECT_EQ(s->listModelButton->numberOfItems(), 0);
+    EXPECT_EQ(models.count(), 0);
+
+    // Filled once per opened archive.
+    add({"4", "d", "zebra"});
+    s->listTagsButton->performClick();
+    EXPECT_FALSE(s->listTagsButton->itemTitles().contains("zebra"));
+    app->openDatabase(app->state().dbPath);
+    s->listTagsButton->performClick();
+    EXPECT_TRUE(s->listTagsButton->itemTitles().contains("zebra"));
+
+    // The sets menu is read on every use and pairs titles with IDs.
+    ASSERT_TRUE(app->database()
+                    .exec("INSERT INTO sets VALUES('72158','Summer Holiday','');"
+                          "INSERT INTO sets VALUES('72157','Holiday Snaps','')")
+                    .ok());
+    s->listSetsButton->performClick();
+    EXPECT_EQ(s->listSetsButton->itemTitles(), QStringList({"Holiday Snaps", "Summer Holiday"}));
+    s->listSetsButton->pickItem(1);
+    EXPECT_EQ(c->searchTextFields[5]->stringValue(), "beach"); // row 6 searches tags now
+    c->fieldButtons[4]->selectItemWithTitle("sets");
+    s->listSetsButton->pickItem(1);
+    EXPECT_EQ(c->searchTextFields[4]->stringValue(), "Summer Holiday");
+    EXPECT_EQ(app->search().doFieldButton(4), R"(photos.setID LIKE "%72158%")");
+}
+
+TEST_F(SearchTest, SavedSearchesAreKeptInThePreferences) {
+    add({"paris", "a", "t", "48.85", "2.35"});
+    add({"london", "b", "t", "51.5", "-0.12"});
+    const auto& st = app->state();
+    const QString all = "SELECT photos.flickrID,photos.title,description,url_sq,tags,latitude,"
+                        "longitude,media FROM photos ";
+
+    s->latlonTextField->setStringValue("48.86,2.34");
+    s->distanceButton->selectItemAtIndex(7);
+    s->savedSearchesButton->performClick();
+    EXPECT_TRUE(s->savedSearchesPanel->isVisible());
+    EXPECT_EQ(s->savedSearchTextField->stringValue(), all + " ORDER BY datetaken DESC");
+    EXPECT_EQ(st.savedSearchIndex, -1);
+
+    const auto save = [&](const QString& name, const QString& statement) {
+        s->searchNameTextField->setStringValue(name);
+        s->savedSearchTextField->setStringValue(statement);
+        s->saveSearchButton->performClick();
+    };
+    save("near Paris", all);
+    save("by title", all + "ORDER BY title");
+    // A new name is appended; the sheet then shows entry 0.
+    EXPECT_EQ(st.savedSearchNames, QStringList({"near Paris", "by title"}));
+    EXPECT_EQ(s->savedSearchesTableView->selectedRow(), 0);
+    EXPECT_EQ(st.savedSearchIndex, 0);
+    EXPECT_EQ(s->searchNameTextField->stringValue(), "near Paris");
+    EXPECT_EQ(s->savedSearchTextField->stringValue(), all);
+    // An existing name is replaced in place.
+    save("by title", all + "ORDER BY title DESC");
+    EXPECT_EQ(st.savedSearchNames, QStringList({"near Paris", "by title"}));
+    EXPECT_EQ(st.savedSearchList[1].toMap().value("savedSearch").toString(),
+              all + "ORDER BY title DESC");
+
+    // Running one takes the statement as shown, filtered by the centre the
+    // form had when the sheet opened.
+    s->doSavedSearchButton->performClick();
+    EXPECT_FALSE(s->savedSearchesPanel->isVisible());
+    EXPECT_EQ(found(), QStringList{"paris"});
+
+    // They come back with the next start.
+    restart();
+    makeApp();
+    s = &app->search().controls();
+    EXPECT_EQ(app->state().savedSearchNames, QStringList({"near Paris", "by title"}));
+    EXPECT_EQ(app->state().savedSearchIndex, -1);
+    EXPECT_EQ(s->savedSearchesTableView->numberOfRows(), 2);
+
+    // Deleting: nothing without a selection; the selected one otherwise.
+    const auto& st2 = app->state();
+    s->savedSearchesButton->performClick();
+    s->deleteSearchButton->performClick();
+    EXPECT_EQ(st2.savedSearchList.size(), 2);
+    s->savedSearchesTableView->selectRow(1);
+    EXPECT_EQ(s->searchNameTextField->stringValue(), "by title");
+    s->deleteSearchButton->performClick();
+    EXPECT_EQ(st2.savedSearchNames, QStringList{"near Paris"});
+    EXPECT_EQ(st2.savedSearchIndex, 0);
+    EXPECT_EQ(s->searchNameTextField->stringValue(), "near Paris");
+    // The last one: an empty table, no selection, the fields as they were.
+    s->deleteSearchButton->performClick();
+    EXPECT_EQ(s->savedSearchesTableView->numberOfRows(), 0);
+    EXPECT_EQ(st2.savedSearchIndex, -1);
+    EXPECT_EQ(s->searchNameTextField->stringValue(), "near Paris");
+    EXPECT_TRUE(store->value("savedSearches").toList().isEmpty());
+}
