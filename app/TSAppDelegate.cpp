@@ -147,9 +147,8 @@ bool TSAppDelegate::applicationOpenFile(const QString& path) {
     return true;
 }
 
-void TSAppDelegate::goHome() {
+void TSAppDelegate::dropResults() {
     auto& c = *m_controls;
-    c.searchWindow->close();
     setResultsShown(false);
     c.exportButton->setHidden(true);
     c.exportTextField->setHidden(true);
@@ -157,6 +156,12 @@ void TSAppDelegate::goHome() {
     m_search->clearResults();
     c.imageWindow->close();
     setViewerOpen(false);
+}
+
+void TSAppDelegate::goHome() {
+    auto& c = *m_controls;
+    c.searchWindow->close();
+    dropResults();
     setFilenum();
     setDBnum();
     c.window->makeKeyAndOrderFront();

@@ -132,6 +132,8 @@ public:
 
 private:
     void wireActions();
+    // The result list and the viewer let go of the pictures they show.
+    void dropResults();
     void setNotConnectedButtons();
     void setConnectedButtons(const QString& userName);
     void makeFlickrObjects();

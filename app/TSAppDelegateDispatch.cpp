@@ -110,6 +110,8 @@ void TSAppDelegate::currentArchiveDidChange() {
     if (m_sync->isRefreshingPreferences())
         return;
     m_sync->currentArchiveChanged();
+    // Results of the archive let go would name pictures of another one.
+    dropResults();
     // The account and its token stay valid; what writes to the archive stops.
     static const QStringList kAccountStages = {"OAuth", "TestLogin", "GetUserProfile"};
     if (m_callTicket && !kAccountStages.contains(m_callTicket->stage))
@@ -121,6 +123,7 @@ void TSAppDelegate::currentAccountDidChange() {
     if (m_sync->isRefreshingPreferences())
         return;
     m_sync->currentArchiveChanged();
+    dropResults();
     // Nothing begun for the old account may finish against the new one.
     ++m_accountGeneration;
     cancelCallInFlight();

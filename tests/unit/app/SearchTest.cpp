@@ -351,3 +351,24 @@ TEST_F(SearchTest, SavedSearchesAreKeptInThePreferences) {
     EXPECT_EQ(s->searchNameTextField->stringValue(), "near Paris");
     EXPECT_TRUE(store->value("savedSearches").toList().isEmpty());
 }
+
+TEST_F(SearchTest, ResultsOfAnArchiveGoWhenAnotherAccountBecomesCurrent) {
+    add({"1", "Beach day"});
+    c->searchDbButton->performClick();
+    search();
+    ASSERT_EQ(found(), QStringList{"1"});
+    c->imageWindow->makeKeyAndOrderFront();
+
+    // A second account made current: its archive does not hold picture 1.
+    c->addAccountButton->performClick();
+    platform.openPanelAnswers.enqueue({path("loc")});
+    c->choosePixPathButton->performClick();
+    c->addAcctNameTextField->setStringValue("bob");
+    c->savePixPathButton->performClick();
+    EXPECT_EQ(app->state().currentAccountName, "bob");
+    EXPECT_TRUE(found().isEmpty());
+    EXPECT_EQ(c->resultsTableView->numberOfRows(), 0);
+    EXPECT_FALSE(app->state().resultsShown);
+    EXPECT_FALSE(c->deleteItem->isEnabled());
+    EXPECT_FALSE(c->imageWindow->isVisible());
+}
