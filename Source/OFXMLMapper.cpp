@@ -1,5 +1,6 @@
 #include "OFXMLMapper.h"
 
+#include <QHash>
 #include <QStringList>
 #include <QXmlStreamReader>
 
@@ -35,15 +36,16 @@ struct Node {
         return nullptr;
     }
 
-    QVariantMap toMap() const {
-        QVariantMap map = attributesAndText;
+    // Consumes the node: its maps move into the result instead of being copied.
+    QVariantMap toMap() {
+        QVariantMap map = std::move(attributesAndText);
         if (hasText)
             map.insert(kTextKey, text);
         for (const Entry& e : children) {
             if (e.isList) {
                 QVariantList list;
                 list.reserve(static_cast<qsizetype>(e.nodes.size()));
-                for (const Node* n : e.nodes)
+                for (Node* n : e.nodes)
                     list.append(n->toMap());
                 map.insert(e.name, list);
             } else {
@@ -62,7 +64,7 @@ public:
             return false;
         Node* node = newNode();
         for (const QXmlStreamAttribute& a : attributes)
-            node->attributesAndText.insert(a.qualifiedName().toString(), a.value().toString());
+            node->attributesAndText.insert(interned(a.qualifiedName()), a.value().toString());
 
         Node* current = m_stack.back();
         if (Node::Entry* entry = current->findChild(name)) {
@@ -104,9 +106,19 @@ public:
         return true;
     }
 
-    QVariantMap result() const { return m_root.toMap(); }
+    QVariantMap result() { return m_root.toMap(); }
 
 private:
+    // Answers repeat the same attribute names for every element: one shared
+    // text per name instead of one allocation per attribute.
+    QString interned(QStringView name) {
+        if (const auto it = m_names.constFind(name); it != m_names.cend())
+            return it.value();
+        const QString text = name.toString();
+        m_names.insert(QStringView(text), text);
+        return text;
+    }
+
     Node* newNode() {
         m_nodes.push_back(std::make_unique<Node>());
         return m_nodes.back().get();
@@ -116,6 +128,7 @@ private:
     std::vector<std::unique_ptr<Node>> m_nodes;
     std::vector<Node*> m_stack{&m_root};
     QString m_currentElementName;
+    QHash<QStringView, QString> m_names;
 };
 
 } // namespace

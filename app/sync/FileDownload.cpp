@@ -86,6 +86,18 @@ void SyncController::downloadFiles() {
     QElapsedTimer slice;
     slice.start();
     while (m_phase == Phase::Running && m_state.fileIndex < m_state.originalURLs.size()) {
+        if (m_state.sizePhase == 0 && passRecordOver(folder)) {
+            if (m_pendingSizes.size() >= kSizeBatch && !flushFileSizes())
+                return;
+            if (slice.elapsed() > kSliceMs) {
+                QTimer::singleShot(0, this, [this, run] {
+                    if (run == m_run)
+                        downloadFiles();
+                });
+                return;
+            }
+            continue;
+        }
         const QString url = currentURL();
         const QString name = fileNameOf(url);
         m_state.downloadDestination = name.isEmpty() ? QString() : folder + name;
@@ -126,6 +138,27 @@ void SyncController::downloadFiles() {
     }
     if (m_phase == Phase::Running)
         finishFiles();
+}
+
+// A record whose three files are all there is passed over at once, each
+// file looked at once: the common case of a repeated download.
+bool SyncController::passRecordOver(const QString& folder) {
+    const int i = m_state.fileIndex;
+    const QString original = fileNameOf(m_state.originalURLs[i]);
+    const QString square = fileNameOf(m_state.squareURLs[i]);
+    const QString large = fileNameOf(m_state.largeURLs[i]);
+    if (original.isEmpty() || square.isEmpty() || large.isEmpty())
+        return false;
+    const QFileInfo originalFile(folder + original);
+    if (!originalFile.exists() || !QFileInfo::exists(folder + square) || !QFileInfo::exists(folder + large))
+        return false;
+    m_state.downloadDestination = folder + large;
+    m_pendingSizes.append({m_state.flickrIDList.value(i), originalFile.size()});
+    ++m_state.fileIndex;
+    if (m_state.fileIndex % 64 == 0 || m_state.fileIndex == m_state.originalURLs.size())
+        m_app.controls().progressLabel->setStringValue(
+            QString("downloading pictures... %1 of %2").arg(m_state.fileIndex).arg(m_state.photoCountText));
+    return true;
 }
 
 bool SyncController::startDownloadingURLFileDest(const QString& url, const QString& destination) {

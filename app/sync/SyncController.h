@@ -117,6 +117,7 @@ private:
     void startFileDownload();
     bool fillURLLists();
     bool finishFile();
+    bool passRecordOver(const QString& folder);
     void finishFiles();
     bool flushFileSizes();
     QString currentURL() const;

@@ -62,38 +62,36 @@ QString elementText(const QVariant& element) {
 }
 
 PhotoRecord photoRecordFrom(const QVariantMap& d) {
-    const auto text = [&](const char* key) {
-        return withoutLineBreaks(d.value(QLatin1String(key)).toString());
-    };
-    const auto number = [&](const char* key) { return intValue(d.value(QLatin1String(key)).toString()); };
+    const auto text = [&](const QString& key) { return withoutLineBreaks(d.value(key).toString()); };
+    const auto number = [&](const QString& key) { return intValue(d.value(key).toString()); };
     PhotoRecord r;
-    r.flickrID = text("id");
-    r.owner = text("owner");
-    r.ownername = text("ownername");
-    r.url_o = text("url_o");
-    r.url_l = text("url_l");
-    r.license = number("license");
+    r.flickrID = text(QStringLiteral("id"));
+    r.owner = text(QStringLiteral("owner"));
+    r.ownername = text(QStringLiteral("ownername"));
+    r.url_o = text(QStringLiteral("url_o"));
+    r.url_l = text(QStringLiteral("url_l"));
+    r.license = number(QStringLiteral("license"));
     r.title = withoutLineBreaks(withoutEscapedQuotes(d.value(QStringLiteral("title")).toString()));
     r.description =
         withoutLineBreaks(withoutEscapedQuotes(elementText(d.value(QStringLiteral("description")))));
-    r.tags = text("tags");
-    r.url_sq = text("url_sq");
-    r.views = number("views");
-    r.width_o = number("width_o");
-    r.height_o = number("height_o");
-    r.originalformat = text("originalformat");
-    r.datetaken = text("datetaken");
+    r.tags = text(QStringLiteral("tags"));
+    r.url_sq = text(QStringLiteral("url_sq"));
+    r.views = number(QStringLiteral("views"));
+    r.width_o = number(QStringLiteral("width_o"));
+    r.height_o = number(QStringLiteral("height_o"));
+    r.originalformat = text(QStringLiteral("originalformat"));
+    r.datetaken = text(QStringLiteral("datetaken"));
     r.dateupload = localTimeText(leadingInteger(d.value(QStringLiteral("dateupload")).toString()));
-    r.isfamily = number("isfamily");
-    r.isfriend = number("isfriend");
-    r.ispublic = number("ispublic");
-    r.permcomment = number("permcomment");
-    r.permmeta = number("permmeta");
+    r.isfamily = number(QStringLiteral("isfamily"));
+    r.isfriend = number(QStringLiteral("isfriend"));
+    r.ispublic = number(QStringLiteral("ispublic"));
+    r.permcomment = number(QStringLiteral("permcomment"));
+    r.permmeta = number(QStringLiteral("permmeta"));
     r.lastupdate = localTimeText(leadingInteger(d.value(QStringLiteral("lastupdate")).toString()));
-    r.geo = text("geo");
-    r.latitude = text("latitude");
-    r.longitude = text("longitude");
-    r.media = text("media");
+    r.geo = text(QStringLiteral("geo"));
+    r.latitude = text(QStringLiteral("latitude"));
+    r.longitude = text(QStringLiteral("longitude"));
+    r.media = text(QStringLiteral("media"));
     return r;
 }
 
