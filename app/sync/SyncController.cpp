@@ -9,6 +9,8 @@
 #include "accounts/PathRules.h"
 #include "accounts/StatusFigures.h"
 
+#include <QTimer>
+
 namespace tessaly::sync {
 
 namespace {
@@ -72,7 +74,7 @@ void SyncController::getPhotoCount() {
     m_phase = Phase::Counting;
     m_app.setPixPath();
     openErrorLog();
-    callStage("CountPhotos", "flickr.photos.getCounts", {{"taken_dates", kTakenDates}});
+    requestCount();
 }
 
 void SyncController::getPhotoFiles() {
@@ -82,6 +84,19 @@ void SyncController::getPhotoFiles() {
     m_phase = Phase::Counting;
     m_app.setPixPath();
     openErrorLog();
+    requestCount();
+}
+
+void SyncController::requestCount(int attempts) {
+    // Connecting ends with the profile address; a download asked for meanwhile
+    // waits for it rather than failing.
+    if (m_app.flickrRequest().isRunning() && attempts > 0) {
+        QTimer::singleShot(50, this, [this, attempts, run = ++m_run] {
+            if (run == m_run && m_phase == Phase::Counting)
+                requestCount(attempts - 1);
+        });
+        return;
+    }
     callStage("CountPhotos", "flickr.photos.getCounts", {{"taken_dates", kTakenDates}});
 }
 

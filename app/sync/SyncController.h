@@ -109,6 +109,7 @@ private:
     void alert(const QString& message);
     void log(const QString& line);
     void openErrorLog();
+    void requestCount(int attempts = 600);
     void requestSetPhotos();
     void nextSetOrOn();
     void prepareRecordList();

@@ -2,6 +2,8 @@
 #include "DemoProfile.h"
 #include "SchemeRegistration.h"
 #include "Server.h"
+#include "Wait.h"
+#include "sync/SyncController.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +14,7 @@
 using namespace tessaly;
 using tessaly::test::AppFixture;
 
-TEST(DemoPlatform, ConnectsTheDemoAccountWithoutABrowser) {
+TEST(DemoPlatform, ConnectsTheDemoAccountWithoutABrowserAndDownloadsItsStream) {
     fakeflickr::Options options;
     options.photos = 10;
     options.userName = DemoProfile::kUser;
@@ -43,6 +45,23 @@ TEST(DemoPlatform, ConnectsTheDemoAccountWithoutABrowser) {
     EXPECT_EQ(demoApp.controls().oauthAuthButton->title(), "  Connected to \"tessaly_demo\"");
     EXPECT_TRUE(desktop.openedURLs.isEmpty()); // no browser was asked
     EXPECT_TRUE(desktop.alerts.isEmpty());
+
+    // The new user downloads the information, then the files, and sees the figures change.
+    auto& c = demoApp.controls();
+    const auto finished = [&] { return demoApp.sync().phase() == sync::Phase::Finished; };
+    c.downloadButton->performClick();
+    ASSERT_TRUE(test::waitFor([&] { return c.permsOptionSheet->isVisible(); }));
+    c.exifCheck->setState(Button::On);
+    c.permsOkButton->performClick();
+    ASSERT_TRUE(test::waitFor(finished));
+    c.doneDownloadingButton2->performClick();
+    EXPECT_TRUE(c.dbnumTextField->stringValue().startsWith("Picture records: 10,"));
+    c.downloadFilesButton->performClick();
+    ASSERT_TRUE(test::waitFor([&] { return c.countSheet->isVisible(); }));
+    c.countOkButton->performClick();
+    ASSERT_TRUE(test::waitFor(finished));
+    EXPECT_TRUE(c.doneDownloadingSheet2->isVisible());
+    EXPECT_TRUE(c.filenumTextField->stringValue().startsWith("10 pictures in this archive"));
     qputenv("TESSALY_FLICKR_ENDPOINT", "http://127.0.0.1:9");
 }
 
