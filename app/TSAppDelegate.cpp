@@ -3,6 +3,7 @@
 #include "archive/CreatorCodes.h"
 #include "PlatformServices.h"
 #include "sync/SyncController.h"
+#include "archive/PictureDeletion.h"
 #include "search/SearchController.h"
 
 #include <QtGlobal>
@@ -33,6 +34,7 @@ TSAppDelegate::TSAppDelegate(PlatformServices& platform, PreferencesStore& store
     m_search->controls().savedSearchesTableView->setDataSource(this);
     wireActions();
     m_sync = std::make_unique<sync::SyncController>(*this);
+    m_deletion = std::make_unique<PictureDeletion>(*this);
     // Menus that depend on a window's visibility follow it.
     for (Window* w : {m_controls->searchWindow, m_controls->imageWindow})
         connect(w, &Window::visibilityChanged, this, &TSAppDelegate::revalidateMenuItems);

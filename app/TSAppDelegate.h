@@ -21,6 +21,7 @@ namespace sync {
 class SyncController;
 }
 class SearchController;
+class PictureDeletion;
 
 // The application controller: owns the run-time state, the one archive
 // connection and the control models, and carries every action. Its
@@ -162,6 +163,7 @@ private:
     ErrorLog m_errorLog;
     std::unique_ptr<sync::SyncController> m_sync;
     std::unique_ptr<SearchController> m_search;
+    std::unique_ptr<PictureDeletion> m_deletion;
     std::shared_ptr<OFFlickrAPIContext> _flickrContext;
     std::unique_ptr<OFFlickrAPIRequest, void (*)(OFFlickrAPIRequest*)> _flickrRequest;
     std::optional<CallTicket> m_callTicket;

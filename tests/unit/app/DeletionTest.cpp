@@ -1,0 +1,82 @@
+// Deleting pictures from the archive: the records, exactly their files, the
+// question asked first and the result list afterwards.
+#include "AppFixture.h"
+#include "archive/PictureDeletion.h"
+#include "search/SearchController.h"
+
+#include <QDir>
+#include <QFile>
+
+using namespace tessaly;
+using tessaly::test::AppFixture;
+
+class DeletionTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        // A location whose path a shell would misread.
+        pix = path("my \"odd\" place; $(touch x)/anna_pix");
+        QDir().mkpath(pix);
+        store->setValue("pixPath", pix);
+        store->setValue("pixPathArray", QStringList{pix});
+        store->synchronize();
+        restart();
+        makeApp();
+        for (const QString id : {"123", "1234", "99"}) {
+            app->database().run("INSERT INTO photos (flickrID,title,url_sq) VALUES(?,?,?)",
+                                {id, "t" + id, "https://x/1/" + id + "_abc_s.jpg"});
+        }
+        for (const QString name : {"123_abc_o.jpg", "123_abc_s.jpg", "1234_def_o.jpg", "99_x_s.jpg", "x123_abc.jpg"})
+            touch(name);
+        app->controls().searchDbButton->performClick();
+        app->search().controls().searchButton->performClick();
+    }
+    void touch(const QString& name) {
+        QFile file(pix + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QStringList files() const { return QDir(pix).entryList(QDir::Files, QDir::Name); }
+    int rowOf(const QString& id) const { return int(app->state().resultIDs.indexOf(id)); }
+
+    QString pix;
+};
+
+TEST_F(DeletionTest, DeletingRemovesTheRecordsAndExactlyTheirFiles) {
+    auto& c = app->controls();
+    ASSERT_EQ(app->state().resultIDs.size(), 3);
+    ASSERT_TRUE(c.deleteItem->isEnabled());
+
+    // Asked about several, answered Cancel: nothing changes.
+    c.resultsTableView->selectRowIndexes({rowOf("123"), rowOf("99")});
+    platform.alertAnswers.enqueue(AlertSecondButton);
+    c.deleteItem->performClick();
+    EXPECT_EQ(platform.alerts.last().title, "Delete Pictures");
+    EXPECT_EQ(platform.alerts.last().message,
+              "Do you wish to delete the 2 selected pictures from the database? This can't be undone.\n\n"
+              "Pictures will not be deleted from the Flickr account. They will only be removed from the "
+              "local database.");
+    EXPECT_EQ(files().size(), 5);
+
+    c.resultsTableView->selectRow(rowOf("123"));
+    c.deleteItem->performClick();
+    EXPECT_TRUE(platform.alerts.last().message.startsWith("Do you wish to delete the selected picture from"));
+    EXPECT_EQ(files(), QStringList({"1234_def_o.jpg", "99_x_s.jpg", "x123_abc.jpg"}));
+    // The search ran again: the picture is gone from the list and the archive.
+    EXPECT_EQ(app->state().resultIDs.size(), 2);
+    EXPECT_EQ(rowOf("123"), -1);
+    int left = 0;
+    app->database().exec("SELECT count(*) FROM photos", [&](const SqlRow& row) {
+        left = row.value(0).toInt();
+        return 0;
+    });
+    EXPECT_EQ(left, 2);
+    EXPECT_FALSE(QFile::exists(path("x"))); // the folder path never reached a shell
+    EXPECT_EQ(platform.alerts.size(), 2);
+
+    // Deselect All, then a delete with nothing selected asks nothing.
+    c.resultsTableView->selectRow(0);
+    c.deselectItem->performClick();
+    EXPECT_EQ(c.resultsTableView->numberOfSelectedRows(), 0);
+    c.deleteItem->performClick();
+    EXPECT_EQ(platform.alerts.size(), 2);
+}
