@@ -43,7 +43,7 @@ protected:
     QString pixFolder() const { return path("loc") + "/anna_pix"; }
     QString logFile() const { return path("loc") + "/anna_errorlog"; }
 
-    bool waitUntil(const std::function<bool()>& done, int ms = 60000) { return waitFor(done, ms); }
+    bool waitUntil(const std::function<bool()>& done, int ms = 500000) { return waitFor(done, ms); }
     sync::SyncController& flows() { return app->sync(); }
     bool finished() { return flows().phase() == sync::Phase::Finished; }
     bool idle() { return flows().phase() == sync::Phase::Idle; }

@@ -255,14 +255,14 @@ TEST_F(SyncTest, APictureOrSetThatFailsIsLoggedAndTheFlowGoesOn) {
 TEST_F(SyncTest, SetListsLongerThanAPageAreReadPageByPage) {
     fakeflickr::Options options;
     options.photos = 30;
-    options.sets = 1201;
+    options.sets = 501;
     startService(options);
     connectAccount();
     ASSERT_TRUE(downloadInformation(false, false));
     ASSERT_TRUE(finished());
-    EXPECT_EQ(calls("flickr.photosets.getList"), 3);
-    EXPECT_EQ(table("SELECT * FROM sets").size(), 1201);
-    EXPECT_EQ(calls("flickr.photosets.getPhotos"), 1201);
+    EXPECT_EQ(calls("flickr.photosets.getList"), 2);
+    EXPECT_EQ(table("SELECT * FROM sets").size(), 501);
+    EXPECT_EQ(calls("flickr.photosets.getPhotos"), 501);
     // Without the EXIF option one EXIF call is made, and its answer ends the flow.
     EXPECT_EQ(calls("flickr.photos.getExif"), 1);
     EXPECT_EQ(app->controls().doneTextField2->stringValue(),
