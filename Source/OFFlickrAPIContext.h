@@ -38,6 +38,9 @@ public:
     QString authEndpoint() const { return m_authEndpoint; }
     void setAuthEndpoint(const QString& endpoint) { m_authEndpoint = endpoint; }
     QString uploadEndpoint() const { return m_uploadEndpoint; }
+    // The User-Agent every call of this context sends; empty: none.
+    QString userAgent() const { return m_userAgent; }
+    void setUserAgent(const QString& userAgent) { m_userAgent = userAgent; }
     void setUploadEndpoint(const QString& endpoint) { m_uploadEndpoint = endpoint; }
 
     // The fixed OAuth token-exchange URLs on the web host.
@@ -97,6 +100,7 @@ public:
 
 private:
     QString m_key;
+    QString m_userAgent;
     QString m_sharedSecret;
     QString m_authToken;
     QString m_RESTAPIEndpoint;

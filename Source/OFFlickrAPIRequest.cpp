@@ -1,6 +1,8 @@
 #include "OFFlickrAPIRequest.h"
 
 #include "OFAssert.h"
+#include "OFCallBudget.h"
+#include "OFTimeSource.h"
 #include "OFUtilities.h"
 #include "OFXMLMapper.h"
 
@@ -75,45 +77,125 @@ void OFFlickrAPIRequest::setRequestTimeoutInterval(double seconds) {
 }
 
 bool OFFlickrAPIRequest::isRunning() const {
-    return m_HTTPRequest->isRunning();
+    return m_HTTPRequest->isRunning() || m_waiting;
 }
 
 void OFFlickrAPIRequest::cancel() {
+    if (m_waiting)
+        m_waiting->deleteLater();
+    m_waiting = nullptr;
+    m_call.reset();
     m_HTTPRequest->cancelWithoutDelegateMessage();
     m_HTTPRequest->setSessionInfo({});
     cleanUpTempFile();
 }
 
+OFRetryPolicy& OFFlickrAPIRequest::retryPolicy() {
+    static OFRetryPolicy policy = [] {
+        OFRetryPolicy p;
+        // Tests and trials against the stand-in may shorten the waits.
+        bool ok = false;
+        const qint64 wait = qEnvironmentVariableIntValue("TESSALY_RETRY_WAIT_MS", &ok);
+        if (ok && wait >= 0)
+            p.firstWaitMs = p.firstThrottledWaitMs = wait;
+        return p;
+    }();
+    return policy;
+}
+
+qint64 OFRetryPolicy::waitMs(int failures, bool throttled, qint64 retryAfter) const {
+    if (retryAfter >= 0)
+        return std::min(retryAfter, maxWaitMs);
+    const qint64 first = throttled ? firstThrottledWaitMs : firstWaitMs;
+    return std::min<qint64>(maxWaitMs, first << std::min(failures - 1, 20));
+}
+
+qint64 OFRetryPolicy::retryAfterMs(const QByteArray& value, const QDateTime& now) {
+    const QByteArray text = value.trimmed();
+    if (text.isEmpty())
+        return -1;
+    bool ok = false;
+    const qint64 seconds = text.toLongLong(&ok);
+    if (ok)
+        return seconds >= 0 ? seconds * 1000 : -1;
+    const QDateTime when = QDateTime::fromString(QString::fromLatin1(text), Qt::RFC2822Date);
+    return when.isValid() ? std::max<qint64>(0, now.msecsTo(when)) : -1;
+}
+
 bool OFFlickrAPIRequest::callAPIMethodWithGETArguments(const QString& method,
                                                        const QVariantMap& arguments) {
-    if (isRunning())
-        return false;
     QVariantMap all = arguments;
     all.insert(QStringLiteral("method"), method);
-    const QString endpoint = m_context->RESTAPIEndpoint();
-    const QUrl url =
-        m_context->usesOAuth()
-            ? m_context->oauthURLFromBaseURLMethodArguments(QUrl(endpoint), QStringLiteral("GET"),
-                                                            all)
-            : QUrl(endpoint + QLatin1Char('?') + m_context->signedQueryFromArguments(all));
-    if (url.isEmpty() || !url.isValid())
-        return false;
-    m_HTTPRequest->setSessionInfo({});
-    m_HTTPRequest->setContentType({});
-    return m_HTTPRequest->performMethodOnURLWithData(QStringLiteral("GET"), url);
+    return startCall({false, all});
 }
 
 bool OFFlickrAPIRequest::callAPIMethodWithPOSTArguments(const QString& method,
                                                         const QVariantMap& arguments) {
-    if (isRunning())
-        return false;
     QVariantMap all = arguments;
     all.insert(QStringLiteral("method"), method);
+    return startCall({true, all});
+}
+
+bool OFFlickrAPIRequest::startCall(Call call) {
+    if (isRunning())
+        return false;
     const QUrl endpoint(m_context->RESTAPIEndpoint());
+    if (endpoint.isEmpty() || !endpoint.isValid())
+        return false;
+    m_call = std::move(call);
+    m_attempt = 0;
+    scheduleSend(0);
+    return true;
+}
+
+// Every attempt waits for its turn in the budget the whole process shares.
+void OFFlickrAPIRequest::scheduleSend(qint64 extraWaitMs) {
+    OFTimeSource& time = OFTimeSource::shared();
+    const qint64 turn = OFCallBudget::shared().reserve(time.nowMs() + extraWaitMs);
+    const qint64 wait = extraWaitMs + turn;
+    if (wait <= 0) {
+        if (!sendCall())
+            failWith(libraryError(OFFlickrAPIRequestConnectionError,
+                                  QStringLiteral("Network connection error")));
+        return;
+    }
+    auto* waiting = new QObject(this);
+    m_waiting = waiting;
+    time.callAfter(wait, waiting, [this, waiting] {
+        waiting->deleteLater();
+        if (m_waiting != waiting)
+            return;
+        m_waiting = nullptr;
+        if (!sendCall())
+            failWith(libraryError(OFFlickrAPIRequestConnectionError,
+                                  QStringLiteral("Network connection error")));
+    });
+}
+
+// Signs afresh for every attempt: a new nonce and time stamp each time.
+bool OFFlickrAPIRequest::sendCall() {
+    if (!m_call)
+        return false;
+    const QVariantMap& all = m_call->arguments;
+    const QString endpoint = m_context->RESTAPIEndpoint();
+    m_status = 0;
+    m_retryAfter.clear();
+    m_HTTPRequest->setSessionInfo({});
+    m_HTTPRequest->setUserAgent(m_context->userAgent());
+    if (!m_call->post) {
+        const QUrl url =
+            m_context->usesOAuth()
+                ? m_context->oauthURLFromBaseURLMethodArguments(QUrl(endpoint), QStringLiteral("GET"), all)
+                : QUrl(endpoint + QLatin1Char('?') + m_context->signedQueryFromArguments(all));
+        if (url.isEmpty() || !url.isValid())
+            return false;
+        m_HTTPRequest->setContentType({});
+        return m_HTTPRequest->performMethodOnURLWithData(QStringLiteral("GET"), url);
+    }
     QByteArray body;
     if (m_context->usesOAuth()) {
         const QVariantMap signedArguments = m_context->signedOAuthHTTPQueryArgumentsBaseURLMethod(
-            all, endpoint, QStringLiteral("POST"));
+            all, QUrl(endpoint), QStringLiteral("POST"));
         QStringList pairs;
         for (auto it = signedArguments.constBegin(); it != signedArguments.constEnd(); ++it)
             pairs.append(OFEscapeURLString(it.key()) + QLatin1Char('=') +
@@ -122,9 +204,24 @@ bool OFFlickrAPIRequest::callAPIMethodWithPOSTArguments(const QString& method,
     } else {
         body = m_context->signedQueryFromArguments(all).toUtf8();
     }
-    m_HTTPRequest->setSessionInfo({});
     m_HTTPRequest->setContentType(QStringLiteral("application/x-www-form-urlencoded"));
-    return m_HTTPRequest->performMethodOnURLWithData(QStringLiteral("POST"), endpoint, body);
+    return m_HTTPRequest->performMethodOnURLWithData(QStringLiteral("POST"), QUrl(endpoint), body);
+}
+
+bool OFFlickrAPIRequest::retry(const QString& reason, bool throttled) {
+    const OFRetryPolicy& policy = retryPolicy();
+    if (!m_call || m_attempt + 1 >= policy.attempts)
+        return false;
+    ++m_attempt;
+    const qint64 wait = policy.waitMs(m_attempt, throttled,
+                                      OFRetryPolicy::retryAfterMs(m_retryAfter, QDateTime::currentDateTimeUtc()));
+    const QPointer<OFFlickrAPIRequest> self(this);
+    if (m_delegate)
+        m_delegate->flickrAPIRequestWillRetryAfterSecondsReason(this, double(wait) / 1000.0, reason);
+    if (!self || !m_call)
+        return true; // cancelled or gone meanwhile
+    scheduleSend(wait);
+    return true;
 }
 
 bool OFFlickrAPIRequest::fetchOAuthRequestTokenWithCallbackURL(const QUrl& callbackURL) {
@@ -150,6 +247,7 @@ bool OFFlickrAPIRequest::fetchOAuthToken(const QString& url, const QVariantMap& 
         m_context->oauthURLFromBaseURLMethodArguments(QUrl(url), QStringLiteral("GET"), arguments);
     m_HTTPRequest->setSessionInfo(tag);
     m_HTTPRequest->setContentType({});
+    m_HTTPRequest->setUserAgent(m_context->userAgent());
     if (m_HTTPRequest->performMethodOnURLWithData(QStringLiteral("GET"), signedURL))
         return true;
     m_HTTPRequest->setSessionInfo({});
@@ -161,6 +259,14 @@ void OFFlickrAPIRequest::httpRequestSentBytesTotal(LFHTTPRequest*, quint64 sentB
     if (m_delegate && !m_uploadTempFilename.isEmpty())
         m_delegate->flickrAPIRequestImageUploadSentBytesTotalBytes(this, clampTo32Bits(sentBytes),
                                                                    clampTo32Bits(total));
+}
+
+void OFFlickrAPIRequest::httpRequestDidReceiveStatusCodeURLResponseHeader(
+    LFHTTPRequest*, quint32 statusCode, const QUrl&, const LFHTTPResponseHeader& header) {
+    m_status = statusCode;
+    for (const auto& [name, value] : header)
+        if (name.compare("Retry-After", Qt::CaseInsensitive) == 0)
+            m_retryAfter = value;
 }
 
 void OFFlickrAPIRequest::httpRequestDidComplete(LFHTTPRequest* request) {
@@ -212,12 +318,23 @@ void OFFlickrAPIRequest::handleAPIAnswer(const QByteArray& body) {
     const auto mapped = OFXMLMapper::dictionaryMappedFromXMLData(body);
     const QVariantMap rsp = mapped ? mapped->value(QStringLiteral("rsp")).toMap() : QVariantMap();
     if (rsp.value(QStringLiteral("stat")).toString() == QLatin1String("ok")) {
+        m_call.reset();
         if (m_delegate)
             m_delegate->flickrAPIRequestDidCompleteWithResponse(this, rsp);
         return;
     }
     const QVariantMap err = rsp.value(QStringLiteral("err")).toMap();
     const QString code = err.value(QStringLiteral("code")).toString();
+    // Flickr busy or overloaded: the same call again a little later.
+    const bool busyStatus = m_status == 429 || m_status == 500 || m_status == 502 || m_status == 503 ||
+                            m_status == 504;
+    if (busyStatus && code.isEmpty() &&
+        retry(QStringLiteral("Flickr answered HTTP %1").arg(m_status), m_status == 429))
+        return;
+    if (leadingInteger(code) == 105 &&
+        retry(QStringLiteral("Flickr's service is currently unavailable"), false))
+        return;
+    m_call.reset();
     if (code.isEmpty()) {
         failWith(libraryError(OFFlickrAPIRequestFaultyXMLResponseError));
         return;
@@ -231,6 +348,11 @@ void OFFlickrAPIRequest::handleAPIAnswer(const QByteArray& body) {
 void OFFlickrAPIRequest::httpRequestDidFailWithError(LFHTTPRequest* request, const QString& error) {
     request->setSessionInfo({});
     cleanUpTempFile();
+    const bool timedOut = error == QLatin1String(LFHTTPRequestTimeoutError);
+    if (retry(timedOut ? QStringLiteral("Flickr did not answer") : QStringLiteral("The connection to Flickr was lost"),
+              false))
+        return;
+    m_call.reset();
     if (error == QLatin1String(LFHTTPRequestConnectionError))
         failWith(libraryError(OFFlickrAPIRequestConnectionError,
                               QStringLiteral("Network connection error")));

@@ -3,6 +3,7 @@
 #include "LFHTTPRequest.h"
 #include "OFFlickrAPIContext.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -10,6 +11,7 @@
 #include <QVariantMap>
 
 #include <memory>
+#include <optional>
 
 class OFFlickrAPIRequest;
 class QFile;
@@ -63,6 +65,25 @@ public:
     virtual void flickrAPIRequestDidObtainOAuthAccessTokenSecretUserFullNameUserNameUserNSID(
         OFFlickrAPIRequest* request, const QString& accessToken, const QString& secret,
         const QString& fullName, const QString& userName, const QString& userNSID) {}
+    // A call Flickr could not serve now is sent again after `seconds`.
+    virtual void flickrAPIRequestWillRetryAfterSecondsReason(OFFlickrAPIRequest* request,
+                                                             double seconds, const QString& reason) {}
+};
+
+// When a call that Flickr could not serve (HTTP 429, 500, 502, 503 or 504
+// without a usable answer, error 105, a lost or stalled connection) is sent
+// again: after the Retry-After time when one is given, otherwise after waits
+// that double from the first, at most `attempts` times in all.
+struct OFRetryPolicy {
+    int attempts = 5;
+    qint64 firstWaitMs = 5000;
+    qint64 firstThrottledWaitMs = 60000; // HTTP 429: Flickr asks to slow down
+    qint64 maxWaitMs = 30 * 60000;
+
+    // The wait before attempt `failures` + 1; a Retry-After value wins.
+    qint64 waitMs(int failures, bool throttled, qint64 retryAfterMs) const;
+    // Retry-After as seconds or an HTTP date; -1 when absent or unreadable.
+    static qint64 retryAfterMs(const QByteArray& value, const QDateTime& now);
 };
 
 inline OFFlickrAPIRequestDelegate::~OFFlickrAPIRequestDelegate() = default;
@@ -110,9 +131,22 @@ public:
     // The upload's temporary file while one is prepared or running.
     QString uploadTempFilename() const { return m_uploadTempFilename; }
 
+    // The retries of every request of the process.
+    static OFRetryPolicy& retryPolicy();
+    // Attempts made so far of the call in flight.
+    int attempts() const { return m_attempt + 1; }
+
 private:
+    struct Call {
+        bool post = false;
+        QVariantMap arguments; // with "method"
+    };
+
     void httpRequestSentBytesTotal(LFHTTPRequest* request, quint64 sentBytes,
                                    quint64 total) override;
+    void httpRequestDidReceiveStatusCodeURLResponseHeader(LFHTTPRequest* request, quint32 statusCode,
+                                                          const QUrl& finalURL,
+                                                          const LFHTTPResponseHeader& header) override;
     void httpRequestDidComplete(LFHTTPRequest* request) override;
     void httpRequestDidFailWithError(LFHTTPRequest* request, const QString& error) override;
 
@@ -123,6 +157,11 @@ private:
                             const QByteArray& tail);
     void failWith(const OFError& error);
     void cleanUpTempFile();
+    bool startCall(Call call);
+    void scheduleSend(qint64 extraWaitMs);
+    bool sendCall();
+    // Sends the call again if the policy allows; false when it is given up.
+    bool retry(const QString& reason, bool throttled);
 
     std::shared_ptr<OFFlickrAPIContext> m_context;
     LFHTTPRequest* m_HTTPRequest = nullptr;
@@ -130,4 +169,9 @@ private:
     QVariant m_sessionInfo;
     QString m_uploadTempFilename;
     QPointer<QFile> m_uploadFile;
+    std::optional<Call> m_call;
+    int m_attempt = 0;
+    QPointer<QObject> m_waiting; // while a call waits for its turn or a retry
+    quint32 m_status = 0;
+    QByteArray m_retryAfter;
 };

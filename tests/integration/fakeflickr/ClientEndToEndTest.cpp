@@ -1,6 +1,8 @@
 // Tessaly's Flickr client against the stand-in service, end to end.
 #include "OFFlickrAPIRequest.h"
 #include "OFUtilities.h"
+
+#include <QScopeGuard>
 #include "OFXMLMapper.h"
 #include "Server.h"
 #include "ServiceClient.h"
@@ -196,6 +198,10 @@ TEST_F(ClientEndToEnd, AuthorizationThroughTheBrowserStep) {
 }
 
 TEST_F(ClientEndToEnd, EveryFaultKindFailsTheWayItPromises) {
+    // Each fault shows as it is, without the retries that would wait it out.
+    const OFRetryPolicy saved = OFFlickrAPIRequest::retryPolicy();
+    OFFlickrAPIRequest::retryPolicy().attempts = 1;
+    const auto restore = qScopeGuard([&] { OFFlickrAPIRequest::retryPolicy() = saved; });
     ASSERT_TRUE(server->addFault("stall:flickr.people.getPhotos@page=2"));
     ASSERT_TRUE(server->addFault("drop:flickr.photos.getPerms"));
     ASSERT_TRUE(server->addFault("http500:flickr.photosets.getList"));

@@ -5,6 +5,7 @@
 #include "OFXMLMapper.h"
 
 #include <QBuffer>
+#include <QScopeGuard>
 #include <QFile>
 #include <QMessageAuthenticationCode>
 #include <QTest>
@@ -154,6 +155,10 @@ TEST_F(OFFlickrAPIRequestTest, UnusableAnswersAreFaultyResponses) {
 }
 
 TEST_F(OFFlickrAPIRequestTest, NetworkFailuresMapToLibraryErrors) {
+    // Each failure is the last of its attempts.
+    const OFRetryPolicy saved = OFFlickrAPIRequest::retryPolicy();
+    OFFlickrAPIRequest::retryPolicy().attempts = 1;
+    const auto restore = qScopeGuard([&] { OFFlickrAPIRequest::retryPolicy() = saved; });
     server.setHandler(LocalHttpServer::writeThenDrop());
     ASSERT_TRUE(finish(request->callAPIMethodWithGETArguments("flickr.test.echo")));
     EXPECT_EQ(delegate.error.code, 2147418113);
