@@ -205,18 +205,12 @@ TEST_F(ViewerWindowTest, DragOutWritesTheNamedFileAndDropsShowImagesFromElsewher
     app->viewer().nextImage();
     EXPECT_EQ(view->image().size(), QSize(400, 300));
 
-    // Refused: drops turned off, or nothing an image can be made of.
+    // Refused while drops are turned off.
     app->viewer().controls().imageView->setAllowDrop(false);
     QDragEnterEvent refused(at, Qt::CopyAction, &incoming, Qt::LeftButton, {});
     QApplication::sendEvent(view, &refused);
     EXPECT_FALSE(refused.isAccepted());
     EXPECT_FALSE(view->highlight());
-    app->viewer().controls().imageView->setAllowDrop(true);
-    QMimeData text;
-    text.setText("no picture");
-    QDragEnterEvent words(at, Qt::CopyAction, &text, Qt::LeftButton, {});
-    QApplication::sendEvent(view, &words);
-    EXPECT_FALSE(words.isAccepted());
 }
 
 class ViewerScreenshotTest : public ServiceFixture {

@@ -1,5 +1,4 @@
 // The picture information and EXIF texts, character for character.
-#include "viewer/CurrentPicture.h"
 #include "viewer/PictureInfo.h"
 
 #include <gtest/gtest.h>
@@ -120,36 +119,4 @@ TEST(ViewerText, ExifTextSplitsBlocksAtBlankLinesAndLabelsAtColonTwoBlanks) {
     EXPECT_EQ(mixed.text, "\nDate and Time (Original):  2010:05:01 10:00:00\n\nNote:  a\n");
     EXPECT_EQ(mixed.spans, (QList<TextSpan>{{0, 25, TextColor::Blue}, {48, 5, TextColor::Blue}}));
     EXPECT_TRUE(exifText("").text.isEmpty());
-}
-
-TEST(ViewerText, FileChoiceAndSaveNames) {
-    const QString pix = "/p/anna_pix";
-    CurrentPicture square;
-    square.currentSquareURL = "https://x/1/9_s.jpg";
-    ViewerFiles files = chooseFiles(square, pix);
-    EXPECT_EQ(files.shownFile, pix + "/9_s.jpg");
-    EXPECT_FALSE(files.originalAvailable);
-    EXPECT_EQ(saveSource(square, pix), pix + "/9_s.jpg");
-
-    CurrentPicture both = square;
-    both.currentOriginalURL = "https://x/1/9_o.png";
-    both.currentLargeURL = "https://x/1/9_b.jpg";
-    files = chooseFiles(both, pix);
-    EXPECT_EQ(files.shownFile, pix + "/9_b.jpg");
-    EXPECT_EQ(files.originalFilePath, pix + "/9_o.png");
-    EXPECT_EQ(saveSource(both, pix), pix + "/9_o.png");
-
-    // An address without a file name never stands for the picture folder.
-    CurrentPicture none;
-    none.currentSquareURL = "https://x/1/";
-    EXPECT_EQ(chooseFiles(none, pix).shownFile, "");
-    EXPECT_EQ(saveSource(none, pix), "");
-    EXPECT_EQ(pictureFile(pix, "https://x/.."), "");
-
-    EXPECT_EQ(displaySizeFor({75, 75}), QSize(450, 450));
-    EXPECT_EQ(displaySizeFor({200, 150}), QSize(200, 150));
-    EXPECT_EQ(suggestedSaveName("/p/a.jpg.b.jpg"), "a.b");
-    EXPECT_EQ(savePathWithExtension("/d/copy", "jpg"), "/d/copy.jpg");
-    EXPECT_EQ(savePathWithExtension("/d/copy.jpg", "jpg"), "/d/copy.jpg");
-    EXPECT_EQ(safeFileName("../up/and away.jpg"), "_.._up_and away.jpg");
 }
