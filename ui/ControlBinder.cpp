@@ -383,7 +383,8 @@ void ControlBinder::bindObject(QObject* object) {
         bindTextView(qobject_cast<QTextEdit*>(object), model);
     else if (control->metaObject() == &Control::staticMetaObject && widget) {
         // A plain view (a container): enabled and hidden.
-        QObject::connect(control, &Control::changed, widget, [widget, control] { syncCommon(widget, control); });
+        QObject::connect(control, &Control::changed, widget,
+                         [widget, control] { syncCommon(widget, control); });
         syncCommon(widget, control);
     }
     else

@@ -93,8 +93,8 @@ void DragDropImageView::paintEvent(QPaintEvent*) {
     }
 }
 
-QStringList DragDropImageView::namesOfPromisedFilesDroppedAtDestination(
-    const QString& folder) const {
+QStringList
+DragDropImageView::namesOfPromisedFilesDroppedAtDestination(const QString& folder) const {
     QString name = viewer::safeFileName(m_imageFileName);
     if (name.isEmpty())
         name = QStringLiteral("picture.jpg");
@@ -206,7 +206,9 @@ void DragDropImageView::dragMoveEvent(QDragMoveEvent* event) {
     event->accept();
 }
 
-void DragDropImageView::dragLeaveEvent(QDragLeaveEvent*) { setHighlight(false); }
+void DragDropImageView::dragLeaveEvent(QDragLeaveEvent*) {
+    setHighlight(false);
+}
 
 void DragDropImageView::dropEvent(QDropEvent* event) {
     setHighlight(false);

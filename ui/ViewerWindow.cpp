@@ -24,9 +24,8 @@ public:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Show && !m_done) {
             m_done = true;
-            QTimer::singleShot(0, m_view, [view = m_view] {
-                view->window()->resize(view->zoomedWindowSize());
-            });
+            QTimer::singleShot(
+                0, m_view, [view = m_view] { view->window()->resize(view->zoomedWindowSize()); });
         }
         return false;
     }

@@ -25,10 +25,9 @@ ViewerFiles chooseFiles(const CurrentPicture& p, const QString& pixPath) {
     files.originalAvailable = !p.currentOriginalURL.isEmpty();
     if (files.originalAvailable)
         files.originalFilePath = pictureFile(pixPath, p.currentOriginalURL);
-    const QString& fallback =
-        files.originalAvailable ? p.currentOriginalURL : p.currentSquareURL;
-    files.shownFile = pictureFile(
-        pixPath, p.currentLargeURL.isEmpty() ? fallback : p.currentLargeURL);
+    const QString& fallback = files.originalAvailable ? p.currentOriginalURL : p.currentSquareURL;
+    files.shownFile =
+        pictureFile(pixPath, p.currentLargeURL.isEmpty() ? fallback : p.currentLargeURL);
     return files;
 }
 

@@ -14,12 +14,14 @@ inline const QString kExifQuery = QStringLiteral("SELECT exifdata FROM photos WH
 
 // Positions of the photos columns in a "SELECT *" row.
 namespace column {
+// clang-format off
 enum : int {
     flickrID = 0, owner, ownername, url_o, url_l, license, title, description, tags, views,
     width_o, height_o, url_sq, originalformat, datetaken, dateupload, filesize, isfamily,
     isfriend, ispublic, permcomment, permmeta, lastupdate, geo, latitude, longitude, Make,
     Model, Flash, media, setID, exifdata
 };
+// clang-format on
 } // namespace column
 
 // A permission's label; a value without one is shown as its number.

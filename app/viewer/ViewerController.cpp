@@ -97,11 +97,11 @@ void ViewerController::loadCurrentPicture(const QString& id) {
     // A record that is not there (any more) leaves no current picture, not
     // the previous one under this row's number.
     QStringList columns;
-    const SqlResult result = m_database.run(viewer::kCurrentPictureQuery, {id},
-                                            [&](const SqlRow& row) {
-                                                columns = row.values;
-                                                return 0;
-                                            });
+    const SqlResult result =
+        m_database.run(viewer::kCurrentPictureQuery, {id}, [&](const SqlRow& row) {
+            columns = row.values;
+            return 0;
+        });
     if (!result.ok())
         reportReadError(result);
     m_current = viewer::CurrentPicture::fromColumns(columns);
@@ -170,9 +170,13 @@ void ViewerController::showPictureFile(const QString& file) {
     m_displayFilePath.clear();
 }
 
-void ViewerController::nextImage() { step(+1); }
+void ViewerController::nextImage() {
+    step(+1);
+}
 
-void ViewerController::prevImage() { step(-1); }
+void ViewerController::prevImage() {
+    step(-1);
+}
 
 void ViewerController::step(int by) {
     TableView* table = c.resultsTableView;
@@ -211,12 +215,12 @@ void ViewerController::savePicture() {
     // The panel asked before replacing the file it was given, not the one
     // with the extension added.
     if (destination != chosen && QFileInfo::exists(destination)) {
-        const int answer = m_platform.runAlert(
-            {QStringLiteral("Save Picture"),
-             QStringLiteral("\"%1\" already exists. Do you want to replace it?")
-                 .arg(QFileInfo(destination).fileName()),
-             {QStringLiteral("Cancel"), QStringLiteral("Replace")},
-             AlertStyle::Informational});
+        const int answer =
+            m_platform.runAlert({QStringLiteral("Save Picture"),
+                                 QStringLiteral("\"%1\" already exists. Do you want to replace it?")
+                                     .arg(QFileInfo(destination).fileName()),
+                                 {QStringLiteral("Cancel"), QStringLiteral("Replace")},
+                                 AlertStyle::Informational});
         if (answer != AlertSecondButton)
             return;
     }
@@ -237,8 +241,8 @@ void ViewerController::launchPicture() {
 void ViewerController::playVideo() {
     if (m_current.currentPictureID.isEmpty())
         return;
-    m_platform.openURL(QUrl(m_state.currentWebAddress + QLatin1Char('/') +
-                            m_current.currentPictureID));
+    m_platform.openURL(
+        QUrl(m_state.currentWebAddress + QLatin1Char('/') + m_current.currentPictureID));
 }
 
 } // namespace tessaly

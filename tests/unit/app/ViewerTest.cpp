@@ -290,7 +290,8 @@ TEST_F(ViewerTest, SavingAndLaunchingUseTheLargestFile) {
     platform.savePanelAnswers.enqueue(out + "/harbour");
     platform.alertAnswers.enqueue(AlertFirstButton); // Cancel
     c->savePicItem->performClick();
-    EXPECT_EQ(platform.lastAlertMessage(), "\"harbour.jpg\" already exists. Do you want to replace it?");
+    EXPECT_EQ(platform.lastAlertMessage(),
+              "\"harbour.jpg\" already exists. Do you want to replace it?");
     EXPECT_EQ(bytes(out + "/harbour.jpg"), bytes(pix + "/1_s.jpg"));
     platform.savePanelAnswers.enqueue(out + "/harbour.jpg");
     c->savePicItem->performClick();

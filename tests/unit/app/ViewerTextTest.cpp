@@ -50,8 +50,8 @@ QStringList fullRecord() {
 } // namespace
 
 TEST(ViewerText, InformationTextHasEveryFieldWithItsBlueLabel) {
-    const StyledText text =
-        pictureInfoText(fullRecord(), 2345678, kLabels, QLocale(QLocale::English, QLocale::UnitedStates));
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const StyledText text = pictureInfoText(fullRecord(), 2345678, kLabels, english);
     EXPECT_EQ(text.text, "\nOwner Name:  Anna K\n\n"
                          "Flickr ID:  5012345678\n\n"
                          "Title:  Harbour at dawn\n\n"
