@@ -115,7 +115,8 @@ TEST_F(ViewerWindowTest, AThumbnailOpensTheViewerAndTheKeysStepThroughTheResults
     // Right and Page Down step on, Left and Page Up back, even from the text.
     auto* number = child<QLabel>(viewer, "imageNumberTextField");
     EXPECT_EQ(number->text(), "1 of 3");
-    QApplication::setActiveWindow(viewer);
+    viewer->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
     QTest::keyClick(info, Qt::Key_Right);
     EXPECT_EQ(number->text(), "2 of 3");
     QTest::keyClick(info, Qt::Key_PageDown);
