@@ -5,6 +5,7 @@
 #include "sync/SyncController.h"
 #include "archive/PictureDeletion.h"
 #include "search/SearchController.h"
+#include "viewer/ViewerController.h"
 
 #include <QtGlobal>
 
@@ -29,6 +30,8 @@ TSAppDelegate::TSAppDelegate(PlatformServices& platform, PreferencesStore& store
       m_controls(new TSControls(this)), _flickrRequest(nullptr, &releaseRequest) {
     m_search =
         std::make_unique<SearchController>(*this, m_state, *m_controls, m_database, m_platform);
+    m_viewer = std::make_unique<ViewerController>(*this, m_state, *m_controls, m_database,
+                                                  m_platform);
     m_controls->accountsTableView->setDataSource(this);
     m_controls->resultsTableView->setDataSource(this);
     m_search->controls().savedSearchesTableView->setDataSource(this);

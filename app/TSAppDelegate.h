@@ -22,6 +22,7 @@ class SyncController;
 }
 class SearchController;
 class PictureDeletion;
+class ViewerController;
 
 // The application controller: owns the run-time state, the one archive
 // connection and the control models, and carries every action. Its
@@ -39,6 +40,8 @@ public:
     DefaultsController& defaults() { return m_defaults; }
     // The search window: query builder, results, value menus, saved searches.
     SearchController& search() { return *m_search; }
+    // The picture viewer: the shown picture, its information, stepping.
+    ViewerController& viewer() { return *m_viewer; }
 
     // Shell: start-up, desktop documents, menus, returning home, quitting.
     void applicationDidFinishLaunching();
@@ -164,6 +167,7 @@ private:
     std::unique_ptr<sync::SyncController> m_sync;
     std::unique_ptr<SearchController> m_search;
     std::unique_ptr<PictureDeletion> m_deletion;
+    std::unique_ptr<ViewerController> m_viewer;
     std::shared_ptr<OFFlickrAPIContext> _flickrContext;
     std::unique_ptr<OFFlickrAPIRequest, void (*)(OFFlickrAPIRequest*)> _flickrRequest;
     std::optional<CallTicket> m_callTicket;

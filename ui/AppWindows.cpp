@@ -71,6 +71,7 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     for (QDialog* dialog : std::as_const(sheets))
         m_binder->bindWindow(dialog);
     makeSearchWindow(app);
+    makeViewerWindow(app);
 }
 
 AppWindows::~AppWindows() = default;

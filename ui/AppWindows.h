@@ -23,12 +23,15 @@ public:
     QMainWindow* mainWindow() const { return m_mainWindow.get(); }
     QDialog* prefPanel() const { return m_prefPanel; }
     QMainWindow* searchWindow() const { return m_searchWindow.get(); }
+    QMainWindow* viewerWindow() const { return m_viewerWindow.get(); }
 
 private:
     void makeSearchWindow(TSAppDelegate& app);
+    void makeViewerWindow(TSAppDelegate& app);
 
     std::unique_ptr<QMainWindow> m_mainWindow;
     std::unique_ptr<QMainWindow> m_searchWindow;
+    std::unique_ptr<QMainWindow> m_viewerWindow;
     QDialog* m_prefPanel = nullptr;
     ControlBinder* m_binder = nullptr;
 };

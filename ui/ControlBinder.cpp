@@ -1,8 +1,12 @@
 #include "ControlBinder.h"
 
 #include "ControlTableModel.h"
+#include "DragDropImageView.h"
+#include "StyledTextDelegate.h"
 #include "TSControls.h"
+#include "controls/ImageView.h"
 #include "controls/Matrix.h"
+#include "controls/TextView.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -22,6 +26,7 @@
 #include <QRadioButton>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QTextCursor>
 #include <QTextEdit>
 
 namespace tessaly {
@@ -241,7 +246,62 @@ void bindTable(QTableView* view, TableView* model, const QStringList& headers) {
                          model->selectRowIndexes(rows);
                      });
     QObject::connect(view, &QTableView::doubleClicked, model, [model] { model->performClick(); });
+    QObject::connect(model, &TableView::scrollRequested, view, [view](int row) {
+        view->scrollTo(view->model()->index(row, 0));
+    });
     syncSelection();
+}
+
+// The image the model shows replaces the view's only when the model sets a
+// new one: an image dropped or pasted stays until then.
+void bindImageView(DragDropImageView* view, ImageView* model) {
+    auto shownSerial = std::make_shared<quint64>(0);
+    auto sync = [view, model, shownSerial] {
+        if (*shownSerial != model->imageSerial()) {
+            *shownSerial = model->imageSerial();
+            view->setImage(model->image(), model->displaySize());
+        }
+        view->setEditable(model->isEditable());
+        view->setAllowDrag(model->allowDrag());
+        view->setAllowDrop(model->allowDrop());
+        view->setImageFileName(model->imageFileName());
+        syncCommon(view, model);
+    };
+    QObject::connect(model, &Control::changed, view, sync);
+    QObject::connect(view, &DragDropImageView::doubleClicked, model,
+                     [model] { model->performClick(); });
+    sync();
+}
+
+// Styled text as literal text with its coloured runs; selectable, not editable.
+void bindTextView(QTextEdit* edit, TextView* model) {
+    edit->setReadOnly(true);
+    edit->setAcceptRichText(false);
+    // Selected with the mouse; the keys scroll (no caret in a text that cannot change).
+    edit->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto shown = std::make_shared<StyledText>();
+    auto sync = [edit, model, shown] {
+        if (const StyledText text = model->styledText(); text != *shown) {
+            *shown = text;
+            edit->clear();
+            QTextCursor cursor(edit->document());
+            const QTextCharFormat plain;
+            int at = 0;
+            for (const TextSpan& span : text.spans) {
+                cursor.insertText(text.text.mid(at, span.start - at), plain);
+                QTextCharFormat coloured;
+                coloured.setForeground(styledTextColor(span.color));
+                cursor.insertText(text.text.mid(span.start, span.length), coloured);
+                at = span.start + span.length;
+            }
+            cursor.insertText(text.text.mid(at), plain);
+            edit->moveCursor(QTextCursor::Start);
+        }
+        syncCommon(edit, model);
+    };
+    QObject::connect(model, &Control::changed, edit, sync);
+    QObject::connect(model, &TextView::focusRequested, edit, [edit] { edit->setFocus(); });
+    sync();
 }
 
 void bindProgress(QProgressBar* bar, ProgressIndicator* model) {
@@ -317,6 +377,16 @@ void ControlBinder::bindObject(QObject* object) {
         bindProgress(qobject_cast<QProgressBar*>(object), model);
     else if (auto* model = qobject_cast<MenuItem*>(control); model && qobject_cast<QAction*>(object))
         bindAction(qobject_cast<QAction*>(object), model);
+    else if (auto* model = qobject_cast<ImageView*>(control); model && qobject_cast<DragDropImageView*>(object))
+        bindImageView(qobject_cast<DragDropImageView*>(object), model);
+    else if (auto* model = qobject_cast<TextView*>(control); model && qobject_cast<QTextEdit*>(object))
+        bindTextView(qobject_cast<QTextEdit*>(object), model);
+    else if (control->metaObject() == &Control::staticMetaObject && widget) {
+        // A plain view (a container): enabled and hidden.
+        QObject::connect(control, &Control::changed, widget,
+                         [widget, control] { syncCommon(widget, control); });
+        syncCommon(widget, control);
+    }
     else
         qWarning("Control %s has no binding for its widget", qPrintable(name));
 }

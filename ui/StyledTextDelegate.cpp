@@ -13,7 +13,9 @@ namespace {
 
 constexpr int kMargin = 4;
 
-QColor colorFor(TextColor color) {
+} // namespace
+
+QColor styledTextColor(TextColor color) {
     switch (color) {
     case TextColor::Blue:
         return QColor(0, 0, 255);
@@ -22,8 +24,6 @@ QColor colorFor(TextColor color) {
     }
     return QColor(85, 85, 85);
 }
-
-} // namespace
 
 void StyledTextDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                const QModelIndex& index) const {
@@ -55,7 +55,7 @@ void StyledTextDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
             QTextLayout::FormatRange range;
             range.start = span.start;
             range.length = span.length;
-            range.format.setForeground(colorFor(span.color));
+            range.format.setForeground(styledTextColor(span.color));
             formats << range;
         }
         layout.setFormats(formats);

@@ -43,9 +43,12 @@ public:
     void selectRowIndexes(QList<int> rows, bool extendSelection = false);
     void selectRow(int row) { selectRowIndexes({row}); }
     void deselectAll();
+    // Asks the bound view to scroll the row into sight.
+    void scrollRowToVisible(int row) { emit scrollRequested(row); }
 
 signals:
     void dataReloaded();
+    void scrollRequested(int row);
 
 private:
     void setSelection(QList<int> rows);

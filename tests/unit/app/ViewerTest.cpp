@@ -1,0 +1,321 @@
+// The viewer as the user drives it from the result list, on a real archive
+// and picture folder.
+#include "AppFixture.h"
+#include "search/SearchController.h"
+#include "viewer/ViewerController.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QSignalSpy>
+
+using namespace tessaly;
+using tessaly::test::AppFixture;
+
+class ViewerTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        pix = path("loc/anna_pix");
+        QDir().mkpath(pix);
+        store->setValue("pixPath", pix);
+        store->setValue("pixPathArray", QStringList{pix});
+        store->setValue("webAddressArray", QStringList{"https://www.flickr.com/photos/anna"});
+        store->synchronize();
+        restart();
+        makeApp();
+        c = &app->controls();
+        v = &app->viewer().controls();
+    }
+
+    // A record; the columns not given are left NULL (filesize 0).
+    void add(const QVariantMap& columns) {
+        QStringList names, marks;
+        for (auto it = columns.cbegin(); it != columns.cend(); ++it)
+            names << it.key(), marks << "?";
+        ASSERT_TRUE(app->database()
+                        .run(QString("INSERT INTO photos (%1) VALUES(%2)")
+                                 .arg(names.join(','), marks.join(',')),
+                             columns.values())
+                        .ok());
+    }
+    static QString url(const QString& name) { return "https://farm1.example.com/1/" + name; }
+    void image(const QString& name, QSize size) {
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        ASSERT_TRUE(picture.save(pix + "/" + name));
+    }
+    // Every record, sorted by title (ascending).
+    void searchAll(const QString& quick = {}) {
+        auto& s = app->search().controls();
+        s.quickSearch->setStringValue(quick);
+        s.sortButton->selectItemWithTitle("title");
+        s.sortMatrix->selectCellAtRow(1);
+        s.searchButton->performClick();
+    }
+    void open(int row) {
+        c->resultsTableView->selectRow(row);
+        c->resultsTableView->performClick(); // the thumbnail
+    }
+    QString info() const { return app->viewer().infoText().text; }
+    QString storedSize(const QString& id) {
+        QString size;
+        app->database().run("SELECT filesize FROM photos WHERE flickrID=?", {id},
+                            [&](const SqlRow& row) {
+                                size = row.value(0);
+                                return 0;
+                            });
+        return size;
+    }
+
+    QString pix;
+    TSControls* c = nullptr;
+    ViewerControls* v = nullptr;
+};
+
+TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
+    add({{"flickrID", "1"}, {"title", "a"}, {"media", "photo"}, {"url_sq", url("1_s.jpg")}});
+    add({{"flickrID", "2"}, {"title", "b"}, {"media", "photo"}, {"url_sq", url("2_s.jpg")},
+         {"url_l", url("2_b.jpg")}, {"url_o", url("2_o.jpg")}, {"exifdata", "Make:  Canon\n\n"}});
+    add({{"flickrID", "3"}, {"title", "c"}, {"media", "video"}, {"url_sq", url("3_s.jpg")},
+         {"url_o", url("3_o.png")}});
+    for (const char* name : {"1_s.jpg", "2_s.jpg", "3_s.jpg"})
+        image(name, {75, 75});
+    image("2_b.jpg", {640, 480});
+    image("2_o.jpg", {1280, 960});
+    image("3_o.png", {300, 200});
+    searchAll();
+    ASSERT_EQ(app->state().resultIDs, QStringList({"1", "2", "3"}));
+    QSignalSpy scrolls(c->resultsTableView, &TableView::scrollRequested);
+
+    // A square-only record: its square file, six times enlarged.
+    open(0);
+    ViewerController& viewer = app->viewer();
+    EXPECT_EQ(c->imageWindow->title(), "Image");
+    EXPECT_TRUE(app->state().viewerOpen);
+    EXPECT_TRUE(c->savePicItem->isEnabled());
+    EXPECT_EQ(viewer.displayFilePath(), pix + "/1_s.jpg");
+    EXPECT_EQ(viewer.originalFilePath(), "");
+    EXPECT_EQ(v->imageView->displaySize(), QSize(450, 450));
+    EXPECT_TRUE(v->imageView->isEditable());
+    EXPECT_EQ(v->imageView->imageFileName(), "a.jpg");
+    EXPECT_FALSE(v->chooseSizeButton->isItemEnabled(0));
+    EXPECT_EQ(v->chooseSizeButton->indexOfSelectedItem(), 1);
+    EXPECT_FALSE(v->prevButton->isEnabled());
+    EXPECT_TRUE(v->nextButton->isEnabled());
+    EXPECT_TRUE(v->playVideoButton->isHidden());
+    EXPECT_EQ(v->imageNumberTextField->stringValue(), "1 of 3");
+    EXPECT_TRUE(info().startsWith("\nOwner Name:  \n\nFlickr ID:  1\n\n"));
+    EXPECT_EQ(app->state().infoMode, 1);
+    EXPECT_FALSE(v->flickrDataButton->isEnabled());
+    EXPECT_TRUE(v->exifDataButton->isEnabled());
+
+    // Large and original: the large is shown, the original is saved.
+    v->nextButton->performClick();
+    EXPECT_EQ(c->resultsTableView->selectedRow(), 1);
+    EXPECT_EQ(scrolls.last().value(0).toInt(), 2);
+    EXPECT_EQ(viewer.displayFilePath(), pix + "/2_b.jpg");
+    EXPECT_EQ(viewer.originalFilePath(), pix + "/2_o.jpg");
+    EXPECT_EQ(v->imageView->displaySize(), QSize(640, 480));
+    EXPECT_TRUE(v->chooseSizeButton->isItemEnabled(0));
+    EXPECT_TRUE(v->prevButton->isEnabled() && v->nextButton->isEnabled());
+    EXPECT_EQ(v->imageNumberTextField->stringValue(), "2 of 3");
+
+    // The EXIF text is kept while stepping; a record without EXIF shows none.
+    v->exifDataButton->performClick();
+    EXPECT_EQ(info(), "\nMake:  Canon\n");
+    EXPECT_TRUE(v->flickrDataButton->isEnabled());
+    EXPECT_FALSE(v->exifDataButton->isEnabled());
+    v->nextButton->performClick();
+    EXPECT_EQ(app->state().infoMode, 2);
+    EXPECT_EQ(info(), "");
+    // A video with an original only: the original is shown; it plays on Flickr.
+    EXPECT_EQ(viewer.displayFilePath(), pix + "/3_o.png");
+    EXPECT_EQ(v->imageView->imageFileName(), "c.png");
+    EXPECT_FALSE(v->playVideoButton->isHidden());
+    v->playVideoButton->performClick();
+    EXPECT_EQ(platform.openedURLs.value(0), QUrl("https://www.flickr.com/photos/anna/3"));
+    EXPECT_FALSE(v->nextButton->isEnabled());
+    app->viewer().nextImage(); // at the last row: shown again
+    EXPECT_EQ(v->imageNumberTextField->stringValue(), "3 of 3");
+
+    // Stepping in edit mode opens the editor on the next picture.
+    int edits = 0;
+    viewer.setEditFlickr([&] { ++edits; });
+    EXPECT_TRUE(v->editImageButton->isEnabled());
+    viewer.setEditMode(true);
+    v->prevButton->performClick();
+    EXPECT_EQ(edits, 1);
+    EXPECT_FALSE(viewer.editMode());
+    v->prevButton->performClick();
+    EXPECT_EQ(edits, 1);
+    EXPECT_EQ(c->resultsTableView->selectedRow(), 0);
+    EXPECT_EQ(scrolls.last().value(0).toInt(), 0);
+    viewer.prevImage(); // at the first row: shown again
+    EXPECT_EQ(v->imageNumberTextField->stringValue(), "1 of 3");
+
+    // Without a selected row there is no current picture: nothing changes.
+    c->resultsTableView->deselectAll();
+    const StyledText shown = viewer.infoText();
+    for (Button* b : {v->nextButton, v->prevButton, v->flickrDataButton, v->exifDataButton})
+        b->performClick();
+    viewer.nextImage();
+    viewer.clickedSquareButton();
+    EXPECT_EQ(viewer.infoText(), shown);
+    EXPECT_EQ(v->imageNumberTextField->stringValue(), "1 of 3");
+    EXPECT_EQ(c->resultsTableView->selectedRow(), -1);
+
+    // A single result: neither way leads anywhere.
+    searchAll("b");
+    open(0);
+    EXPECT_FALSE(v->prevButton->isEnabled());
+    EXPECT_FALSE(v->nextButton->isEnabled());
+    EXPECT_EQ(v->imageNumberTextField->stringValue(), "1 of 1");
+}
+
+TEST_F(ViewerTest, MissingFilesAreShownAsNoPictureAndNothingIsDeleted) {
+    // Square file missing, large present: the large is shown and kept.
+    add({{"flickrID", "1"}, {"title", "a"}, {"url_sq", url("1_s.jpg")}, {"url_l", url("1_b.jpg")}});
+    // No file at all.
+    add({{"flickrID", "2"}, {"title", "b"}, {"url_sq", url("2_s.jpg")}});
+    // A file that is no image.
+    add({{"flickrID", "3"}, {"title", "c"}, {"url_sq", url("3_s.jpg")}});
+    // An address without a file name: never the picture folder itself.
+    add({{"flickrID", "4"}, {"title", "d"}, {"url_sq", url("")}});
+    image("1_b.jpg", {800, 600});
+    QFile broken(pix + "/3_s.jpg");
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a picture");
+    broken.close();
+    searchAll();
+
+    open(0);
+    EXPECT_TRUE(QFile::exists(pix + "/1_b.jpg"));
+    EXPECT_EQ(app->viewer().displayFilePath(), pix + "/1_b.jpg");
+    EXPECT_EQ(v->imageView->image().size(), QSize(800, 600));
+
+    v->nextButton->performClick();
+    EXPECT_EQ(app->viewer().displayFilePath(), "");
+    EXPECT_EQ(v->imageView->image().size(), QSize(240, 180)); // nopic.png
+    EXPECT_FALSE(v->imageView->isEditable());
+    c->savePicItem->performClick();
+    EXPECT_TRUE(platform.savePanels.isEmpty());
+    v->imageView->performClick(); // a double click
+    ASSERT_EQ(platform.alerts.size(), 1);
+    EXPECT_EQ(platform.alerts[0].title, "Launch This Picture.");
+    EXPECT_EQ(platform.alerts[0].message, "Unable to launch this picture.");
+    EXPECT_TRUE(platform.openedFiles.isEmpty());
+
+    // Undecodable: an empty view, but the file is still the picture's.
+    v->nextButton->performClick();
+    EXPECT_TRUE(v->imageView->image().isNull());
+    EXPECT_EQ(app->viewer().displayFilePath(), pix + "/3_s.jpg");
+    EXPECT_TRUE(QFile::exists(pix + "/3_s.jpg"));
+
+    v->nextButton->performClick();
+    EXPECT_EQ(app->viewer().displayFilePath(), "");
+    app->viewer().launchPicture();
+    EXPECT_EQ(platform.alerts.size(), 2);
+    EXPECT_TRUE(platform.openedFiles.isEmpty());
+}
+
+TEST_F(ViewerTest, FileSizeIsMeasuredOnceAndStored) {
+    const auto sizedFile = [&](const QString& name, qint64 size) {
+        QFile file(pix + "/" + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(size));
+    };
+    // An ID that is no number works as well (it is bound, not pasted).
+    add({{"flickrID", "a7"}, {"title", "a"}, {"url_sq", url("a7_s.jpg")},
+         {"url_l", url("a7_b.jpg")}, {"url_o", url("a7_o.jpg")}, {"latitude", "48.85"},
+         {"longitude", "2.35"}});
+    add({{"flickrID", "8"}, {"title", "b"}, {"url_sq", url("8_s.jpg")}});
+    add({{"flickrID", "9"}, {"title", "c"}, {"url_sq", url("9_s.jpg")}, {"filesize", 4321}});
+    sizedFile("a7_o.jpg", 1234567);
+    sizedFile("a7_b.jpg", 99);
+    searchAll();
+
+    open(0);
+    EXPECT_TRUE(info().contains("\n\nFile Size:  1,234,567\n\n"));
+    EXPECT_EQ(storedSize("a7"), "1234567");
+    EXPECT_EQ(app->viewer().currentLatLon(), "48.85,2.35");
+    QFile::remove(pix + "/a7_o.jpg");
+    open(0);
+    EXPECT_TRUE(info().contains("File Size:  1,234,567\n")); // read back, not measured
+
+    // Measured on the square file alone; missing, it counts 0 until it is there.
+    open(1);
+    EXPECT_TRUE(info().contains("File Size:  0\n"));
+    EXPECT_EQ(storedSize("8"), "0");
+    sizedFile("8_s.jpg", 2500);
+    open(1);
+    EXPECT_TRUE(info().contains("File Size:  2,500\n"));
+    EXPECT_EQ(storedSize("8"), "2500");
+
+    open(2);
+    EXPECT_TRUE(info().contains("File Size:  4,321\n"));
+    EXPECT_TRUE(platform.alerts.isEmpty());
+}
+
+TEST_F(ViewerTest, SavingAndLaunchingUseTheLargestFile) {
+    add({{"flickrID", "1"}, {"title", "a"}, {"url_sq", url("1_s.jpg")},
+         {"url_l", url("1_b.jpg")}, {"url_o", url("1_o.jpg")}});
+    add({{"flickrID", "2"}, {"title", "b"}, {"url_sq", url("2_s.jpg")}});
+    for (const char* name : {"1_s.jpg", "1_b.jpg", "2_s.jpg"})
+        image(name, {100, 100});
+    image("1_o.jpg", {300, 300});
+    const auto bytes = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QString out = path("out");
+    QDir().mkpath(out);
+    searchAll();
+    open(0);
+
+    // A name typed without its extension gets it back; the original is copied.
+    platform.savePanelAnswers.enqueue(out + "/harbour");
+    c->savePicItem->performClick();
+    ASSERT_EQ(platform.savePanels.size(), 1);
+    EXPECT_EQ(platform.savePanels[0].title, "Save Picture");
+    EXPECT_EQ(platform.savePanels[0].message, "Save the Image to a File");
+    EXPECT_EQ(platform.savePanels[0].suggestedName, "1_o");
+    EXPECT_EQ(bytes(out + "/harbour.jpg"), bytes(pix + "/1_o.jpg"));
+
+    // The panel approved replacing a file it was given; one it was not given
+    // (the extension added) is asked about.
+    QFile::remove(out + "/harbour.jpg");
+    QFile::copy(pix + "/1_s.jpg", out + "/harbour.jpg");
+    platform.savePanelAnswers.enqueue(out + "/harbour");
+    platform.alertAnswers.enqueue(AlertFirstButton); // Cancel
+    c->savePicItem->performClick();
+    EXPECT_EQ(platform.lastAlertMessage(),
+              "\"harbour.jpg\" already exists. Do you want to replace it?");
+    EXPECT_EQ(bytes(out + "/harbour.jpg"), bytes(pix + "/1_s.jpg"));
+    platform.savePanelAnswers.enqueue(out + "/harbour.jpg");
+    c->savePicItem->performClick();
+    EXPECT_EQ(bytes(out + "/harbour.jpg"), bytes(pix + "/1_o.jpg"));
+
+    // A failed copy is reported.
+    platform.savePanelAnswers.enqueue(out + "/missing/folder/x.jpg");
+    c->savePicItem->performClick();
+    EXPECT_EQ(platform.alerts.size(), 2);
+    EXPECT_TRUE(platform.lastAlertMessage().startsWith("The picture could not be saved to"));
+
+    app->viewer().launchPicture();
+    EXPECT_EQ(platform.openedFiles, QStringList{pix + "/1_o.jpg"});
+    platform.openFileSucceeds = false;
+    app->viewer().launchPicture();
+    EXPECT_EQ(platform.lastAlertMessage(), "Unable to launch this picture.");
+    platform.openFileSucceeds = true;
+
+    // Only a square file: it is what is saved and opened.
+    open(1);
+    platform.savePanelAnswers.enqueue(out + "/small");
+    c->savePicItem->performClick();
+    EXPECT_EQ(platform.savePanels.last().suggestedName, "2_s");
+    EXPECT_EQ(bytes(out + "/small.jpg"), bytes(pix + "/2_s.jpg"));
+    app->viewer().launchPicture();
+    EXPECT_EQ(platform.openedFiles.last(), pix + "/2_s.jpg");
+}
