@@ -16,10 +16,12 @@ int run(const Invocation& invocation) {
     QString location;
     if (invocation.has("location")) {
         const QString given = invocation.value("location");
-        location = given.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(given).absoluteFilePath());
+        location =
+            given.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(given).absoluteFilePath());
         // The folder panel may make the folder; so may this.
         if (location.isEmpty() || !QDir().mkpath(location)) {
-            console.error(QString("the location %1 cannot be made").arg(invocation.value("location")));
+            console.error(
+                QString("the location %1 cannot be made").arg(invocation.value("location")));
             return ExitFailure;
         }
     }
@@ -57,7 +59,8 @@ const CommandSpec& addAccountCommand() {
         "in the location, by default ~/Pictures/Tessaly. NAME is your Flickr user\n"
         "name. An account of the same name is replaced (and its token forgotten).\n"
         "Prints the name and the location, separated by a tab.",
-        {{"location", "DIR", "The folder for the account's archive and pictures (made when missing)."}},
+        {{"location", "DIR",
+          "The folder for the account's archive and pictures (made when missing)."}},
         1,
         1,
         &run};

@@ -64,7 +64,8 @@ ParsedArguments parseArguments(const CommandSpec& command, const QStringList& ar
         } else if (i + 1 < arguments.size() && !looksLikeOption(arguments[i + 1])) {
             value = arguments[++i];
         } else {
-            return failure(command, QString("option --%1 needs a value (%2)").arg(name, option->valueName));
+            return failure(command,
+                           QString("option --%1 needs a value (%2)").arg(name, option->valueName));
         }
         if (invocation.values.contains(name))
             return failure(command, QString("option --%1 is given twice").arg(name));
@@ -74,7 +75,9 @@ ParsedArguments parseArguments(const CommandSpec& command, const QStringList& ar
     if (count < command.minPositionals)
         return failure(command, QString("missing %1").arg(command.arguments));
     if (count > command.maxPositionals)
-        return failure(command, QString("unexpected argument %1").arg(invocation.positionals[command.maxPositionals]));
+        return failure(
+            command,
+            QString("unexpected argument %1").arg(invocation.positionals[command.maxPositionals]));
     return parsed;
 }
 
@@ -83,14 +86,16 @@ QString commandHelp(const CommandSpec& command) {
     if (!command.arguments.isEmpty())
         synopsis += " " + command.arguments;
     for (const OptionSpec& option : command.options)
-        synopsis += option.valueName.isEmpty() ? QString(" [--%1]").arg(option.name)
-                                               : QString(" [--%1 %2]").arg(option.name, option.valueName);
+        synopsis += option.valueName.isEmpty()
+                        ? QString(" [--%1]").arg(option.name)
+                        : QString(" [--%1 %2]").arg(option.name, option.valueName);
     QString text = "Usage: " + synopsis + "\n\n" + command.description + "\n";
     if (!command.options.isEmpty()) {
         text += "\nOptions:\n";
         for (const OptionSpec& option : command.options) {
-            const QString left = option.valueName.isEmpty() ? "--" + option.name
-                                                            : "--" + option.name + " " + option.valueName;
+            const QString left = option.valueName.isEmpty()
+                                     ? "--" + option.name
+                                     : "--" + option.name + " " + option.valueName;
             text += QString("  %1  %2\n").arg(left, -18).arg(option.help);
         }
     }

@@ -64,8 +64,10 @@ void CallbackSources::take(const QString& message, bool fromChannel) {
     if (received())
         return;
     if (!isCallbackMessage(message)) {
-        m_console.error(fromChannel ? QString("ignored %1: only a tessaly://callback address is taken now").arg(message)
-                                    : QString("not a tessaly://callback address: %1").arg(message));
+        m_console.error(
+            fromChannel
+                ? QString("ignored %1: only a tessaly://callback address is taken now").arg(message)
+                : QString("not a tessaly://callback address: %1").arg(message));
         return;
     }
     m_callback = message;

@@ -43,7 +43,9 @@ struct Invocation {
     QSet<QString> flags;
     Console* console = nullptr;
 
-    bool has(const QString& option) const { return flags.contains(option) || values.contains(option); }
+    bool has(const QString& option) const {
+        return flags.contains(option) || values.contains(option);
+    }
     QString value(const QString& option) const { return values.value(option); }
 };
 

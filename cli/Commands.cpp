@@ -3,12 +3,13 @@
 namespace tessaly::cli {
 
 OptionSpec accountOption() {
-    return {"account", "NAME", "Make the account NAME current first, as choosing it in the account pop-up does."};
+    return {"account", "NAME", "Make the account NAME current first (as the account pop-up does)."};
 }
 
 const QList<const CommandSpec*>& allCommands() {
     static const QList<const CommandSpec*> commands = {
-        &accountsCommand(), &addAccountCommand(), &statusCommand(), &connectCommand(), &syncCommand(),
+        &accountsCommand(), &addAccountCommand(), &statusCommand(),
+        &connectCommand(),  &syncCommand(),
     };
     return commands;
 }

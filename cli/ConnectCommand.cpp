@@ -22,7 +22,8 @@ bool authorizeInBrowser(Session& session, CallbackSources& sources) {
     auto& c = session.controls();
     Console& console = session.console();
     c.oauthAuthButton->performClick();
-    session.waitUntil([&] { return !session.platform().openedURLs().isEmpty() || !session.requestRunning(); });
+    session.waitUntil(
+        [&] { return !session.platform().openedURLs().isEmpty() || !session.requestRunning(); });
     if (session.platform().openedURLs().isEmpty()) {
         session.settle();
         console.error("Flickr did not begin the authorization");
@@ -65,8 +66,9 @@ int run(const Invocation& invocation) {
     } else {
         CallbackSources sources(console);
         if (!sources.listenOnChannel())
-            console.note("Tessaly is running and takes the browser's callback address itself: paste "
-                         "the address here instead.");
+            console.note(
+                "Tessaly is running and takes the browser's callback address itself: paste "
+                "the address here instead.");
         sources.readStandardInput();
         if (!authorizeInBrowser(session, sources))
             return ExitFailure;
@@ -80,8 +82,9 @@ int run(const Invocation& invocation) {
     connected(session);
     // Flickr signed in another of the accounts: the token went to that one.
     if (session.state().currentAccountName != name) {
-        console.error(QString("Flickr signed in %1, not %2: the token is stored with the account %1")
-                          .arg(session.state().currentAccountName, name));
+        console.error(
+            QString("Flickr signed in %1, not %2: the token is stored with the account %1")
+                .arg(session.state().currentAccountName, name));
         return ExitFailure;
     }
     return ExitOk;

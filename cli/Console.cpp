@@ -27,7 +27,9 @@ void Console::out(const QString& line) {
     write(stdout, line + QLatin1Char('\n'));
 }
 
-void Console::error(const QString& message) { note("tessaly-cli: " + oneLine(message)); }
+void Console::error(const QString& message) {
+    note("tessaly-cli: " + oneLine(message));
+}
 
 void Console::note(const QString& line) {
     endProgress();

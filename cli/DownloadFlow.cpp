@@ -10,12 +10,15 @@ namespace {
 
 using sync::Phase;
 
-bool idle(Session& session) { return session.app().sync().phase() == Phase::Idle; }
+bool idle(Session& session) {
+    return session.app().sync().phase() == Phase::Idle;
+}
 
 // Waits for the end of a confirmed flow and closes its finish sheet.
 FlowOutcome awaitFinish(Session& session) {
     auto& c = session.controls();
-    session.waitUntil([&] { return session.app().sync().phase() == Phase::Finished || idle(session); });
+    session.waitUntil(
+        [&] { return session.app().sync().phase() == Phase::Finished || idle(session); });
     session.settle();
     FlowOutcome outcome;
     if (session.app().sync().phase() != Phase::Finished) {

@@ -32,7 +32,8 @@ QString HeadlessPlatform::runSavePanel(const SavePanelRequest&) {
 }
 
 bool HeadlessPlatform::hasDisplay() {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 bool HeadlessPlatform::launchDesktop(const QString& target) {

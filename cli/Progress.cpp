@@ -23,7 +23,8 @@ qint64 digitsOf(QString text) {
 } // namespace
 
 ProgressText parseProgressText(const QString& text) {
-    static const QRegularExpression counted(QStringLiteral("^(.*?)\\.\\.\\.\\s*(\\d+) of (\\S+)\\s*$"));
+    static const QRegularExpression counted(
+        QStringLiteral("^(.*?)\\.\\.\\.\\s*(\\d+) of (\\S+)\\s*$"));
     const QRegularExpressionMatch match = counted.match(text);
     if (!match.hasMatch()) {
         QString stage = text.trimmed();
@@ -41,7 +42,8 @@ QString progressBar(const ProgressText& progress) {
     const qint64 done = qMin(progress.done, progress.total);
     const int filled = progress.total > 0 ? int(done * kBarWidth / progress.total) : kBarWidth;
     return QString("%1 [%2%3] %4/%5")
-        .arg(progress.stage, QString(filled, QLatin1Char('#')), QString(kBarWidth - filled, QLatin1Char('.')))
+        .arg(progress.stage, QString(filled, QLatin1Char('#')),
+             QString(kBarWidth - filled, QLatin1Char('.')))
         .arg(done)
         .arg(progress.total);
 }
@@ -51,7 +53,9 @@ ProgressReporter::ProgressReporter(TextField& label, Console& console)
     connect(&label, &Control::changed, this, &ProgressReporter::labelChanged);
 }
 
-ProgressReporter::~ProgressReporter() { m_console.endProgress(); }
+ProgressReporter::~ProgressReporter() {
+    m_console.endProgress();
+}
 
 void ProgressReporter::labelChanged() {
     const QString text = m_label.stringValue();

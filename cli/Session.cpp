@@ -13,7 +13,9 @@ Session::Session(Console& console)
     : m_console(console), m_platform(console), m_store(SettingsPreferencesStore::defaultFilePath()),
       m_app(m_platform, m_store) {}
 
-Session::~Session() { settle(); }
+Session::~Session() {
+    settle();
+}
 
 void Session::launch() {
     m_app.setTestsTokenOnLoad(false);
@@ -21,7 +23,9 @@ void Session::launch() {
     settle();
 }
 
-int Session::currentIndex() const { return state().indexOfAccount(state().currentAccountName); }
+int Session::currentIndex() const {
+    return state().indexOfAccount(state().currentAccountName);
+}
 
 bool Session::holdsToken(int index) const {
     return index >= 0 && state().authTokenArray.value(index, kNoToken) != kNoToken;
@@ -41,7 +45,8 @@ bool Session::useAccount(const Invocation& invocation) {
             if (popUp->itemTitleAtIndex(i) == name)
                 item = i;
         if (item < 0) {
-            m_console.error(QString("there is no account named %1 (see tessaly-cli accounts)").arg(name));
+            m_console.error(
+                QString("there is no account named %1 (see tessaly-cli accounts)").arg(name));
             return false;
         }
         popUp->pickItem(item);

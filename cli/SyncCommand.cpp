@@ -13,7 +13,8 @@ namespace {
 int run(const Invocation& invocation) {
     Session session(*invocation.console);
     session.launch();
-    if (!session.useAccount(invocation) || !session.requireArchive() || !session.connectWithStoredToken())
+    if (!session.useAccount(invocation) || !session.requireArchive() ||
+        !session.connectWithStoredToken())
         return ExitFailure;
     ProgressReporter progress(*session.controls().progressLabel, session.console());
     const FlowOutcome information =

@@ -19,10 +19,12 @@ int main(int argc, char** argv) {
         return ExitUsage;
     }
     const QString first = arguments.takeFirst();
-    if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("help")) {
+    if (first == QLatin1String("--help") || first == QLatin1String("-h") ||
+        first == QLatin1String("help")) {
         const CommandSpec* command = arguments.isEmpty() ? nullptr : findCommand(arguments.first());
         if (!arguments.isEmpty() && !command) {
-            console.error(QString("unknown command %1 (see tessaly-cli --help)").arg(arguments.first()));
+            console.error(
+                QString("unknown command %1 (see tessaly-cli --help)").arg(arguments.first()));
             return ExitUsage;
         }
         std::fputs(qPrintable(command ? commandHelp(*command) : overallHelp()), stdout);

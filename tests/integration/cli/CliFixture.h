@@ -88,7 +88,8 @@ protected:
     static QString followAuthorizePage(const QString& address) {
         QNetworkAccessManager network;
         QNetworkRequest request{QUrl(address)};
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::ManualRedirectPolicy);
         std::unique_ptr<QNetworkReply> reply(network.get(request));
         QSignalSpy finished(reply.get(), &QNetworkReply::finished);
         if (!finished.wait(10000))
@@ -99,7 +100,8 @@ protected:
     // Connects with the callback address pasted on standard input.
     CliResult connectPasting(const QStringList& arguments = {}) {
         const auto process = start(QStringList{"connect"} + arguments);
-        if (!waitFor([&] { return process->canReadLine() || process->state() == QProcess::NotRunning; }))
+        if (!waitFor(
+                [&] { return process->canReadLine() || process->state() == QProcess::NotRunning; }))
             return finish(*process);
         const QString address = QString::fromUtf8(process->readLine()).trimmed();
         process->write(followAuthorizePage(address).toUtf8() + "\n");

@@ -8,19 +8,21 @@ namespace {
 const QStringList kCommands = {"accounts", "add-account", "status", "connect", "sync"};
 }
 
-class CommandLineTest : public CliFixture {};
+class CliCommandLineTest : public CliFixture {};
 
-TEST_F(CommandLineTest, EveryCommandHasHelpAndTheListNamesThemAll) {
+TEST_F(CliCommandLineTest, EveryCommandHasHelpAndTheListNamesThemAll) {
     const CliResult overall = run({"--help"});
     EXPECT_EQ(overall.exitCode, 0);
     EXPECT_TRUE(overall.out.startsWith("Usage: tessaly-cli COMMAND"));
     for (const QString& command : kCommands) {
         EXPECT_TRUE(overall.out.contains("\n  " + command + " ")) << command.toStdString();
-        for (const QStringList& asked : {QStringList{command, "--help"}, QStringList{"help", command},
-                                         QStringList{command, "-h", "--bogus"}}) {
+        for (const QStringList& asked :
+             {QStringList{command, "--help"}, QStringList{"help", command},
+              QStringList{command, "-h", "--bogus"}}) {
             const CliResult help = run(asked);
             EXPECT_EQ(help.exitCode, 0) << asked.join(' ').toStdString();
-            EXPECT_TRUE(help.out.startsWith("Usage: tessaly-cli " + command)) << help.out.toStdString();
+            EXPECT_TRUE(help.out.startsWith("Usage: tessaly-cli " + command))
+                << help.out.toStdString();
             EXPECT_TRUE(help.err.isEmpty());
         }
     }
@@ -28,7 +30,7 @@ TEST_F(CommandLineTest, EveryCommandHasHelpAndTheListNamesThemAll) {
     EXPECT_FALSE(QFile::exists(prefsFile()));
 }
 
-TEST_F(CommandLineTest, BadUsageIsOneLineAndStatusTwo) {
+TEST_F(CliCommandLineTest, BadUsageIsOneLineAndStatusTwo) {
     const QList<QStringList> bad = {
         {},
         {"frobnicate"},
@@ -57,7 +59,7 @@ TEST_F(CommandLineTest, BadUsageIsOneLineAndStatusTwo) {
     EXPECT_EQ(run({"status", "--account=-odd"}).exitCode, 1);
 }
 
-TEST_F(CommandLineTest, TheExecutableLinksNoWidgetLibrary) {
+TEST_F(CliCommandLineTest, TheExecutableLinksNoWidgetLibrary) {
     QProcess ldd;
     ldd.start("ldd", {QStringLiteral(TESSALY_CLI_BIN)});
     ASSERT_TRUE(ldd.waitForFinished(30000));

@@ -8,7 +8,7 @@
 using namespace tessaly;
 using namespace tessaly::test;
 
-class ConnectTest : public CliFixture {
+class CliConnectTest : public CliFixture {
 protected:
     void SetUp() override {
         CliFixture::SetUp();
@@ -16,10 +16,12 @@ protected:
         options.photos = 10;
         startService(options);
     }
-    QString profile(const QString& name) const { return service->baseUrl() + "/photos/" + name + "/"; }
+    QString profile(const QString& name) const {
+        return service->baseUrl() + "/photos/" + name + "/";
+    }
 };
 
-TEST_F(ConnectTest, APastedCallbackConnectsTheAccountAndStoresItsToken) {
+TEST_F(CliConnectTest, APastedCallbackConnectsTheAccountAndStoresItsToken) {
     ASSERT_EQ(run({"add-account", "anna", "--location", path("loc")}).exitCode, 0);
     const CliResult result = connectPasting();
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
@@ -32,7 +34,8 @@ TEST_F(ConnectTest, APastedCallbackConnectsTheAccountAndStoresItsToken) {
     const QString token = storedPreference("authTokenArray").toStringList().value(0);
     EXPECT_NE(token, "none");
     EXPECT_EQ(storedPreference("webAddressArray").toStringList(), QStringList{profile("anna")});
-    EXPECT_EQ(run({"accounts"}).out, "anna\t" + path("loc") + "\t" + profile("anna") + "\tyes\tyes\n");
+    EXPECT_EQ(run({"accounts"}).out,
+              "anna\t" + path("loc") + "\t" + profile("anna") + "\tyes\tyes\n");
 
     // Listing and figures never talk to Flickr; connecting again tests the
     // stored token, without the browser.
@@ -46,7 +49,7 @@ TEST_F(ConnectTest, APastedCallbackConnectsTheAccountAndStoresItsToken) {
     EXPECT_EQ(storedPreference("authTokenArray").toStringList().value(0), token);
 }
 
-TEST_F(ConnectTest, TheBrowserHandsTheCallbackOverTheApplicationsChannel) {
+TEST_F(CliConnectTest, TheBrowserHandsTheCallbackOverTheApplicationsChannel) {
     ASSERT_EQ(run({"add-account", "bob", "--location", path("loc")}).exitCode, 0);
     ASSERT_EQ(run({"add-account", "anna", "--location", path("loc")}).exitCode, 0);
     // A desktop whose browser notes what it is asked to open.
@@ -54,7 +57,8 @@ TEST_F(ConnectTest, TheBrowserHandsTheCallbackOverTheApplicationsChannel) {
     ASSERT_TRUE(browser.open(QIODevice::WriteOnly));
     browser.write("#!/bin/sh\necho \"$1\" >> \"$HOME/browser.log\"\n");
     browser.close();
-    browser.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    browser.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                           QFileDevice::ExeOwner);
     env.insert("PATH", path("bin") + ":" + env.value("PATH"));
     env.insert("DISPLAY", ":99");
 
@@ -76,12 +80,13 @@ TEST_F(ConnectTest, TheBrowserHandsTheCallbackOverTheApplicationsChannel) {
 
     const CliResult result = finish(*process);
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(result.outLines(), QStringList({address, "Connected to \"anna\": " + profile("anna")}));
+    EXPECT_EQ(result.outLines(),
+              QStringList({address, "Connected to \"anna\": " + profile("anna")}));
     EXPECT_EQ(storedPreference("authTokenArray").toStringList().value(0), "none"); // bob's
     EXPECT_NE(storedPreference("authTokenArray").toStringList().value(1), "none");
 }
 
-TEST_F(ConnectTest, AFailedAuthorizationEndsWithStatusOne) {
+TEST_F(CliConnectTest, AFailedAuthorizationEndsWithStatusOne) {
     ASSERT_EQ(run({"add-account", "anna", "--location", path("loc")}).exitCode, 0);
     // A callback without its verifier: the token exchange fails, and so does the test.
     auto process = start({"connect"});
@@ -89,16 +94,19 @@ TEST_F(ConnectTest, AFailedAuthorizationEndsWithStatusOne) {
     process->write("not an address\ntessaly://callback?oauth_token=abc\n");
     CliResult result = finish(*process);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains("tessaly-cli: not a tessaly://callback address: not an address\n"));
+    EXPECT_TRUE(
+        result.err.contains("tessaly-cli: not a tessaly://callback address: not an address\n"));
     EXPECT_TRUE(result.err.contains("An error occurred in the stage OAuth, Error: "));
-    EXPECT_TRUE(result.err.endsWith("tessaly-cli: the account anna is not connected\n")) << result.err.toStdString();
+    EXPECT_TRUE(result.err.endsWith("tessaly-cli: the account anna is not connected\n"))
+        << result.err.toStdString();
     EXPECT_EQ(storedPreference("authTokenArray").toStringList(), QStringList{"none"});
 
     // Flickr signs in a user no account is named after.
     startService({}, "Anna");
     result = connectPasting();
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains("There is no account named Anna listed in the Tessaly Preferences Accounts table."))
+    EXPECT_TRUE(result.err.contains(
+        "There is no account named Anna listed in the Tessaly Preferences Accounts table."))
         << result.err.toStdString();
     EXPECT_EQ(storedPreference("authTokenArray").toStringList(), QStringList{"none"});
 

@@ -24,7 +24,8 @@ QList<QStringList> cells(const QString& database, const QString& table) {
     archive.exec("SELECT * FROM " + table + " ORDER BY rowid", [&](const SqlRow& row) {
         QStringList values;
         for (int i = 0; i < row.count(); ++i)
-            values << (row.isNull(i) ? QStringLiteral("<null>") : row.names[i] + "=" + row.value(i));
+            values << (row.isNull(i) ? QStringLiteral("<null>")
+                                     : row.names[i] + "=" + row.value(i));
         rows << values;
         return 0;
     });
@@ -56,13 +57,14 @@ struct ServiceProgram {
 
 } // namespace
 
-class SameArchiveTest : public CliFixture {};
+class CliSameArchiveTest : public CliFixture {};
 
-TEST_F(SameArchiveTest, SyncWithEveryOptionLeavesWhatTheApplicationLeaves) {
+TEST_F(CliSameArchiveTest, SyncWithEveryOptionLeavesWhatTheApplicationLeaves) {
     ServiceProgram service;
     service.process.start(QStringLiteral(FAKEFLICKR_BIN), {"--photos", "1234"});
     ASSERT_TRUE(waitFor([&] { return service.process.canReadLine(); }, 20000));
-    service.baseUrl = QString::fromUtf8(service.process.readLine()).trimmed().remove("listening on ");
+    service.baseUrl =
+        QString::fromUtf8(service.process.readLine()).trimmed().remove("listening on ");
     env.insert("TESSALY_FLICKR_ENDPOINT", service.baseUrl);
     qputenv("TESSALY_FLICKR_ENDPOINT", service.baseUrl.toUtf8());
 
@@ -85,8 +87,12 @@ TEST_F(SameArchiveTest, SyncWithEveryOptionLeavesWhatTheApplicationLeaves) {
         TSAppDelegate app(platform, store);
         app.applicationDidFinishLaunching();
         auto& c = app.controls();
-        const auto ended = [&] { return app.sync().phase() == sync::Phase::Finished || app.sync().phase() == sync::Phase::Idle; };
-        ASSERT_TRUE(waitFor([&] { return app.state().connectionState == 1 && !app.flickrRequest().isRunning(); }));
+        const auto ended = [&] {
+            return app.sync().phase() == sync::Phase::Finished ||
+                   app.sync().phase() == sync::Phase::Idle;
+        };
+        ASSERT_TRUE(waitFor(
+            [&] { return app.state().connectionState == 1 && !app.flickrRequest().isRunning(); }));
         c.downloadButton->performClick();
         ASSERT_TRUE(waitFor([&] { return c.permsOptionSheet->isVisible(); }));
         c.permsCheck->setState(Button::On);
@@ -105,9 +111,10 @@ TEST_F(SameArchiveTest, SyncWithEveryOptionLeavesWhatTheApplicationLeaves) {
     EXPECT_TRUE(platform.alerts.isEmpty());
     const CliResult synced = finish(*cli, 300000);
     ASSERT_EQ(synced.exitCode, 0) << synced.err.toStdString();
-    EXPECT_EQ(synced.outLines(),
-              QStringList({"All of your Flickr and EXIF picture information has finished downloading.",
-                           "All of your picture files have finished downloading."}));
+    EXPECT_EQ(
+        synced.outLines(),
+        QStringList({"All of your Flickr and EXIF picture information has finished downloading.",
+                     "All of your picture files have finished downloading."}));
 
     const QString cliArchive = path("cli") + "/" + kUser + "_db";
     const QString appArchive = path("app") + "/" + kUser + "_db";

@@ -13,7 +13,8 @@ using namespace tessaly::test;
 
 namespace {
 const QString kInformationDone = "All of your picture information has finished downloading.";
-const QString kExifDone = "All of your Flickr and EXIF picture information has finished downloading.";
+const QString kExifDone =
+    "All of your Flickr and EXIF picture information has finished downloading.";
 const QString kFilesDone = "All of your picture files have finished downloading.";
 } // namespace
 
@@ -75,7 +76,8 @@ TEST_F(CliSyncTest, AFailureThatEndsAFlowGivesStatusOne) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.out.isEmpty());
     EXPECT_TRUE(result.err.contains("An error occurred in the stage DownloadPhotos, Error: "));
-    EXPECT_TRUE(result.err.endsWith("tessaly-cli: the picture-information download did not finish\n"))
+    EXPECT_TRUE(
+        result.err.endsWith("tessaly-cli: the picture-information download did not finish\n"))
         << result.err.toStdString();
     EXPECT_EQ(calls("flickr.people.getPhotos"), 2);
     EXPECT_TRUE(service->fileRequests().isEmpty()); // the files wait for whole information
@@ -84,8 +86,9 @@ TEST_F(CliSyncTest, AFailureThatEndsAFlowGivesStatusOne) {
     ASSERT_EQ(run({"add-account", "bob", "--location", path("loc")}).exitCode, 0);
     result = run({"sync", "--account", "bob"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.errLines(), QStringList{"tessaly-cli: the account bob is not connected to Flickr; "
-                                             "connect it with: tessaly-cli connect --account bob"});
+    EXPECT_EQ(result.errLines(),
+              QStringList{"tessaly-cli: the account bob is not connected to Flickr; "
+                          "connect it with: tessaly-cli connect --account bob"});
 }
 
 TEST_F(CliSyncTest, AnEmptyPhotostreamHasNoFilesToDownload) {
@@ -122,17 +125,21 @@ TEST_F(CliSyncTest, OnATerminalProgressIsOneLineDrawnInPlace) {
         while ((n = ::read(terminal, buffer, sizeof buffer)) > 0)
             screen.append(buffer, n);
     };
-    ASSERT_TRUE(waitFor([&] {
-        drain();
-        return process.state() == QProcess::NotRunning;
-    }, 60000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            drain();
+            return process.state() == QProcess::NotRunning;
+        },
+        60000));
     drain();
     ::close(terminal);
     EXPECT_EQ(process.exitCode(), 0) << screen.constData();
-    EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()), kInformationDone + "\n" + kFilesDone + "\n");
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()),
+              kInformationDone + "\n" + kFilesDone + "\n");
     const QString text = QString::fromUtf8(screen);
     EXPECT_TRUE(text.contains("\r\033[Kdownloading picture info [########################] 30/30"))
         << text.toStdString();
     EXPECT_TRUE(text.contains("\r\033[Kdownloading pictures ["));
-    EXPECT_FALSE(text.contains("\n")) << text.toStdString(); // progress only, each line over the last
+    EXPECT_FALSE(text.contains("\n"))
+        << text.toStdString(); // progress only, each line over the last
 }
