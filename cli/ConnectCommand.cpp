@@ -55,24 +55,17 @@ int run(const Invocation& invocation) {
     if (!session.useAccount(invocation) || !session.requireArchive())
         return ExitFailure;
     const QString name = session.state().currentAccountName;
-    // Choosing the account may have started its token test.
-    session.waitUntil([&] { return !session.requestRunning(); });
-    if (session.state().connectionState == 1)
-        return connected(session);
+    // A stored token is tested; no browser.
+    if (session.holdsToken(session.currentIndex()))
+        return session.connectWithStoredToken() ? connected(session) : ExitFailure;
 
-    if (session.holdsToken(session.currentIndex())) {
-        // A stored token is tested; no browser.
-        session.controls().oauthAuthButton->performClick();
-    } else {
-        CallbackSources sources(console);
-        if (!sources.listenOnChannel())
-            console.note(
-                "Tessaly is running and takes the browser's callback address itself: paste "
-                "the address here instead.");
-        sources.readStandardInput();
-        if (!authorizeInBrowser(session, sources))
-            return ExitFailure;
-    }
+    CallbackSources sources(console);
+    if (!sources.listenOnChannel())
+        console.note("Tessaly is running and takes the browser's callback address itself: paste "
+                     "the address here instead.");
+    sources.readStandardInput();
+    if (!authorizeInBrowser(session, sources))
+        return ExitFailure;
     session.waitUntil([&] { return !session.requestRunning(); });
     session.settle();
     if (session.state().connectionState != 1) {

@@ -78,9 +78,11 @@ bool Session::connectWithStoredToken() {
                             .arg(name));
         return false;
     }
-    // Choosing the account may have started its token test already.
+    // Choosing the account may have started its token test already; a
+    // failed one is not tried twice.
+    const bool tested = requestRunning();
     waitUntil([this] { return !requestRunning(); });
-    if (state().connectionState != 1) {
+    if (state().connectionState != 1 && !tested) {
         controls().oauthAuthButton->performClick();
         waitUntil([this] { return !requestRunning(); });
     }
