@@ -68,6 +68,10 @@ public:
     void setViewerOpen(bool open);
 
     // Preferences and the current account.
+    // Whether loading the preferences tests the current account's stored
+    // token (on by default; a front end that may never talk to Flickr, such
+    // as a listing of the accounts, turns it off and connects when needed).
+    void setTestsTokenOnLoad(bool tests) { m_testsTokenOnLoad = tests; }
     void getPrefs();
     void savePreferences();
     void savePrefButton();
@@ -174,6 +178,7 @@ private:
     quint64 m_accountGeneration = 0;
     // The account generation an authorization in the browser was begun for.
     std::optional<quint64> m_authorizationGeneration;
+    bool m_testsTokenOnLoad = true;
 };
 
 } // namespace tessaly

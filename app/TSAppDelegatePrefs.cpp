@@ -90,7 +90,8 @@ void TSAppDelegate::getPrefs() {
         _flickrContext->setOAuthToken(s.authTokenArray[currentIndex]);
         _flickrContext->setOAuthTokenSecret(s.authTokenSecretArray[currentIndex]);
         // A connection already tested stays as it is.
-        if (s.authTokenArray[currentIndex] != kNoToken && s.connectionState != 1)
+        if (m_testsTokenOnLoad && s.authTokenArray[currentIndex] != kNoToken &&
+            s.connectionState != 1)
             checkConnection();
     }
 }

@@ -1,0 +1,55 @@
+// tessaly-cli sync: the picture-information download and, when asked, the
+// picture-file download after it.
+#include "Commands.h"
+#include "Console.h"
+#include "DownloadFlow.h"
+#include "Progress.h"
+#include "Session.h"
+
+namespace tessaly::cli {
+
+namespace {
+
+int run(const Invocation& invocation) {
+    Session session(*invocation.console);
+    session.launch();
+    if (!session.useAccount(invocation) || !session.requireArchive() ||
+        !session.connectWithStoredToken())
+        return ExitFailure;
+    ProgressReporter progress(*session.controls().progressLabel, session.console());
+    const FlowOutcome information =
+        runInformationDownload(session, invocation.has("perms"), invocation.has("exif"));
+    if (!reportOutcome(session, information, "picture-information"))
+        return ExitFailure;
+    if (!invocation.has("files"))
+        return ExitOk;
+    const FlowOutcome files = runFileDownload(session);
+    return reportOutcome(session, files, "picture-file") ? ExitOk : ExitFailure;
+}
+
+} // namespace
+
+const CommandSpec& syncCommand() {
+    static const CommandSpec command{
+        "sync",
+        {},
+        "Download the picture information and, with --files, the picture files.",
+        "Downloads the current account's picture information into its archive, as the\n"
+        "download button does with its question answered yes: the picture records,\n"
+        "the sets and each picture's sets, the permissions (--perms) and the EXIF data\n"
+        "of the pictures that have none yet (--exif). With --files, the picture files\n"
+        "follow. The account must be connected (tessaly-cli connect). Progress goes to\n"
+        "standard error; at the end of each download its finish message goes to\n"
+        "standard output and its error log to standard error. Exit status 0 when every\n"
+        "download reached its finish, 1 when a failure ended one.",
+        {accountOption(),
+         {"perms", {}, "Download each picture's permissions too."},
+         {"exif", {}, "Download the EXIF data of the pictures without it."},
+         {"files", {}, "Download the picture files after the information."}},
+        0,
+        0,
+        &run};
+    return command;
+}
+
+} // namespace tessaly::cli

@@ -1,0 +1,145 @@
+// tessaly-cli sync: the download flows to their finish, their logs, failures
+// that end them, and the progress it shows.
+#include "CliFixture.h"
+
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace tessaly::test;
+
+namespace {
+const QString kInformationDone = "All of your picture information has finished downloading.";
+const QString kExifDone =
+    "All of your Flickr and EXIF picture information has finished downloading.";
+const QString kFilesDone = "All of your picture files have finished downloading.";
+} // namespace
+
+class CliSyncTest : public CliFixture {
+protected:
+    void startAndConnect(fakeflickr::Options options) {
+        startService(options);
+        addAndConnect("anna", path("loc"));
+    }
+    QString pix(const QString& name = {}) const { return path("loc/anna_pix/") + name; }
+};
+
+TEST_F(CliSyncTest, EveryOptionRunsBothFlowsToTheirFinish) {
+    fakeflickr::Options options;
+    options.photos = 45;
+    options.sets = 3;
+    startAndConnect(options);
+    const auto& stream = service->photostream();
+    const QString noExif = stream.photoAt(5).idText();
+    service->addFault("error:flickr.photos.getExif@photo=" + noExif + ":2");
+    service->clearLog();
+
+    CliResult result = run({"sync", "--perms", "--exif", "--files"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.outLines(), QStringList({kExifDone, kFilesDone}));
+    EXPECT_EQ(calls("flickr.photos.getPerms"), 45);
+    EXPECT_EQ(calls("flickr.photos.getExif"), 45);
+    // Progress and the error log on standard error, as plain lines.
+    EXPECT_TRUE(result.err.contains("Downloading picture info...\n"));
+    EXPECT_TRUE(result.err.contains("downloading permissions info... "));
+    EXPECT_TRUE(result.err.contains("Downloading picture files...\n"));
+    EXPECT_FALSE(result.err.contains('\r'));
+    EXPECT_TRUE(result.err.contains(
+        "An error occurred while downloading the EXIF information. Stage: GetExif, Error: "));
+    for (int i = 0; i < stream.size(); ++i)
+        EXPECT_TRUE(QFileInfo::exists(pix(stream.photoAt(i).fileName('s')))) << i;
+    EXPECT_TRUE(run({"status"}).out.startsWith("45 pictures in this archive"));
+
+    // Again without options: only the EXIF data still missing is asked for,
+    // no file is fetched, and the finish without EXIF is told.
+    service->clearFaults();
+    service->clearLog();
+    result = run({"sync", "--files"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.outLines(), QStringList({kInformationDone, kFilesDone}));
+    EXPECT_EQ(calls("flickr.photos.getPerms"), 0);
+    EXPECT_EQ(calls("flickr.photos.getExif"), 1);
+    EXPECT_TRUE(service->fileRequests().isEmpty());
+}
+
+TEST_F(CliSyncTest, AFailureThatEndsAFlowGivesStatusOne) {
+    fakeflickr::Options options;
+    options.photos = 1100;
+    startAndConnect(options);
+    service->addFault("http500:flickr.people.getPhotos@page=2");
+    service->clearLog();
+
+    CliResult result = run({"sync", "--files"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.out.isEmpty());
+    EXPECT_TRUE(result.err.contains("An error occurred in the stage DownloadPhotos, Error: "));
+    EXPECT_TRUE(
+        result.err.endsWith("tessaly-cli: the picture-information download did not finish\n"))
+        << result.err.toStdString();
+    EXPECT_EQ(calls("flickr.people.getPhotos"), 6); // page 2 was tried five times
+    EXPECT_TRUE(service->fileRequests().isEmpty()); // the files wait for whole information
+
+    // Without a token there is nothing to sync with.
+    ASSERT_EQ(run({"add-account", "bob", "--location", path("loc")}).exitCode, 0);
+    result = run({"sync", "--account", "bob"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.errLines(),
+              QStringList{"tessaly-cli: the account bob is not connected to Flickr; "
+                          "connect it with: tessaly-cli connect --account bob"});
+}
+
+TEST_F(CliSyncTest, AnEmptyPhotostreamHasNoFilesToDownload) {
+    fakeflickr::Options options;
+    options.photos = 0;
+    startAndConnect(options);
+    // The file download ends at its alert, before it asks.
+    const CliResult result = run({"sync", "--files"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.outLines(), QStringList{kExifDone}); // no record lacks EXIF data
+    EXPECT_TRUE(result.err.contains("\nThere is no picture information in your Tessaly database."))
+        << result.err.toStdString();
+    EXPECT_TRUE(result.err.endsWith("tessaly-cli: the picture-file download did not finish\n"));
+}
+
+TEST_F(CliSyncTest, OnATerminalProgressIsOneLineDrawnInPlace) {
+    fakeflickr::Options options;
+    options.photos = 30;
+    startAndConnect(options);
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal), 0);
+    ASSERT_EQ(::unlockpt(terminal), 0);
+    ::fcntl(terminal, F_SETFL, ::fcntl(terminal, F_GETFL) | O_NONBLOCK);
+
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setStandardErrorFile(QString::fromLocal8Bit(::ptsname(terminal)));
+    process.start(QStringLiteral(TESSALY_CLI_BIN), {"sync", "--files"});
+    QByteArray screen;
+    const auto drain = [&] {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(terminal, buffer, sizeof buffer)) > 0)
+            screen.append(buffer, n);
+    };
+    ASSERT_TRUE(waitFor(
+        [&] {
+            drain();
+            return process.state() == QProcess::NotRunning;
+        },
+        60000));
+    drain();
+    ::close(terminal);
+    EXPECT_EQ(process.exitCode(), 0) << screen.constData();
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()),
+              kInformationDone + "\n" + kFilesDone + "\n");
+    const QString text = QString::fromUtf8(screen);
+    EXPECT_TRUE(text.contains("\r\033[Kdownloading picture info [########################] 30/30"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("\r\033[Kdownloading pictures ["));
+    EXPECT_FALSE(text.contains("\n"))
+        << text.toStdString(); // progress only, each line over the last
+}
