@@ -1,5 +1,6 @@
 #include "TSAppDelegate.h"
 
+#include "AppConfig.h"
 #include "archive/CreatorCodes.h"
 #include "PlatformServices.h"
 #include "sync/SyncController.h"
@@ -36,6 +37,7 @@ TSAppDelegate::TSAppDelegate(PlatformServices& platform, PreferencesStore& store
     m_controls->resultsTableView->setDataSource(this);
     m_search->controls().savedSearchesTableView->setDataSource(this);
     wireActions();
+    m_platform.urlDownloads().setUserAgent(config::userAgent().toUtf8());
     m_sync = std::make_unique<sync::SyncController>(*this);
     m_deletion = std::make_unique<PictureDeletion>(*this);
     // Menus that depend on a window's visibility follow it.

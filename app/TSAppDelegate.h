@@ -123,6 +123,8 @@ public:
     void flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* request,
                                                  const QVariantMap& response) override;
     void flickrAPIRequestDidFailWithError(OFFlickrAPIRequest* request, const OFError& error) override;
+    void flickrAPIRequestWillRetryAfterSecondsReason(OFFlickrAPIRequest* request, double seconds,
+                                                     const QString& reason) override;
     void flickrAPIRequestDidObtainOAuthRequestTokenSecret(OFFlickrAPIRequest* request,
                                                           const QString& token,
                                                           const QString& secret) override;

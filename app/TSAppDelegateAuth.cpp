@@ -22,6 +22,7 @@ QString connectedTitle(const QString& userName) {
 
 void TSAppDelegate::makeFlickrObjects() {
     _flickrContext = std::make_shared<OFFlickrAPIContext>(config::apiKey(), config::sharedSecret());
+    _flickrContext->setUserAgent(config::userAgent());
     auto* request = new OFFlickrAPIRequest(_flickrContext);
     request->setDelegate(this);
     request->setRequestTimeoutInterval(120.0);

@@ -11,6 +11,7 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
     logoutButton = make<Button>("logoutButton");
     searchDbButton = make<Button>("searchDbButton");
     progressLabel = make<TextField>("progressLabel");
+    progressDetailTextField = make<TextField>("progressDetailTextField");
     progressIndicator = make<ProgressIndicator>("progressIndicator");
     dbnumTextField = make<TextField>("dbnumTextField");
     filenumTextField = make<TextField>("filenumTextField");

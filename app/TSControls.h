@@ -28,6 +28,8 @@ public:
     Button* logoutButton;
     Button* searchDbButton;
     TextField* progressLabel;
+    // Beside the progress: time left, or why and how long Tessaly waits.
+    TextField* progressDetailTextField;
     ProgressIndicator* progressIndicator;
     TextField* dbnumTextField;
     TextField* filenumTextField;

@@ -130,6 +130,7 @@ void SyncController::processPerms(const QVariantMap& perms) {
     }
     m_app.controls().progressLabel->setStringValue(
         QString("downloading permissions info... %1 of %2").arg(m_state.recordIndex).arg(m_state.photoCountText));
+    showEstimate(m_state.flickrIDList.size() - m_state.recordIndex, true);
 }
 
 void SyncController::getExif() {
@@ -163,6 +164,7 @@ void SyncController::processExif() {
         ++m_withExifCount;
     m_app.controls().progressLabel->setStringValue(
         QString("downloading EXIF info... %1 of %2").arg(m_state.recordIndex).arg(m_state.photoCountText));
+    showEstimate(m_withoutExif.size(), true);
 }
 
 } // namespace tessaly::sync

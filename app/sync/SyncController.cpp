@@ -2,7 +2,9 @@
 // their answers, the finish and the failures.
 #include "SyncController.h"
 
+#include "OFCallBudget.h"
 #include "OFFlickrAPIRequest.h"
+#include "OFTimeSource.h"
 #include "OFXMLMapper.h"
 #include "PlatformServices.h"
 #include "TSAppDelegate.h"
@@ -51,6 +53,21 @@ void SyncController::alert(const QString& message) {
 void SyncController::clearProgress() {
     m_app.controls().progressIndicator->stopAnimation();
     m_app.controls().progressLabel->setStringValue({});
+    m_app.controls().progressDetailTextField->setStringValue({});
+    m_pace.reset();
+}
+
+// The time left of a stage with a call (or a file) per picture, at the pace
+// measured so far and never faster than the call budget allows.
+void SyncController::showEstimate(qint64 remaining, bool calls) {
+    m_pace.itemDone(OFTimeSource::shared().nowMs());
+    const double seconds =
+        m_pace.secondsFor(remaining, calls ? OFCallBudget::shared().secondsFor(1) : 0.0);
+    m_app.controls().progressDetailTextField->setStringValue(seconds < 0 ? QString() : estimateText(seconds));
+}
+
+void SyncController::waitingToRetry(double seconds, const QString& reason) {
+    m_app.controls().progressDetailTextField->setStringValue(retryText(reason, seconds));
 }
 
 void SyncController::openErrorLog() {

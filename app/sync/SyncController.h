@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Pacing.h"
 #include "PhotoStore.h"
 #include "URLDownload.h"
 
@@ -61,8 +62,6 @@ public:
     const SyncState& state() const { return m_state; }
     Flow flow() const { return m_flow; }
     Phase phase() const { return m_phase; }
-    // A picture file is given up after this many failed downloads.
-    static constexpr int kFileTries = 3;
 
     // Commands and the confirmation sheets.
     void getPhotoCount();
@@ -78,6 +77,8 @@ public:
     void didFail(const QString& stage, const OFError& error);
     // The current account or archive changed: a flow under way stops.
     void currentArchiveChanged();
+    // A call of the application waits before it is sent again.
+    void waitingToRetry(double seconds, const QString& reason);
     bool isRefreshingPreferences() const { return m_refreshingPreferences; }
 
     // The stages of the information download.
@@ -106,6 +107,7 @@ private:
     void finishInformation(const QString& message);
     void showFinish(const QString& message);
     void clearProgress();
+    void showEstimate(qint64 remaining, bool calls);
     void alert(const QString& message);
     void log(const QString& line);
     void openErrorLog();
@@ -137,6 +139,7 @@ private:
     int m_fileFailures = 0;
     QList<QPair<QString, qint64>> m_pendingSizes;
     quint64 m_run = 0;
+    PaceEstimate m_pace;
 };
 
 } // namespace sync
