@@ -55,6 +55,8 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
     permsOptionTextField = make<TextField>("permsOptionTextField");
     permsCheck = make<Button>("permsCheck");
     permsCheck->setTitle("Also download the permissions of every picture");
+    fullPermsCheck = make<Button>("fullPermsCheck");
+    fullPermsCheck->setTitle("Ask again for the permissions of pictures that did not change");
     exifCheck = make<Button>("exifCheck");
     exifCheck->setTitle("Also download the EXIF data of pictures that have none");
     permsOkButton = make<Button>("permsOkButton");

@@ -66,6 +66,7 @@ public:
     TextField* permsOptionTextField;
     Button* permsCheck;
     Button* exifCheck;
+    Button* fullPermsCheck; // every picture's permissions, not only changed ones
     Button* permsOkButton;
     Button* permsCancelButton;
     Window* countSheet;

@@ -101,10 +101,17 @@ void SyncController::prepareRecordList() {
 }
 
 void SyncController::permsOrExif() {
-    if (m_state.permsOption)
-        getPerms();
-    else
+    if (!m_state.permsOption) {
         getExif();
+        return;
+    }
+    // Only the permissions that may have changed are asked for again.
+    m_state.recordIndex = 0;
+    SqlResult result;
+    m_state.flickrIDList = PhotoStore(m_app.database()).photosNeedingPermissions(m_state.fullPerms, &result);
+    if (!result.ok())
+        alert(QString("SQL error: %1").arg(result.message));
+    getPerms();
 }
 
 void SyncController::getPerms() {

@@ -106,9 +106,38 @@ SqlResult PhotoStore::recordMembership(const QStringList& photoIDs, const QStrin
     return transaction.commit();
 }
 
+namespace {
+// Which pictures' permissions were fetched, and for which state of each: a
+// table of its own, so the photos and sets tables stay as they are. An
+// archive without it has fetched nothing.
+const QString kCreatePermsFetched = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS permsfetched(flickrID TEXT PRIMARY KEY,lastupdate TEXT)");
+} // namespace
+
 SqlResult PhotoStore::storePermissions(const QString& photoID, int comment, int meta) {
-    return m_database.run("UPDATE photos SET permcomment=?,permmeta=? WHERE flickrID=?",
-                          {comment, meta, withoutLineBreaks(photoID)});
+    const QString id = withoutLineBreaks(photoID);
+    SqlTransaction transaction(m_database);
+    SqlResult result = m_database.run("UPDATE photos SET permcomment=?,permmeta=? WHERE flickrID=?",
+                                      {comment, meta, id});
+    if (result.ok())
+        result = m_database.exec(kCreatePermsFetched);
+    if (result.ok())
+        result = m_database.run("INSERT OR REPLACE INTO permsfetched(flickrID,lastupdate) "
+                                "SELECT flickrID,lastupdate FROM photos WHERE flickrID=?",
+                                {id});
+    return result.ok() ? transaction.commit() : result;
+}
+
+QStringList PhotoStore::photosNeedingPermissions(bool all, SqlResult* result) {
+    if (all)
+        return column("SELECT flickrID FROM photos", result);
+    *result = m_database.exec(kCreatePermsFetched);
+    if (!result->ok())
+        return {};
+    return column("SELECT photos.flickrID FROM photos LEFT JOIN permsfetched ON "
+                  "permsfetched.flickrID=photos.flickrID WHERE permsfetched.flickrID IS NULL OR "
+                  "permsfetched.lastupdate IS NOT photos.lastupdate",
+                  result);
 }
 
 SqlResult PhotoStore::storeExif(const QString& photoID, const ExifRecord& exif) {

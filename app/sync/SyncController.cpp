@@ -161,6 +161,7 @@ void SyncController::doCount() {
     }
     m_state.permsOption = c.permsCheck->state() == Button::On;
     m_state.exifOption = c.exifCheck->state() == Button::On;
+    m_state.fullPerms = c.fullPermsCheck->state() == Button::On;
     c.permsOptionSheet->endSheet();
     c.progressLabel->setStringValue("Downloading picture info...");
     m_state.pageCount = m_state.photoCount / 500 + 1;

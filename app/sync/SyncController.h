@@ -39,6 +39,7 @@ struct SyncState {
     QString requestFlickrID;
     QVariantList exifEntries;
     bool permsOption = false;
+    bool fullPerms = false; // ask for every picture's permissions, changed or not
     bool exifOption = false;
 
     // The picture-file download.

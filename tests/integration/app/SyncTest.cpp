@@ -164,12 +164,12 @@ TEST_F(SyncTest, TheInformationDownloadStoresWhatFlickrHoldsAndASecondRunChanges
         EXPECT_EQ(setRows[set.id]["set_description"], stored(set.description));
     }
 
-    // Again, without permissions: nothing changes, no EXIF is asked for again,
-    // and the permissions fetched before are kept.
+    // Again: nothing changes, and neither EXIF data nor the permissions of
+    // unchanged pictures are asked for again.
     dismissFinish();
     EXPECT_FALSE(c.doneDownloadingSheet2->isVisible());
     service->clearLog();
-    ASSERT_TRUE(downloadInformation(false, true));
+    ASSERT_TRUE(downloadInformation(true, true));
     EXPECT_EQ(calls("flickr.photos.getExif"), 0);
     EXPECT_EQ(calls("flickr.photos.getPerms"), 0);
     EXPECT_EQ(c.doneTextField2->stringValue(),
