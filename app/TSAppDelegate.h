@@ -77,6 +77,13 @@ public:
     void savePrefButton();
     void doPrefPanel();
     void setDatabase();
+    // The pace of calls to Flickr; 0: the default.
+    void applyCallBudget(double callsPerHour);
+    // A pace for this run only, over the preference (0: none).
+    void setCallsPerHourOverride(double callsPerHour) {
+        m_callsPerHourOverride = callsPerHour;
+        applyCallBudget(0);
+    }
 
     // The archive database.
     void openDatabase(const QString& path);
@@ -178,6 +185,7 @@ private:
     std::unique_ptr<OFFlickrAPIRequest, void (*)(OFFlickrAPIRequest*)> _flickrRequest;
     std::optional<CallTicket> m_callTicket;
     quint64 m_accountGeneration = 0;
+    double m_callsPerHourOverride = 0;
     // The account generation an authorization in the browser was begun for.
     std::optional<quint64> m_authorizationGeneration;
     bool m_testsTokenOnLoad = true;

@@ -33,6 +33,7 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
     accountsTableView = make<TableView>("accountsTableView",
                                         QStringList{"accountName", "accountLoc", "accountUrl"});
     pixLocTextField = make<TextField>("pixLocTextField");
+    callBudgetTextField = make<TextField>("callBudgetTextField");
     updatesCheck = make<Button>("updatesCheck");
     updatesCheck->setTitle("Check for updates at start-up");
     savePrefsButton = make<Button>("savePrefsButton");

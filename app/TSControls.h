@@ -48,6 +48,7 @@ public:
     TableView* accountsTableView;
     TextField* pixLocTextField;
     Button* updatesCheck;
+    TextField* callBudgetTextField; // Flickr calls per hour; empty: the default pace
     Button* savePrefsButton;
     Button* addAccountButton;
     Button* deleteAccountButton;

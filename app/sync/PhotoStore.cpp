@@ -156,6 +156,28 @@ SqlResult PhotoStore::storeFileSizes(const QList<QPair<QString, qint64>>& sizes)
     return transaction.commit();
 }
 
+int PhotoStore::recordRemovedPictures(const QSet<QString>& listed, SqlResult* result) {
+    QStringList removed;
+    for (const QString& id : column("SELECT flickrID FROM photos", result))
+        if (!listed.contains(id))
+            removed << id;
+    if (!result->ok())
+        return 0;
+    // A table of its own, as the permissions' marks: the photos table stays as it is.
+    SqlTransaction transaction(m_database);
+    *result = m_database.exec("CREATE TABLE IF NOT EXISTS removedfromflickr(flickrID TEXT PRIMARY KEY);"
+                              "DELETE FROM removedfromflickr");
+    SqlStatement insert(m_database, "INSERT OR IGNORE INTO removedfromflickr(flickrID) VALUES(?)");
+    for (const QString& id : std::as_const(removed)) {
+        if (!result->ok())
+            break;
+        *result = insert.run({id});
+    }
+    if (result->ok())
+        *result = transaction.commit();
+    return int(removed.size());
+}
+
 QStringList PhotoStore::column(const QString& sql, SqlResult* result) {
     QStringList values;
     *result = m_database.exec(sql, [&](const SqlRow& row) {

@@ -38,6 +38,10 @@ public:
     SqlResult storeExif(const QString& photoID, const ExifRecord& exif);
     SqlResult storeFileSizes(const QList<QPair<QString, qint64>>& sizes);
 
+    // Notes which records of the archive the photostream no longer lists
+    // (they stay in the archive); answers how many.
+    int recordRemovedPictures(const QSet<QString>& listed, SqlResult* result);
+
     // The first column of every row, in the database's order.
     QStringList column(const QString& sql, SqlResult* result);
 

@@ -166,6 +166,8 @@ void SyncController::doCount() {
     c.progressLabel->setStringValue("Downloading picture info...");
     m_state.pageCount = m_state.photoCount / 500 + 1;
     m_state.currentPage = 1;
+    m_listed.clear();
+    m_removedCount = 0;
     c.progressIndicator->startAnimation();
     downloadFlickr();
 }
@@ -183,11 +185,14 @@ void SyncController::didComplete(const QString& stage, const QVariantMap& respon
         return; // the flow was stopped meanwhile
     if (stage == QLatin1String("DownloadPhotos")) {
         m_state.responseItems = asList(OFValueForKeyPath(response, "photos.photo"));
+        for (const QVariant& item : std::as_const(m_state.responseItems))
+            m_listed.insert(item.toMap().value(QStringLiteral("id")).toString());
         processPhotos();
         if (m_state.currentPage < m_state.pageCount) {
             ++m_state.currentPage;
             downloadFlickr();
         } else {
+            noteRemovedPictures();
             m_state.setsPage = 1;
             getSets();
         }
@@ -322,7 +327,21 @@ void SyncController::showFinish(const QString& message) {
         c.doneDownloadingSheet->beginSheet(c.window);
 }
 
+void SyncController::noteRemovedPictures() {
+    SqlResult result;
+    m_removedCount = PhotoStore(m_app.database()).recordRemovedPictures(m_listed, &result);
+    if (!result.ok())
+        std::fprintf(stderr, "SQL error: %s\n", result.message.toUtf8().constData());
+    m_listed.clear();
+}
+
 void SyncController::finishInformation(const QString& message) {
+    // Never deleted: the archive may be the only copy left of them.
+    if (m_removedCount > 0)
+        log(m_removedCount == 1
+                ? QString("The archive keeps 1 picture that is no longer in your Flickr photostream.\n")
+                : QString("The archive keeps %1 pictures that are no longer in your Flickr photostream.\n")
+                      .arg(m_removedCount));
     m_app.setDBnum();
     m_app.setInfoDownloadRunning(false);
     showFinish(message);

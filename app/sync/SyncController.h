@@ -117,6 +117,7 @@ private:
     void nextSetOrOn();
     void prepareRecordList();
     void permsOrExif();
+    void noteRemovedPictures();
 
     void startFileDownload();
     bool fillURLLists();
@@ -141,6 +142,10 @@ private:
     QList<QPair<QString, qint64>> m_pendingSizes;
     quint64 m_run = 0;
     PaceEstimate m_pace;
+    // The pictures the photostream pages listed, and how many of the archive's
+    // they no longer list.
+    QSet<QString> m_listed;
+    int m_removedCount = 0;
 };
 
 } // namespace sync
