@@ -84,6 +84,14 @@ void TSAppDelegate::wireActions() {
     };
     c.useCallbackURLButton->setAction(useCallback);
     c.callbackURLTextField->setAction(useCallback);
+    c.codeSignInButton->setAction([this] { signInWithCode(); });
+    const auto useVerifier = [this] {
+        const QString code = m_controls->verifierTextField->stringValue().trimmed();
+        if (!code.isEmpty())
+            useVerifierCode(code);
+    };
+    c.useVerifierButton->setAction(useVerifier);
+    c.verifierTextField->setAction(useVerifier);
 }
 
 void TSAppDelegate::applicationDidFinishLaunching() {

@@ -115,6 +115,10 @@ public:
     void checkConnection();
     void cancelConnection();
     void logout();
+    // When the browser cannot hand the callback back: Flickr shows a code
+    // (such as 123-456-789) that the user types in instead.
+    void signInWithCode();
+    void useVerifierCode(const QString& verifier);
     OFFlickrAPIContext& flickrContext() { return *_flickrContext; }
     OFFlickrAPIRequest& flickrRequest() { return *_flickrRequest; }
 
@@ -154,6 +158,7 @@ private:
     void setNotConnectedButtons();
     void setConnectedButtons(const QString& userName);
     void makeFlickrObjects();
+    void beginAuthorization(const QUrl& callback);
     void chooseDatabaseFrom(PopUpButton* chosen, PopUpButton* other);
     QString chooseFolder(const QString& message, const QString& directory);
     void removeAccountAt(qsizetype index);
@@ -188,6 +193,7 @@ private:
     double m_callsPerHourOverride = 0;
     // The account generation an authorization in the browser was begun for.
     std::optional<quint64> m_authorizationGeneration;
+    QString m_requestToken; // of the authorization under way
     bool m_testsTokenOnLoad = true;
 };
 

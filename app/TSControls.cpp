@@ -27,6 +27,9 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
     cancelConnectionButton = make<Button>("cancelConnectionButton");
     callbackURLTextField = make<TextField>("callbackURLTextField");
     useCallbackURLButton = make<Button>("useCallbackURLButton");
+    codeSignInButton = make<Button>("codeSignInButton");
+    verifierTextField = make<TextField>("verifierTextField");
+    useVerifierButton = make<Button>("useVerifierButton");
 
     prefPanel = make<Window>("prefPanel");
     prefPanel->setTitle("Preferences");

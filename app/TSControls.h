@@ -42,6 +42,10 @@ public:
     Button* cancelConnectionButton;
     TextField* callbackURLTextField; // for a callback address pasted by hand
     Button* useCallbackURLButton;
+    // Signing in with the code Flickr shows, when no callback comes back.
+    Button* codeSignInButton;
+    TextField* verifierTextField;
+    Button* useVerifierButton;
 
     // Preferences panel.
     Window* prefPanel;
