@@ -22,7 +22,7 @@ void SyncController::downloadFlickr() {
                {"page", QString::number(m_state.currentPage)}});
 }
 
-void SyncController::processPhotos() {
+void SyncController::processPhotos(int page) {
     QList<PhotoRecord> records;
     records.reserve(m_state.responseItems.size());
     for (const QVariant& item : std::as_const(m_state.responseItems))
@@ -33,7 +33,7 @@ void SyncController::processPhotos() {
         return;
     }
     m_app.controls().progressLabel->setStringValue(QString("downloading picture info... %1 of %2")
-                                                       .arg(m_state.currentPage * 500)
+                                                       .arg(page * 500)
                                                        .arg(m_state.photoCountText));
 }
 

@@ -187,11 +187,13 @@ void SyncController::didComplete(const QString& stage, const QVariantMap& respon
         m_state.responseItems = asList(OFValueForKeyPath(response, "photos.photo"));
         for (const QVariant& item : std::as_const(m_state.responseItems))
             m_listed.insert(item.toMap().value(QStringLiteral("id")).toString());
-        processPhotos();
         if (m_state.currentPage < m_state.pageCount) {
-            ++m_state.currentPage;
+            // Flickr prepares the next page while this one is stored.
+            const int stored = m_state.currentPage++;
             downloadFlickr();
+            processPhotos(stored);
         } else {
+            processPhotos(m_state.currentPage);
             noteRemovedPictures();
             m_state.setsPage = 1;
             getSets();

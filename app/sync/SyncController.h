@@ -84,7 +84,8 @@ public:
 
     // The stages of the information download.
     void downloadFlickr();
-    void processPhotos();
+    // Stores the pictures of the page answered last (number `page`).
+    void processPhotos(int page);
     void getSets();
     void processSets();
     void getPhotoSets();
