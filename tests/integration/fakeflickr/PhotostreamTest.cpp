@@ -1,4 +1,5 @@
 // The generated photostream: deterministic, varied like a real one, cheap to address.
+#include "CallBudget.h"
 #include "Faults.h"
 #include "PictureFiles.h"
 #include "Photostream.h"
@@ -213,5 +214,116 @@ TEST(Faults, TextsParseAndMatchTheirTargets) {
         QString why;
         EXPECT_FALSE(Fault::parse(bad, &why)) << bad;
         EXPECT_FALSE(why.isEmpty()) << bad;
+    }
+}
+
+TEST(Faults, StatusesCountsAndRetryAfter) {
+    const auto busy = Fault::parse("http503:flickr.people.getPhotos@page=2#2");
+    ASSERT_TRUE(busy);
+    EXPECT_EQ(busy->kind, Fault::Kind::Http);
+    EXPECT_EQ(busy->httpStatus, 503);
+    EXPECT_EQ(busy->remaining, 2);
+    EXPECT_EQ(busy->retryAfter, -1);
+    EXPECT_TRUE(busy->matchesCall("flickr.people.getPhotos", {{"page", "2"}}));
+    const auto throttled = Fault::parse("http429:flickr.photos.getPerms~3");
+    ASSERT_TRUE(throttled);
+    EXPECT_EQ(throttled->retryAfter, 3);
+    EXPECT_EQ(throttled->remaining, -1);
+    // Both suffixes, in either order, on every kind.
+    for (const char* text : {"http410:file:*_o.jpg~0#1", "http410:file:*_o.jpg#1~0"}) {
+        const auto gone = Fault::parse(text);
+        ASSERT_TRUE(gone) << text;
+        EXPECT_TRUE(gone->matchesFile("5_ab_o.jpg"));
+        EXPECT_EQ(gone->httpStatus, 410);
+        EXPECT_EQ(gone->remaining, 1);
+        EXPECT_EQ(gone->retryAfter, 0);
+    }
+    const auto error = Fault::parse("error:flickr.photos.getExif@55=2#3~9");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->errorCode, 2);
+    EXPECT_EQ(error->argValue, "55");
+    EXPECT_EQ(error->remaining, 3);
+    EXPECT_EQ(error->retryAfter, 9);
+    EXPECT_EQ(Fault::parse("fail:file:x_s.jpg:4")->httpStatus, 500);
+    for (const char* kind : {"http429", "http500", "http502", "http503", "http504"})
+        EXPECT_TRUE(Fault::parse(QString(kind) + ":flickr.test.login")) << kind;
+    for (const char* kind : {"http403", "http404", "http410", "http429", "http500", "http502", "http503", "http504"})
+        EXPECT_TRUE(Fault::parse(QString(kind) + ":file:*.jpg")) << kind;
+
+    FaultList list;
+    ASSERT_TRUE(list.add("drop:flickr.test.login#2"));
+    ASSERT_TRUE(list.add("http500:flickr.test.login"));
+    EXPECT_EQ(list.takeForCall("flickr.test.login", {})->kind, Fault::Kind::Drop);
+    EXPECT_EQ(list.takeForCall("flickr.test.login", {})->kind, Fault::Kind::Drop);
+    EXPECT_EQ(list.takeForCall("flickr.test.login", {})->kind, Fault::Kind::Http);
+    EXPECT_EQ(list.takeForCall("flickr.test.login", {})->kind, Fault::Kind::Http);
+
+    for (const char* bad : {"http404:flickr.test.login", "http418:file:x.jpg", "http503", "http5x:flickr.test.login",
+                            "stall:flickr.test.login#0", "stall:flickr.test.login#x", "stall:flickr.test.login#",
+                            "stall:flickr.test.login~1~2", "stall:flickr.test.login#1#2", "fail:file:x.jpg:2#1",
+                            "stall:flickr.test.login~-1"}) {
+        QString why;
+        EXPECT_FALSE(Fault::parse(bad, &why)) << bad;
+        EXPECT_FALSE(why.isEmpty()) << bad;
+    }
+}
+
+TEST(CallBudget, EachKeyRefillsAtItsPaceUpToItsBurst) {
+    CallBudget budget(7200, 2);  // one call every half second, two at once
+    EXPECT_EQ(budget.take("a", 0), 0);
+    EXPECT_EQ(budget.take("a", 0), 0);
+    EXPECT_EQ(budget.take("a", 0), 1);  // 0.5 s to wait, rounded up
+    EXPECT_EQ(budget.take("b", 0), 0);  // another key has a budget of its own
+    EXPECT_EQ(budget.take("a", 499), 1);
+    EXPECT_EQ(budget.take("a", 500), 0);
+    EXPECT_EQ(budget.take("a", 400), 1);  // a clock stepping back gives nothing
+    EXPECT_EQ(budget.take("a", 100'000), 0);
+    EXPECT_EQ(budget.take("a", 100'000), 0);
+    EXPECT_EQ(budget.take("a", 100'000), 1);
+
+    CallBudget slow(1, 1);  // one call an hour
+    EXPECT_EQ(slow.take("k", 0), 0);
+    EXPECT_EQ(slow.take("k", 0), 3600);
+    EXPECT_EQ(slow.take("k", 3'599'001), 1);
+    EXPECT_EQ(slow.take("k", 3'600'000), 0);
+
+    CallBudget unlimited(0, 1);
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(unlimited.take("k", 0), 0);
+}
+
+TEST(Photostream, RemovalsAndPermissionsShapeWhatEachCallerSees) {
+    PhotoLibrary library(Photostream(40, 8));
+    int publicCount = 0;
+    for (int i = 0; i < 40; ++i)
+        publicCount += library.isPublic(i);
+    ASSERT_LT(publicCount, 40);
+    EXPECT_EQ(library.visibleCount(true), 40);
+    EXPECT_EQ(library.visibleAt(true, 17), 17);
+    EXPECT_EQ(library.visibleCount(false), publicCount);
+
+    library.remove(0);
+    library.remove(39);
+    library.remove(40);  // past the end: nothing
+    EXPECT_EQ(library.visibleCount(true), 38);
+    EXPECT_EQ(library.visibleAt(true, 0), 1);
+    EXPECT_FALSE(library.photoById(library.stream().photoAt(0).idText()));
+    EXPECT_EQ(library.photo(0).id, library.stream().photoAt(0).id);  // still addressable for its files
+
+    int firstPrivate = 1;
+    while (library.isPublic(firstPrivate))
+        ++firstPrivate;
+    const int publicLeft = library.visibleCount(false);
+    Photo p = library.photo(firstPrivate);
+    p.isPublic = true;
+    library.storeEdited(p);
+    EXPECT_EQ(library.visibleCount(false), publicLeft + 1);
+    EXPECT_GT(library.photo(firstPrivate).lastUpdate, library.stream().photoAt(firstPrivate).lastUpdate);
+    for (int k = 0; k < library.visibleCount(false); ++k) {
+        const int index = library.visibleAt(false, k);
+        EXPECT_TRUE(library.isPublic(index) && !library.isRemoved(index)) << index;
+        if (k > 0) {
+            EXPECT_GT(index, library.visibleAt(false, k - 1));
+        }
     }
 }
