@@ -218,49 +218,35 @@ TEST(Faults, TextsParseAndMatchTheirTargets) {
 }
 
 TEST(Faults, StatusesCountsAndRetryAfter) {
-    const auto busy = Fault::parse("http503:flickr.people.getPhotos@page=2#2");
-    ASSERT_TRUE(busy);
-    EXPECT_EQ(busy->kind, Fault::Kind::Http);
-    EXPECT_EQ(busy->httpStatus, 503);
-    EXPECT_EQ(busy->remaining, 2);
-    EXPECT_EQ(busy->retryAfter, -1);
-    EXPECT_TRUE(busy->matchesCall("flickr.people.getPhotos", {{"page", "2"}}));
-    const auto throttled = Fault::parse("http429:flickr.photos.getPerms~3");
-    ASSERT_TRUE(throttled);
-    EXPECT_EQ(throttled->retryAfter, 3);
-    EXPECT_EQ(throttled->remaining, -1);
+    struct Case {
+        const char* text;
+        int status, remaining, retryAfter;
+    };
     // Both suffixes, in either order, on every kind.
-    for (const char* text : {"http410:file:*_o.jpg~0#1", "http410:file:*_o.jpg#1~0"}) {
-        const auto gone = Fault::parse(text);
-        ASSERT_TRUE(gone) << text;
-        EXPECT_TRUE(gone->matchesFile("5_ab_o.jpg"));
-        EXPECT_EQ(gone->httpStatus, 410);
-        EXPECT_EQ(gone->remaining, 1);
-        EXPECT_EQ(gone->retryAfter, 0);
+    for (const Case& c : {Case{"http503:flickr.people.getPhotos@page=2#2", 503, 2, -1},
+                          Case{"http429:flickr.photos.getPerms~3", 429, -1, 3},
+                          Case{"http410:file:*_o.jpg~0#1", 410, 1, 0}, Case{"http403:file:*_o.jpg#1~0", 403, 1, 0},
+                          Case{"error:flickr.photos.getExif@55=2#3~9", 0, 3, 9}, Case{"fail:file:x_s.jpg:4", 500, 4, -1},
+                          Case{"http504:file:x_s.jpg", 504, -1, -1}}) {
+        const auto f = Fault::parse(c.text);
+        ASSERT_TRUE(f) << c.text;
+        EXPECT_EQ(f->httpStatus, c.status) << c.text;
+        EXPECT_EQ(f->remaining, c.remaining) << c.text;
+        EXPECT_EQ(f->retryAfter, c.retryAfter) << c.text;
     }
-    const auto error = Fault::parse("error:flickr.photos.getExif@55=2#3~9");
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->errorCode, 2);
-    EXPECT_EQ(error->argValue, "55");
-    EXPECT_EQ(error->remaining, 3);
-    EXPECT_EQ(error->retryAfter, 9);
-    EXPECT_EQ(Fault::parse("fail:file:x_s.jpg:4")->httpStatus, 500);
-    for (const char* kind : {"http429", "http500", "http502", "http503", "http504"})
-        EXPECT_TRUE(Fault::parse(QString(kind) + ":flickr.test.login")) << kind;
-    for (const char* kind : {"http403", "http404", "http410", "http429", "http500", "http502", "http503", "http504"})
-        EXPECT_TRUE(Fault::parse(QString(kind) + ":file:*.jpg")) << kind;
+    EXPECT_TRUE(Fault::parse("http503:flickr.people.getPhotos@page=2#2")->matchesCall("flickr.people.getPhotos", {{"page", "2"}}));
+    EXPECT_EQ(Fault::parse("error:flickr.photos.getExif@55=2#3~9")->errorCode, 2);
 
     FaultList list;
     ASSERT_TRUE(list.add("drop:flickr.test.login#2"));
     ASSERT_TRUE(list.add("http500:flickr.test.login"));
-    EXPECT_EQ(list.takeForCall("flickr.test.login", {})->kind, Fault::Kind::Drop);
-    EXPECT_EQ(list.takeForCall("flickr.test.login", {})->kind, Fault::Kind::Drop);
-    EXPECT_EQ(list.takeForCall("flickr.test.login", {})->kind, Fault::Kind::Http);
-    EXPECT_EQ(list.takeForCall("flickr.test.login", {})->kind, Fault::Kind::Http);
+    QList<Fault::Kind> kinds;
+    for (int i = 0; i < 4; ++i)
+        kinds << list.takeForCall("flickr.test.login", {})->kind;
+    EXPECT_EQ(kinds, QList<Fault::Kind>({Fault::Kind::Drop, Fault::Kind::Drop, Fault::Kind::Http, Fault::Kind::Http}));
 
-    for (const char* bad : {"http404:flickr.test.login", "http418:file:x.jpg", "http503", "http5x:flickr.test.login",
-                            "stall:flickr.test.login#0", "stall:flickr.test.login#x", "stall:flickr.test.login#",
-                            "stall:flickr.test.login~1~2", "stall:flickr.test.login#1#2", "fail:file:x.jpg:2#1",
+    for (const char* bad : {"http404:flickr.test.login", "http418:file:x.jpg", "http503", "stall:flickr.test.login#0",
+                            "stall:flickr.test.login#x", "stall:flickr.test.login~1~2", "fail:file:x.jpg:2#1",
                             "stall:flickr.test.login~-1"}) {
         QString why;
         EXPECT_FALSE(Fault::parse(bad, &why)) << bad;
@@ -269,61 +255,13 @@ TEST(Faults, StatusesCountsAndRetryAfter) {
 }
 
 TEST(CallBudget, EachKeyRefillsAtItsPaceUpToItsBurst) {
-    CallBudget budget(7200, 2);  // one call every half second, two at once
-    EXPECT_EQ(budget.take("a", 0), 0);
-    EXPECT_EQ(budget.take("a", 0), 0);
-    EXPECT_EQ(budget.take("a", 0), 1);  // 0.5 s to wait, rounded up
-    EXPECT_EQ(budget.take("b", 0), 0);  // another key has a budget of its own
-    EXPECT_EQ(budget.take("a", 499), 1);
-    EXPECT_EQ(budget.take("a", 500), 0);
-    EXPECT_EQ(budget.take("a", 400), 1);  // a clock stepping back gives nothing
-    EXPECT_EQ(budget.take("a", 100'000), 0);
-    EXPECT_EQ(budget.take("a", 100'000), 0);
-    EXPECT_EQ(budget.take("a", 100'000), 1);
-
-    CallBudget slow(1, 1);  // one call an hour
-    EXPECT_EQ(slow.take("k", 0), 0);
-    EXPECT_EQ(slow.take("k", 0), 3600);
-    EXPECT_EQ(slow.take("k", 3'599'001), 1);
-    EXPECT_EQ(slow.take("k", 3'600'000), 0);
-
-    CallBudget unlimited(0, 1);
-    for (int i = 0; i < 100; ++i)
-        ASSERT_EQ(unlimited.take("k", 0), 0);
-}
-
-TEST(Photostream, RemovalsAndPermissionsShapeWhatEachCallerSees) {
-    PhotoLibrary library(Photostream(40, 8));
-    int publicCount = 0;
-    for (int i = 0; i < 40; ++i)
-        publicCount += library.isPublic(i);
-    ASSERT_LT(publicCount, 40);
-    EXPECT_EQ(library.visibleCount(true), 40);
-    EXPECT_EQ(library.visibleAt(true, 17), 17);
-    EXPECT_EQ(library.visibleCount(false), publicCount);
-
-    library.remove(0);
-    library.remove(39);
-    library.remove(40);  // past the end: nothing
-    EXPECT_EQ(library.visibleCount(true), 38);
-    EXPECT_EQ(library.visibleAt(true, 0), 1);
-    EXPECT_FALSE(library.photoById(library.stream().photoAt(0).idText()));
-    EXPECT_EQ(library.photo(0).id, library.stream().photoAt(0).id);  // still addressable for its files
-
-    int firstPrivate = 1;
-    while (library.isPublic(firstPrivate))
-        ++firstPrivate;
-    const int publicLeft = library.visibleCount(false);
-    Photo p = library.photo(firstPrivate);
-    p.isPublic = true;
-    library.storeEdited(p);
-    EXPECT_EQ(library.visibleCount(false), publicLeft + 1);
-    EXPECT_GT(library.photo(firstPrivate).lastUpdate, library.stream().photoAt(firstPrivate).lastUpdate);
-    for (int k = 0; k < library.visibleCount(false); ++k) {
-        const int index = library.visibleAt(false, k);
-        EXPECT_TRUE(library.isPublic(index) && !library.isRemoved(index)) << index;
-        if (k > 0) {
-            EXPECT_GT(index, library.visibleAt(false, k - 1));
-        }
-    }
+    CallBudget budget(7200, 2);  // a call every half second, two at once
+    const auto take = [&](const char* key, qint64 ms) { return budget.take(key, ms); };
+    EXPECT_EQ(QList<int>({take("a", 0), take("a", 0), take("a", 0), take("b", 0)}), QList<int>({0, 0, 1, 0}));
+    EXPECT_EQ(QList<int>({take("a", 499), take("a", 500), take("a", 400)}), QList<int>({1, 0, 1}));
+    EXPECT_EQ(QList<int>({take("a", 99'000), take("a", 99'000), take("a", 99'000)}), QList<int>({0, 0, 1}));
+    CallBudget hourly(1, 1);
+    EXPECT_EQ(QList<int>({hourly.take("k", 0), hourly.take("k", 0), hourly.take("k", 3'599'001), hourly.take("k", 3'600'000)}),
+              QList<int>({0, 3600, 1, 0}));
+    EXPECT_EQ(CallBudget(0, 1).take("k", 0), 0);
 }
