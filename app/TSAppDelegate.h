@@ -194,6 +194,7 @@ private:
     // The account generation an authorization in the browser was begun for.
     std::optional<quint64> m_authorizationGeneration;
     QString m_requestToken; // of the authorization under way
+    bool m_codeTyped = false; // the exchange under way is for a code the user typed
     bool m_testsTokenOnLoad = true;
 };
 

@@ -67,6 +67,7 @@ void TSAppDelegate::beginAuthorization(const QUrl& callback) {
     makeFlickrObjects();
     m_authorizationGeneration = m_accountGeneration;
     m_requestToken.clear();
+    m_codeTyped = false;
     if (beginCall(kOAuthStage) && !_flickrRequest->fetchOAuthRequestTokenWithCallbackURL(callback))
         m_callTicket.reset();
     c.callbackURLTextField->setStringValue({});
@@ -87,6 +88,7 @@ void TSAppDelegate::signInWithCode() {
 void TSAppDelegate::useVerifierCode(const QString& verifier) {
     if (m_authorizationGeneration && *m_authorizationGeneration != m_accountGeneration)
         return;
+    m_codeTyped = true;
     if (beginCall(kOAuthStage) &&
         !_flickrRequest->fetchOAuthAccessTokenWithRequestTokenVerifier(m_requestToken, verifier))
         m_callTicket.reset();

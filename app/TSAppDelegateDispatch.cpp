@@ -2,6 +2,8 @@
 #include "TSAppDelegate.h"
 
 #include "PlatformServices.h"
+
+#include <utility>
 #include "sync/SyncController.h"
 
 namespace tessaly {
@@ -88,8 +90,16 @@ void TSAppDelegate::flickrAPIRequestDidFailWithError(OFFlickrAPIRequest* request
         editingStageFailed(stage, error);
         return;
     }
-    if (stage == QLatin1String("OAuth"))
+    if (stage == QLatin1String("OAuth")) {
         setNotConnectedButtons();
+        // The user is looking at the sheet and can type the code again.
+        if (std::exchange(m_codeTyped, false))
+            postAlert({"Code Not Accepted",
+                       "Flickr did not accept the code. Type the nine digits that Flickr shows, such as "
+                       "123-456-789, and try again.",
+                       {},
+                       AlertStyle::Informational});
+    }
     logFailure(QString("An error occurred in the stage %1, Error: %2\n")
                    .arg(stage, error.localizedDescription()));
     m_controls->progressIndicator->stopAnimation();

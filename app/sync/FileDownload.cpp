@@ -202,8 +202,8 @@ void SyncController::downloadDidFailWithError(URLDownload* download, const QStri
             downloadFiles();
         return;
     }
-    log(QString("Download failed! Error - %1 %2\n\n").arg(description, url));
-    // The same file again, after a wait that grows, but not for ever.
+    // The same file again, after a wait that grows, but not for ever; a file
+    // that arrives in the end leaves no failure in the log.
     const OFRetryPolicy& policy = OFFlickrAPIRequest::retryPolicy();
     if (++m_fileFailures < policy.attempts) {
         const qint64 wait = policy.waitMs(m_fileFailures, status == 429,
@@ -218,6 +218,7 @@ void SyncController::downloadDidFailWithError(URLDownload* download, const QStri
         });
         return;
     }
+    log(QString("Download failed! Error - %1 %2\n\n").arg(description, url));
     log(QString("Gave up on %1 after %2 failed downloads.\n\n").arg(url).arg(policy.attempts));
     if (finishFile())
         downloadFiles();

@@ -95,7 +95,7 @@ void SyncController::prepareRecordList() {
     if (!result.ok())
         alert(QString("SQL error: %1").arg(result.message));
     // Which records still lack EXIF data, asked once instead of per picture.
-    const QStringList without = store.column("SELECT flickrID FROM photos WHERE exifdata IS NULL", &result);
+    const QStringList without = store.photosNeedingExif(&result);
     m_withoutExif = QSet<QString>(without.cbegin(), without.cend());
     m_withExifCount = int(m_state.flickrIDList.size() - m_withoutExif.size());
 }

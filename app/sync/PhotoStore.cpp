@@ -107,6 +107,9 @@ SqlResult PhotoStore::recordMembership(const QStringList& photoIDs, const QStrin
 }
 
 namespace {
+// The pictures the photostream no longer lists, as of the last download.
+const QString kCreateRemoved = QStringLiteral("CREATE TABLE IF NOT EXISTS removedfromflickr(flickrID TEXT PRIMARY KEY)");
+const QString kStillOnFlickr = QStringLiteral("photos.flickrID NOT IN (SELECT flickrID FROM removedfromflickr)");
 // Which pictures' permissions were fetched, and for which state of each: a
 // table of its own, so the photos and sets tables stay as they are. An
 // archive without it has fetched nothing.
@@ -129,15 +132,23 @@ SqlResult PhotoStore::storePermissions(const QString& photoID, int comment, int 
 }
 
 QStringList PhotoStore::photosNeedingPermissions(bool all, SqlResult* result) {
-    if (all)
-        return column("SELECT flickrID FROM photos", result);
-    *result = m_database.exec(kCreatePermsFetched);
+    *result = m_database.exec(kCreatePermsFetched + ";" + kCreateRemoved);
     if (!result->ok())
         return {};
+    // Flickr no longer has the removed ones: asking would only fail.
+    if (all)
+        return column("SELECT flickrID FROM photos WHERE " + kStillOnFlickr, result);
     return column("SELECT photos.flickrID FROM photos LEFT JOIN permsfetched ON "
-                  "permsfetched.flickrID=photos.flickrID WHERE permsfetched.flickrID IS NULL OR "
-                  "permsfetched.lastupdate IS NOT photos.lastupdate",
+                  "permsfetched.flickrID=photos.flickrID WHERE (permsfetched.flickrID IS NULL OR "
+                  "permsfetched.lastupdate IS NOT photos.lastupdate) AND " + kStillOnFlickr,
                   result);
+}
+
+QStringList PhotoStore::photosNeedingExif(SqlResult* result) {
+    *result = m_database.exec(kCreateRemoved);
+    if (!result->ok())
+        return {};
+    return column("SELECT flickrID FROM photos WHERE exifdata IS NULL AND " + kStillOnFlickr, result);
 }
 
 SqlResult PhotoStore::storeExif(const QString& photoID, const ExifRecord& exif) {
@@ -165,8 +176,7 @@ int PhotoStore::recordRemovedPictures(const QSet<QString>& listed, SqlResult* re
         return 0;
     // A table of its own, as the permissions' marks: the photos table stays as it is.
     SqlTransaction transaction(m_database);
-    *result = m_database.exec("CREATE TABLE IF NOT EXISTS removedfromflickr(flickrID TEXT PRIMARY KEY);"
-                              "DELETE FROM removedfromflickr");
+    *result = m_database.exec(kCreateRemoved + ";DELETE FROM removedfromflickr");
     SqlStatement insert(m_database, "INSERT OR IGNORE INTO removedfromflickr(flickrID) VALUES(?)");
     for (const QString& id : std::as_const(removed)) {
         if (!result->ok())

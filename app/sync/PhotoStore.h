@@ -33,8 +33,11 @@ public:
     // its current state (its lastupdate).
     SqlResult storePermissions(const QString& photoID, int comment, int meta);
     // The pictures whose permissions are unknown: new, changed on Flickr since
-    // they were fetched, or never fetched (every picture when `all`).
+    // they were fetched, or never fetched (every one when `all`); never those
+    // Flickr no longer has.
     QStringList photosNeedingPermissions(bool all, SqlResult* result);
+    // The records without EXIF data, but for those Flickr no longer has.
+    QStringList photosNeedingExif(SqlResult* result);
     SqlResult storeExif(const QString& photoID, const ExifRecord& exif);
     SqlResult storeFileSizes(const QList<QPair<QString, qint64>>& sizes);
 

@@ -6,6 +6,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -122,6 +123,46 @@ TEST_F(AuthorizationTest, ConnectingThroughTheBrowserAndTheCallbackChannel) {
     EXPECT_EQ(storedToken(), app->flickrContext().OAuthToken());
     EXPECT_NE(storedToken(), "none");
     EXPECT_TRUE(platform.alerts.isEmpty());
+}
+
+// When the browser cannot hand the callback back, Flickr shows a code that
+// the user types into the sheet instead.
+TEST_F(AuthorizationTest, SigningInWithTheCodeFlickrShows) {
+    accounts({"anna"});
+    makeApp();
+    auto& c = app->controls();
+    c.oauthAuthButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return !platform.openedURLs.isEmpty() && !app->flickrRequest().isRunning(); }));
+    c.codeSignInButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return platform.openedURLs.size() == 2 && !app->flickrRequest().isRunning(); }));
+    EXPECT_TRUE(c.doneSheet->isVisible());
+
+    QNetworkAccessManager network;
+    std::unique_ptr<QNetworkReply> page(network.get(QNetworkRequest(platform.openedURLs[1])));
+    QSignalSpy finished(page.get(), &QNetworkReply::finished);
+    ASSERT_TRUE(finished.wait(5000));
+    const QString body = QString::fromUtf8(page->readAll());
+    const QRegularExpressionMatch shown = QRegularExpression("id=\"verifier\">(\\d{3}-\\d{3}-\\d{3})<").match(body);
+    ASSERT_TRUE(shown.hasMatch()) << body.toStdString();
+
+    // A mistyped code gets no token; the right one, with blanks around it, does.
+    const QString requestToken = app->flickrContext().OAuthToken();
+    c.verifierTextField->setStringValue("111-111-111");
+    c.useVerifierButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return !app->flickrRequest().isRunning(); }));
+    EXPECT_EQ(app->flickrContext().OAuthToken(), requestToken);
+    ASSERT_TRUE(waitUntil([&] { return !platform.alerts.isEmpty(); }));
+    EXPECT_EQ(platform.alerts[0].title, "Code Not Accepted");
+    EXPECT_TRUE(c.doneSheet->isVisible());
+    c.verifierTextField->setStringValue(" " + shown.captured(1) + " ");
+    c.useVerifierButton->performClick();
+    ASSERT_TRUE(waitUntil([&] {
+        return !app->flickrRequest().isRunning() && app->flickrContext().OAuthToken() != requestToken;
+    }));
+    c.checkConnectionButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return connected() && !app->state().currentWebAddress.isEmpty(); }));
+    EXPECT_EQ(storedToken(), app->flickrContext().OAuthToken());
+    EXPECT_EQ(c.oauthAuthButton->title(), "  Connected to \"anna\"");
 }
 
 TEST_F(AuthorizationTest, AStoredTokenReconnectsAtStartUpWithoutTheBrowser) {
