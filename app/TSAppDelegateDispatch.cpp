@@ -2,6 +2,7 @@
 #include "TSAppDelegate.h"
 
 #include "PlatformServices.h"
+#include "editing/EditingController.h"
 #include "sync/SyncController.h"
 
 namespace tessaly {
@@ -59,8 +60,8 @@ void TSAppDelegate::flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* 
     // Answers of any other stage are ignored.
 }
 
-void TSAppDelegate::editingStageCompleted(const QString&, const QVariantMap&) {
-    // Editing on Flickr takes its answers here once it exists.
+void TSAppDelegate::editingStageCompleted(const QString& stage, const QVariantMap& response) {
+    m_editing->didComplete(stage, response);
 }
 
 void TSAppDelegate::logFailure(const QString& line) { m_errorLog.write(line); }
@@ -102,8 +103,8 @@ void TSAppDelegate::cancelCallInFlight() {
     m_callTicket.reset();
 }
 
-void TSAppDelegate::editingStageFailed(const QString&, const OFError&) {
-    // Editing on Flickr takes its failures here once it exists.
+void TSAppDelegate::editingStageFailed(const QString& stage, const OFError& error) {
+    m_editing->didFail(stage, error);
 }
 
 void TSAppDelegate::currentArchiveDidChange() {
@@ -116,6 +117,7 @@ void TSAppDelegate::currentArchiveDidChange() {
     static const QStringList kAccountStages = {"OAuth", "TestLogin", "GetUserProfile"};
     if (m_callTicket && !kAccountStages.contains(m_callTicket->stage))
         cancelCallInFlight();
+    m_editing->currentArchiveChanged();
 }
 
 void TSAppDelegate::currentAccountDidChange() {
@@ -127,6 +129,7 @@ void TSAppDelegate::currentAccountDidChange() {
     // Nothing begun for the old account may finish against the new one.
     ++m_accountGeneration;
     cancelCallInFlight();
+    m_editing->currentArchiveChanged();
     if (m_controls->doneSheet->isVisible())
         m_controls->doneSheet->endSheet();
     const int index = s.indexOfAccount(s.currentAccountName);
