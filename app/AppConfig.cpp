@@ -15,4 +15,6 @@ QString sharedSecret() {
                                      : fromEnvironment;
 }
 
+QString userAgent() { return QStringLiteral("Tessaly/" TESSALY_VERSION " (Linux; Flickr archive)"); }
+
 } // namespace tessaly::config

@@ -9,6 +9,9 @@ namespace tessaly::config {
 QString apiKey();
 QString sharedSecret();
 
+// What every request to Flickr says the application is: name and version.
+QString userAgent();
+
 // The OAuth callback address and the permission the application asks for.
 inline const QString kCallbackURL = QStringLiteral("tessaly://callback");
 inline const QString kRequestedPermission = QStringLiteral("write");

@@ -1,5 +1,6 @@
 #include "TSAppDelegate.h"
 
+#include "AppConfig.h"
 #include "archive/CreatorCodes.h"
 #include "PlatformServices.h"
 #include "sync/SyncController.h"
@@ -38,6 +39,7 @@ TSAppDelegate::TSAppDelegate(PlatformServices& platform, PreferencesStore& store
     m_controls->resultsTableView->setDataSource(this);
     m_search->controls().savedSearchesTableView->setDataSource(this);
     wireActions();
+    m_platform.urlDownloads().setUserAgent(config::userAgent().toUtf8());
     m_sync = std::make_unique<sync::SyncController>(*this);
     m_deletion = std::make_unique<PictureDeletion>(*this);
     m_editing = std::make_unique<EditingController>(*this);
@@ -86,6 +88,14 @@ void TSAppDelegate::wireActions() {
     };
     c.useCallbackURLButton->setAction(useCallback);
     c.callbackURLTextField->setAction(useCallback);
+    c.codeSignInButton->setAction([this] { signInWithCode(); });
+    const auto useVerifier = [this] {
+        const QString code = m_controls->verifierTextField->stringValue().trimmed();
+        if (!code.isEmpty())
+            useVerifierCode(code);
+    };
+    c.useVerifierButton->setAction(useVerifier);
+    c.verifierTextField->setAction(useVerifier);
 }
 
 void TSAppDelegate::applicationDidFinishLaunching() {

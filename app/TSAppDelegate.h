@@ -83,6 +83,13 @@ public:
     void savePrefButton();
     void doPrefPanel();
     void setDatabase();
+    // The pace of calls to Flickr; 0: the default.
+    void applyCallBudget(double callsPerHour);
+    // A pace for this run only, over the preference (0: none).
+    void setCallsPerHourOverride(double callsPerHour) {
+        m_callsPerHourOverride = callsPerHour;
+        applyCallBudget(0);
+    }
 
     // The archive database.
     void openDatabase(const QString& path);
@@ -114,6 +121,10 @@ public:
     void checkConnection();
     void cancelConnection();
     void logout();
+    // When the browser cannot hand the callback back: Flickr shows a code
+    // (such as 123-456-789) that the user types in instead.
+    void signInWithCode();
+    void useVerifierCode(const QString& verifier);
     OFFlickrAPIContext& flickrContext() { return *_flickrContext; }
     OFFlickrAPIRequest& flickrRequest() { return *_flickrRequest; }
 
@@ -129,6 +140,8 @@ public:
     void flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* request,
                                                  const QVariantMap& response) override;
     void flickrAPIRequestDidFailWithError(OFFlickrAPIRequest* request, const OFError& error) override;
+    void flickrAPIRequestWillRetryAfterSecondsReason(OFFlickrAPIRequest* request, double seconds,
+                                                     const QString& reason) override;
     void flickrAPIRequestDidObtainOAuthRequestTokenSecret(OFFlickrAPIRequest* request,
                                                           const QString& token,
                                                           const QString& secret) override;
@@ -151,6 +164,7 @@ private:
     void setNotConnectedButtons();
     void setConnectedButtons(const QString& userName);
     void makeFlickrObjects();
+    void beginAuthorization(const QUrl& callback);
     void chooseDatabaseFrom(PopUpButton* chosen, PopUpButton* other);
     QString chooseFolder(const QString& message, const QString& directory);
     void removeAccountAt(qsizetype index);
@@ -184,8 +198,10 @@ private:
     std::unique_ptr<OFFlickrAPIRequest, void (*)(OFFlickrAPIRequest*)> _flickrRequest;
     std::optional<CallTicket> m_callTicket;
     quint64 m_accountGeneration = 0;
+    double m_callsPerHourOverride = 0;
     // The account generation an authorization in the browser was begun for.
     std::optional<quint64> m_authorizationGeneration;
+    QString m_requestToken; // of the authorization under way
     bool m_testsTokenOnLoad = true;
 };
 

@@ -23,6 +23,7 @@ QString connectedTitle(const QString& userName) {
 
 void TSAppDelegate::makeFlickrObjects() {
     _flickrContext = std::make_shared<OFFlickrAPIContext>(config::apiKey(), config::sharedSecret());
+    _flickrContext->setUserAgent(config::userAgent());
     auto* request = new OFFlickrAPIRequest(_flickrContext);
     request->setDelegate(this);
     request->setRequestTimeoutInterval(120.0);
@@ -59,13 +60,37 @@ void TSAppDelegate::oauthAuthenticationAction() {
         checkConnection();
         return;
     }
+    beginAuthorization(QUrl(config::kCallbackURL));
+}
+
+void TSAppDelegate::beginAuthorization(const QUrl& callback) {
+    auto& c = *m_controls;
     makeFlickrObjects();
     m_authorizationGeneration = m_accountGeneration;
-    if (beginCall(kOAuthStage) &&
-        !_flickrRequest->fetchOAuthRequestTokenWithCallbackURL(QUrl(config::kCallbackURL)))
+    m_requestToken.clear();
+    if (beginCall(kOAuthStage) && !_flickrRequest->fetchOAuthRequestTokenWithCallbackURL(callback))
         m_callTicket.reset();
     c.callbackURLTextField->setStringValue({});
-    c.doneSheet->beginSheet(c.window);
+    c.verifierTextField->setStringValue({});
+    if (!c.doneSheet->isVisible())
+        c.doneSheet->beginSheet(c.window);
+}
+
+void TSAppDelegate::signInWithCode() {
+    if (m_state.accountRows.isEmpty()) {
+        newAccount();
+        return;
+    }
+    // Flickr shows the verifier on its page instead of calling back.
+    beginAuthorization(QUrl(QStringLiteral("oob")));
+}
+
+void TSAppDelegate::useVerifierCode(const QString& verifier) {
+    if (m_authorizationGeneration && *m_authorizationGeneration != m_accountGeneration)
+        return;
+    if (beginCall(kOAuthStage) &&
+        !_flickrRequest->fetchOAuthAccessTokenWithRequestTokenVerifier(m_requestToken, verifier))
+        m_callTicket.reset();
 }
 
 void TSAppDelegate::flickrAPIRequestDidObtainOAuthRequestTokenSecret(OFFlickrAPIRequest* request,
@@ -73,6 +98,7 @@ void TSAppDelegate::flickrAPIRequestDidObtainOAuthRequestTokenSecret(OFFlickrAPI
                                                                     const QString& secret) {
     if (!takeTicket(request))
         return;
+    m_requestToken = token;
     _flickrContext->setOAuthToken(token);
     _flickrContext->setOAuthTokenSecret(secret);
     m_platform.openURL(_flickrContext->userAuthorizationURLWithRequestTokenRequestedPermission(

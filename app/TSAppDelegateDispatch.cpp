@@ -103,6 +103,13 @@ void TSAppDelegate::cancelCallInFlight() {
     m_callTicket.reset();
 }
 
+void TSAppDelegate::flickrAPIRequestWillRetryAfterSecondsReason(OFFlickrAPIRequest* request,
+                                                                 double seconds, const QString& reason) {
+    if (request != _flickrRequest.get() || !m_callTicket || m_callTicket->generation != m_accountGeneration)
+        return;
+    m_sync->waitingToRetry(seconds, reason);
+}
+
 void TSAppDelegate::editingStageFailed(const QString& stage, const OFError& error) {
     m_editing->didFail(stage, error);
 }

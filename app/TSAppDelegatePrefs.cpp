@@ -2,6 +2,7 @@
 #include "TSAppDelegate.h"
 
 #include "PlatformServices.h"
+#include "OFCallBudget.h"
 #include "accounts/PathRules.h"
 #include "search/SearchController.h"
 
@@ -80,6 +81,7 @@ void TSAppDelegate::getPrefs() {
 
     s.updatesState = m_store.contains("updatesState") ? m_store.value("updatesState").toInt() : 1;
     c.updatesCheck->setState(s.updatesState != 0 ? Button::On : Button::Off);
+    applyCallBudget(m_store.value("callsPerHour").toDouble());
 
     m_search->loadSavedSearches();
 
@@ -153,8 +155,23 @@ void TSAppDelegate::savePreferences() {
         setNotConnectedButtons();
 }
 
+void TSAppDelegate::applyCallBudget(double callsPerHour) {
+    // Unset: Flickr's own pace for its hosts, none for a stand-in service.
+    const bool standIn = !qEnvironmentVariableIsEmpty("TESSALY_FLICKR_ENDPOINT");
+    const double pace = m_callsPerHourOverride > 0 ? m_callsPerHourOverride
+                        : callsPerHour > 0         ? callsPerHour
+                        : standIn                  ? 0
+                                                   : OFCallBudget::kFlickrCallsPerHour;
+    OFCallBudget::shared().setCallsPerHour(pace);
+    m_controls->callBudgetTextField->setStringValue(callsPerHour > 0 ? QString::number(callsPerHour)
+                                                                      : QString());
+}
+
 void TSAppDelegate::savePrefButton() {
     const QString previousAccount = m_state.currentAccountName;
+    const double callsPerHour = m_controls->callBudgetTextField->stringValue().trimmed().toDouble();
+    m_store.setValue("callsPerHour", callsPerHour > 0 ? callsPerHour : 0.0);
+    applyCallBudget(callsPerHour);
     savePreferences();
     if (m_state.currentAccountName != previousAccount)
         testConnectionIfTokenHeld();

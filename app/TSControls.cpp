@@ -11,6 +11,7 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
     logoutButton = make<Button>("logoutButton");
     searchDbButton = make<Button>("searchDbButton");
     progressLabel = make<TextField>("progressLabel");
+    progressDetailTextField = make<TextField>("progressDetailTextField");
     progressIndicator = make<ProgressIndicator>("progressIndicator");
     dbnumTextField = make<TextField>("dbnumTextField");
     filenumTextField = make<TextField>("filenumTextField");
@@ -26,12 +27,16 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
     cancelConnectionButton = make<Button>("cancelConnectionButton");
     callbackURLTextField = make<TextField>("callbackURLTextField");
     useCallbackURLButton = make<Button>("useCallbackURLButton");
+    codeSignInButton = make<Button>("codeSignInButton");
+    verifierTextField = make<TextField>("verifierTextField");
+    useVerifierButton = make<Button>("useVerifierButton");
 
     prefPanel = make<Window>("prefPanel");
     prefPanel->setTitle("Preferences");
     accountsTableView = make<TableView>("accountsTableView",
                                         QStringList{"accountName", "accountLoc", "accountUrl"});
     pixLocTextField = make<TextField>("pixLocTextField");
+    callBudgetTextField = make<TextField>("callBudgetTextField");
     updatesCheck = make<Button>("updatesCheck");
     updatesCheck->setTitle("Check for updates at start-up");
     savePrefsButton = make<Button>("savePrefsButton");
@@ -54,6 +59,8 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
     permsOptionTextField = make<TextField>("permsOptionTextField");
     permsCheck = make<Button>("permsCheck");
     permsCheck->setTitle("Also download the permissions of every picture");
+    fullPermsCheck = make<Button>("fullPermsCheck");
+    fullPermsCheck->setTitle("Ask again for the permissions of pictures that did not change");
     exifCheck = make<Button>("exifCheck");
     exifCheck->setTitle("Also download the EXIF data of pictures that have none");
     permsOkButton = make<Button>("permsOkButton");

@@ -28,6 +28,8 @@ public:
     Button* logoutButton;
     Button* searchDbButton;
     TextField* progressLabel;
+    // Beside the progress: time left, or why and how long Tessaly waits.
+    TextField* progressDetailTextField;
     ProgressIndicator* progressIndicator;
     TextField* dbnumTextField;
     TextField* filenumTextField;
@@ -40,12 +42,17 @@ public:
     Button* cancelConnectionButton;
     TextField* callbackURLTextField; // for a callback address pasted by hand
     Button* useCallbackURLButton;
+    // Signing in with the code Flickr shows, when no callback comes back.
+    Button* codeSignInButton;
+    TextField* verifierTextField;
+    Button* useVerifierButton;
 
     // Preferences panel.
     Window* prefPanel;
     TableView* accountsTableView;
     TextField* pixLocTextField;
     Button* updatesCheck;
+    TextField* callBudgetTextField; // Flickr calls per hour; empty: the default pace
     Button* savePrefsButton;
     Button* addAccountButton;
     Button* deleteAccountButton;
@@ -64,6 +71,7 @@ public:
     TextField* permsOptionTextField;
     Button* permsCheck;
     Button* exifCheck;
+    Button* fullPermsCheck; // every picture's permissions, not only changed ones
     Button* permsOkButton;
     Button* permsCancelButton;
     Window* countSheet;

@@ -169,14 +169,31 @@ void peakMemory() {
 void informationDownload() {
     Service service(50000);
     Session session(service);
+    QElapsedTimer clock;
+    qint64 setsAt = -1;
+    auto& label = *session.app().controls().progressLabel;
+    QObject::connect(&label, &Control::changed, &label, [&] {
+        if (setsAt < 0 && label.stringValue().startsWith("downloading photo sets"))
+            setsAt = clock.elapsed();
+    });
+    clock.start();
     const double first = session.run(false, false, false);
+    figure("info_first_run_pages_s", setsAt / 1000.0, "s");
+    figure("info_first_run_sets_s", first - setsAt / 1000.0, "s");
     const double second = session.run(false, false, false);
     figure("info_photos_per_s_first_run", 50000 / first, "pictures/s");
     figure("info_photos_per_s_second_run", 50000 / second, "pictures/s");
 }
 
+QByteArray pageBody();
+
 // One page of pictures as the photostream answer maps it.
 QVariantList pageOfPictures() {
+    const auto mapped = OFXMLMapper::dictionaryMappedFromXMLData(pageBody());
+    return OFValueForKeyPath(mapped.value_or(QVariantMap()), "rsp.photos.photo").toList();
+}
+
+QByteArray pageBody() {
     fakeflickr::Options options;
     options.photos = 500;
     fakeflickr::PhotoLibrary library{fakeflickr::Photostream(500, 1)};
@@ -190,12 +207,23 @@ QVariantList pageOfPictures() {
          {"extras", "description, license, date_upload, date_taken, owner_name, original_format, "
                     "last_update, geo, tags, o_dims, views, media, url_sq, url_l, url_o"}},
         {"GET", "read", {}});
-    const auto mapped = OFXMLMapper::dictionaryMappedFromXMLData(answer.body);
-    return OFValueForKeyPath(mapped.value_or(QVariantMap()), "rsp.photos.photo").toList();
+    return answer.body;
 }
 
 void storeVersusRaw() {
     const QVariantList items = pageOfPictures();
+    {
+        const QByteArray body = pageBody();
+        std::vector<double> mapping;
+        for (int round = 0; round < 15; ++round) {
+            QElapsedTimer clock;
+            clock.start();
+            const auto mapped = OFXMLMapper::dictionaryMappedFromXMLData(body);
+            mapping.push_back(clock.nsecsElapsed() / 1e6);
+        }
+        std::sort(mapping.begin(), mapping.end());
+        figure("map_page_ms", mapping[mapping.size() / 2], "ms");
+    }
     QList<sync::PhotoRecord> prepared;
     for (const QVariant& item : items)
         prepared << sync::photoRecordFrom(item.toMap());

@@ -21,33 +21,73 @@ bool isDigits(const QString& text) {
     return true;
 }
 
+// Takes "#COUNT" and "~SECONDS" off the end of the text, in either order.
+bool takeSuffixes(QString* body, Fault* f, QString* error) {
+    static const QRegularExpression suffix(QStringLiteral("([#~])([^#~]*)$"));
+    for (QRegularExpressionMatch m = suffix.match(*body); m.hasMatch(); m = suffix.match(*body)) {
+        const bool count = m.captured(1) == QLatin1String("#");
+        int& field = count ? f->remaining : f->retryAfter;
+        bool ok = false;
+        const int value = m.captured(2).toInt(&ok);
+        if (!ok || !isDigits(m.captured(2)) || field != -1 || (count && value < 1)) {
+            fail(error, QStringLiteral("bad \"%1\" in \"%2\"").arg(m.captured(0), f->text));
+            return false;
+        }
+        field = value;
+        body->chop(m.capturedLength(0));
+    }
+    return true;
+}
+
+// "httpNNN" as a status the fault may answer, or 0.
+int httpStatusOf(const QString& kindName, bool onFile) {
+    static const QList<int> onCalls = {429, 500, 502, 503, 504};
+    static const QList<int> onFiles = {403, 404, 410, 429, 500, 502, 503, 504};
+    if (!kindName.startsWith(QLatin1String("http")) || !isDigits(kindName.mid(4)))
+        return 0;
+    const int status = kindName.mid(4).toInt();
+    return (onFile ? onFiles : onCalls).contains(status) ? status : 0;
+}
+
 } // namespace
 
 std::optional<Fault> Fault::parse(const QString& text, QString* error) {
     static const QHash<QString, Kind> kinds = {
         {"stall", Kind::Stall}, {"drop", Kind::Drop}, {"truncate", Kind::Drop},
-        {"http500", Kind::Http500}, {"malformed", Kind::Malformed}, {"error", Kind::Error},
-        {"fail", Kind::Fail}};
+        {"malformed", Kind::Malformed}, {"error", Kind::Error}, {"fail", Kind::Http}};
     Fault f;
     f.text = text;
-    const int colon = text.indexOf(QLatin1Char(':'));
-    if (colon < 0 || !kinds.contains(text.left(colon)))
+    QString body = text;
+    if (!takeSuffixes(&body, &f, error))
+        return std::nullopt;
+    const int colon = body.indexOf(QLatin1Char(':'));
+    const QString kindName = colon < 0 ? body : body.left(colon);
+    QString target = body.mid(colon + 1);
+    const bool onFile = colon >= 0 && target.startsWith(QLatin1String("file:"));
+    if (kindName.startsWith(QLatin1String("http"))) {
+        f.kind = Kind::Http;
+        f.httpStatus = httpStatusOf(kindName, onFile);
+        if (colon < 0 || f.httpStatus == 0)
+            return fail(error, QStringLiteral("\"%1\" is no status the stand-in answers %2 in \"%3\"")
+                                   .arg(kindName, onFile ? QStringLiteral("for a file") : QStringLiteral("for a call"), text));
+    } else if (colon < 0 || !kinds.contains(kindName)) {
         return fail(error, QStringLiteral("unknown fault kind in \"%1\"").arg(text));
-    const QString kindName = text.left(colon);
-    f.kind = kinds.value(kindName);
-    QString target = text.mid(colon + 1);
+    } else {
+        f.kind = kinds.value(kindName);
+    }
 
-    if (target.startsWith(QLatin1String("file:"))) {
+    if (onFile) {
         f.onFile = true;
         QString name = target.mid(5);
-        if (f.kind == Kind::Fail) {
+        if (kindName == QLatin1String("fail")) {
             const int last = name.lastIndexOf(QLatin1Char(':'));
             bool ok = false;
-            f.remaining = last < 0 ? -1 : name.mid(last + 1).toInt(&ok);
-            if (last < 0 || !ok || f.remaining < 1)
-                return fail(error, QStringLiteral("fail:file:NAME:COUNT needs a count in \"%1\"").arg(text));
+            const int count = last < 0 ? -1 : name.mid(last + 1).toInt(&ok);
+            if (last < 0 || !ok || count < 1 || f.remaining != -1)
+                return fail(error, QStringLiteral("fail:file:NAME:COUNT needs a count (and no #COUNT) in \"%1\"").arg(text));
+            f.remaining = count;
+            f.httpStatus = 500;
             name = name.left(last);
-            f.kind = Kind::Http500;
         }
         if (f.kind == Kind::Malformed || f.kind == Kind::Error || name.isEmpty())
             return fail(error, QStringLiteral("\"%1\" does not apply to a file").arg(text));
@@ -56,7 +96,7 @@ std::optional<Fault> Fault::parse(const QString& text, QString* error) {
         f.fileName.setPattern(QStringLiteral("^(?:%1)$").arg(f.fileName.pattern()));
         return f;
     }
-    if (kindName == QLatin1String("truncate") || f.kind == Kind::Fail)
+    if (kindName == QLatin1String("truncate") || kindName == QLatin1String("fail"))
         return fail(error, QStringLiteral("\"%1\" applies to files only").arg(text));
 
     if (f.kind == Kind::Error) {

@@ -10,17 +10,20 @@
 
 namespace fakeflickr {
 
-// A fault the service injects, written "KIND:TARGET":
+// A fault the service injects, written "KIND:TARGET[#COUNT][~SECONDS]":
 //   stall:METHOD[@SEL]      accept the call and never answer
 //   drop:METHOD[@SEL]       close the connection in the middle of the answer
-//   http500:METHOD[@SEL]    answer HTTP 500 with an HTML page
+//   httpNNN:METHOD[@SEL]    answer HTTP NNN with an HTML page: 429, 500, 502, 503 or 504
 //   malformed:METHOD[@SEL]  answer XML that does not parse
 //   error:METHOD[@SEL]:CODE a Flickr error answer with that code (also METHOD@ID=CODE)
 //   stall:file:NAME, drop:file:NAME, truncate:file:NAME (fewer bytes than Content-Length),
-//   http500:file:NAME, fail:file:NAME:COUNT (HTTP 500 COUNT times, then the file)
+//   httpNNN:file:NAME (429, 500, 502, 503, 504, and the lasting 403, 404, 410 of
+//   removed or withheld files), fail:file:NAME:COUNT (HTTP 500 COUNT times, then the file)
 // SEL is page=N, photo=ID (photo_id), any ARG=VALUE, or a bare photo id. NAME may use "*".
+// "#COUNT": the fault applies COUNT times, then is gone. "~SECONDS": the answer
+// carries "Retry-After: SECONDS".
 struct Fault {
-    enum class Kind { Stall, Drop, Http500, Malformed, Error, Fail };
+    enum class Kind { Stall, Drop, Http, Malformed, Error };
 
     Kind kind = Kind::Stall;
     bool onFile = false;
@@ -28,8 +31,10 @@ struct Fault {
     QString argName;       // selector, empty for every call
     QString argValue;
     QRegularExpression fileName;
+    int httpStatus = 0;    // for Kind::Http
     int errorCode = 0;
     int remaining = -1;    // -1: every time
+    int retryAfter = -1;   // seconds, -1: no Retry-After
     QString text;          // as given
 
     static std::optional<Fault> parse(const QString& text, QString* error = nullptr);

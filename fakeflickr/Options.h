@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace fakeflickr {
 
 // The demo key and secret; the application's build uses the same literals by default.
@@ -18,6 +20,15 @@ struct Options {
     QString apiKey = QString::fromLatin1(kDemoApiKey);
     QString sharedSecret = QString::fromLatin1(kDemoSharedSecret);
     QStringList faults;  // "KIND:TARGET" texts, see Faults.h
+
+    // Milliseconds on a monotonic clock, read whenever the service judges time;
+    // empty: the system's. Tests script it to move the budget without waiting.
+    std::function<qint64()> clockMs;
+    // Flickr's per-key budget: on average at most callsPerHour calls an hour and
+    // `burst` at once; calls beyond it are answered HTTP 429. 0: unlimited.
+    double callsPerHour = 0;
+    int burst = 4;
+    bool sendRetryAfter = true;  // a 429 of the budget says when to come back
 };
 
 } // namespace fakeflickr

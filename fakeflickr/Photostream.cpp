@@ -144,6 +144,10 @@ bool Photostream::isVideoAt(int index) const {
     return hash(quint64(m_size - index), VideoSalt) % 100 < 3;
 }
 
+bool Photostream::isPublicAt(int index) const {
+    return hash(quint64(m_size - index), PermsSalt) % 100 < 80;
+}
+
 qint64 Photostream::takenSecondsAt(int index) const {
     const quint64 ordinal = quint64(m_size - index);
     const qint64 upload = kFirstUpload + qint64(ordinal) * m_uploadStep
@@ -204,7 +208,7 @@ Photo Photostream::photoAt(int index) const {
     }
 
     const quint64 hp = hash(ord, PermsSalt);
-    p.isPublic = hp % 100 < 80;
+    p.isPublic = isPublicAt(index);
     p.isFriend = !p.isPublic && (hp / 100) % 2 == 0;
     p.isFamily = !p.isPublic && (hp / 200) % 3 != 0;
     p.permComment = int(hp / 600 % 4);
@@ -309,27 +313,6 @@ int Photostream::setVideoCount(int number) const {
     for (int j = 0; j < count; ++j)
         videos += isVideoAt(setMember(number, j)) ? 1 : 0;
     return videos;
-}
-
-Photo PhotoLibrary::photo(int index) const {
-    const auto it = m_edited.find(index);
-    return it != m_edited.end() ? it->second : m_stream.photoAt(index);
-}
-
-std::optional<Photo> PhotoLibrary::photoById(const QString& id) const {
-    const auto index = m_stream.indexOfId(id);
-    if (!index)
-        return std::nullopt;
-    return photo(*index);
-}
-
-qint64 PhotoLibrary::takenSeconds(int index) const {
-    const auto it = m_edited.find(index);
-    if (it == m_edited.end())
-        return m_stream.takenSecondsAt(index);
-    auto when = QDateTime::fromString(it->second.dateTaken, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    when.setTimeSpec(Qt::UTC);
-    return when.toSecsSinceEpoch();
 }
 
 } // namespace fakeflickr

@@ -7,6 +7,8 @@
 
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 namespace fakeflickr {
 
@@ -81,6 +83,7 @@ public:
 
     Photo photoAt(int index) const;
     bool isVideoAt(int index) const;
+    bool isPublicAt(int index) const;
     qint64 takenSecondsAt(int index) const;
     std::optional<int> indexOfId(const QString& id) const;
     QList<ExifEntry> exifFor(qint64 photoId) const;
@@ -104,21 +107,42 @@ private:
     qint64 m_uploadStep;
 };
 
-// The stream plus the edits that reached the service.
+// The stream plus what happened to it on the service: edits and removed pictures.
 class PhotoLibrary {
 public:
     explicit PhotoLibrary(Photostream stream) : m_stream(std::move(stream)) {}
 
     const Photostream& stream() const { return m_stream; }
+    // The picture at a position of the generated stream, edits included, removed or not.
     Photo photo(int index) const;
+    // A picture still in the stream; nothing for an unknown or removed one.
     std::optional<Photo> photoById(const QString& id) const;
-    void store(const Photo& photo) { m_edited[photo.index] = photo; }
+    void store(const Photo& photo);
+    // Stores an edit as Flickr does: the picture's lastupdate moves on.
+    void storeEdited(Photo photo);
     // Seconds of the date taken, for the counts.
     qint64 takenSeconds(int index) const;
+    bool isPublic(int index) const;
+
+    void remove(int index);
+    bool isRemoved(int index) const { return m_removed.count(index) > 0; }
+    bool hasRemovals() const { return !m_removed.empty(); }
+
+    // The pictures a caller sees, newest first: the owner every one still in the
+    // stream, anybody else the public ones.
+    int visibleCount(bool owner) const;
+    int visibleAt(bool owner, int position) const;
+    bool isVisible(bool owner, int index) const { return !isRemoved(index) && (owner || isPublic(index)); }
 
 private:
+    const std::vector<int>& view(bool owner) const;
+
     Photostream m_stream;
     std::unordered_map<int, Photo> m_edited;
+    std::unordered_set<int> m_removed;
+    // Positions of each view, built when first asked for after a change.
+    mutable std::vector<int> m_views[2];
+    mutable bool m_viewValid[2] = {false, false};
 };
 
 } // namespace fakeflickr

@@ -13,14 +13,18 @@ std::optional<PictureFile> parsePictureFileName(const QString& name, const Photo
     const auto m = pattern.match(name);
     if (!m.hasMatch())
         return std::nullopt;
-    const auto photo = library.photoById(m.captured(1));
-    const char suffix = m.capturedLength(3) ? m.captured(3).at(0).toLatin1() : '-';
-    if (!photo || !photo->hasSize(suffix))
+    // Removed pictures resolve too: the server answers them as gone, not as unknown.
+    const auto index = library.stream().indexOfId(m.captured(1));
+    if (!index)
         return std::nullopt;
-    const QString& secret = suffix == 'o' ? photo->originalSecret : photo->secret;
+    const Photo photo = library.photo(*index);
+    const char suffix = m.capturedLength(3) ? m.captured(3).at(0).toLatin1() : '-';
+    if (!photo.hasSize(suffix))
+        return std::nullopt;
+    const QString& secret = suffix == 'o' ? photo.originalSecret : photo.secret;
     if (m.captured(2) != secret)
         return std::nullopt;
-    return PictureFile{photo->index, suffix};
+    return PictureFile{photo.index, suffix};
 }
 
 QByteArray makeJpeg(const Photo& photo, char suffix) {

@@ -16,7 +16,7 @@ struct PictureFile {
 };
 
 // Checks the name against the stored picture: the secret (the original's own for "_o"),
-// and that the picture has that size at all.
+// and that the picture has that size at all. A removed picture's files still resolve.
 std::optional<PictureFile> parsePictureFileName(const QString& name, const PhotoLibrary& library);
 
 // A real JPEG of the size the records announce, different for each picture and size.

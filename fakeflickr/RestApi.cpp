@@ -1,5 +1,6 @@
 #include "RestApi.h"
 
+#include "Faults.h"
 #include "Xml.h"
 
 #include <QDateTime>
@@ -11,31 +12,6 @@
 namespace fakeflickr {
 
 namespace {
-
-constexpr int kMaxPerPage = 500;
-
-// Flickr's page arithmetic: per_page capped at 500, pages counted from 1.
-struct Paging {
-    int page = 1;
-    int perPage = 100;
-    int pages = 0;
-    int first = 0;  // first item of the page; may lie past the end
-};
-
-Paging paging(const Params& args, int total, int defaultPerPage) {
-    Paging p;
-    bool ok = false;
-    p.perPage = args.value(QStringLiteral("per_page")).toInt(&ok);
-    if (!ok || p.perPage < 1)
-        p.perPage = defaultPerPage;
-    p.perPage = std::min(p.perPage, kMaxPerPage);
-    p.page = args.value(QStringLiteral("page")).toInt(&ok);
-    if (!ok || p.page < 1)
-        p.page = 1;
-    p.pages = (total + p.perPage - 1) / p.perPage;
-    p.first = int(std::min<qint64>(qint64(p.page - 1) * p.perPage, total));
-    return p;
-}
 
 QString coordinate(double value) {
     QString text = QString::number(value, 'f', 6);
@@ -61,6 +37,21 @@ const char* const kSizes[] = {"sq", "t", "s", "m", "z", "l", "o"};
 const char kSuffixes[] = {'s', 't', 'm', '-', 'z', 'b', 'o'};
 
 } // namespace
+
+RestApi::Paging RestApi::paging(const Params& args, int total, int defaultPerPage) {
+    Paging p;
+    bool ok = false;
+    p.perPage = args.value(QStringLiteral("per_page")).toInt(&ok);
+    if (!ok || p.perPage < 1)
+        p.perPage = defaultPerPage;
+    p.perPage = std::min(p.perPage, kMaxPerPage);
+    p.page = args.value(QStringLiteral("page")).toInt(&ok);
+    if (!ok || p.page < 1)
+        p.page = 1;
+    p.pages = (total + p.perPage - 1) / p.perPage;
+    p.first = int(std::min<qint64>(qint64(p.page - 1) * p.perPage, total));
+    return p;
+}
 
 RestApi::RestApi(PhotoLibrary& library, const Options& options, QString nsid)
     : m_library(library), m_options(options), m_nsid(std::move(nsid)) {}
@@ -121,6 +112,9 @@ RestAnswer RestApi::call(const QString& method, const Params& args, const Caller
                                  .arg(caller.perms.isEmpty() ? QStringLiteral("none") : caller.perms));
     } else if ((needUser.contains(method) || wantsMe) && caller.perms.isEmpty()) {
         return error(99, QStringLiteral("Insufficient permissions. Method requires read privileges; none granted."));
+    } else if (method == QLatin1String("flickr.photos.getPerms") && !caller.owner) {
+        // Permissions are the owner's business alone.
+        return error(99, flickrErrorMessage(99));
     }
     return (this->*handler)(args, caller);
 }
@@ -134,22 +128,22 @@ QString RestApi::fileUrl(const Photo& photo, char suffix) const {
 }
 
 void RestApi::store(Photo photo) {
-    photo.lastUpdate = std::max(photo.lastUpdate + 1, QDateTime::currentSecsSinceEpoch());
-    m_library.store(photo);
+    m_library.storeEdited(std::move(photo));
 }
 
-RestAnswer RestApi::getCounts(const Params& args, const Caller&) {
+RestAnswer RestApi::getCounts(const Params& args, const Caller& caller) {
     const bool taken = args.contains(QStringLiteral("taken_dates"));
     const QStringList bounds = args.value(taken ? QStringLiteral("taken_dates") : QStringLiteral("dates"))
                                    .split(QLatin1Char(','), Qt::SkipEmptyParts);
-    const int n = m_library.stream().size();
+    const int n = m_library.visibleCount(caller.owner);
     Xml xml;
     xml.open("photocounts");
     for (int r = 0; r + 1 < bounds.size(); ++r) {
         const qint64 from = dateBound(bounds[r]);
         const qint64 to = dateBound(bounds[r + 1]);
         int count = 0;
-        for (int i = 0; i < n && from < to; ++i) {
+        for (int k = 0; k < n && from < to; ++k) {
+            const int i = m_library.visibleAt(caller.owner, k);
             const qint64 t = taken ? m_library.takenSeconds(i) : m_library.photo(i).dateUpload;
             count += (t >= from && t < to) ? 1 : 0;
         }
@@ -211,71 +205,19 @@ void RestApi::writePhotoElement(Xml& xml, const Photo& p, const QStringList& ext
     xml.close("photo");
 }
 
-RestAnswer RestApi::getPhotos(const Params& args, const Caller&) {
+RestAnswer RestApi::getPhotos(const Params& args, const Caller& caller) {
     if (!isUser(args.value(QStringLiteral("user_id"), QStringLiteral("-"))))
         return error(2, QStringLiteral("Unknown user"));
     QStringList extras;
     for (const QString& e : args.value(QStringLiteral("extras")).split(QLatin1Char(','), Qt::SkipEmptyParts))
         extras << e.trimmed();
-    const int total = m_library.stream().size();
+    const int total = m_library.visibleCount(caller.owner);
     const Paging pg = paging(args, total, 100);
     Xml xml;
     xml.open("photos").attr("page", pg.page).attr("pages", pg.pages).attr("perpage", pg.perPage).attr("total", total);
-    for (int i = pg.first; i < std::min(total, pg.first + pg.perPage); ++i)
-        writePhotoElement(xml, m_library.photo(i), extras);
+    for (int k = pg.first; k < std::min(total, pg.first + pg.perPage); ++k)
+        writePhotoElement(xml, m_library.photo(m_library.visibleAt(caller.owner, k)), extras);
     xml.close("photos");
-    return ok(xml.bytes());
-}
-
-RestAnswer RestApi::setsGetList(const Params& args, const Caller&) {
-    if (!isUser(args.value(QStringLiteral("user_id"))))
-        return error(1, QStringLiteral("User not found"));
-    const Photostream& stream = m_library.stream();
-    const Paging pg = paging(args, stream.setCount(), kMaxPerPage);
-    Xml xml;
-    xml.open("photosets").attr("page", pg.page).attr("pages", pg.pages).attr("perpage", pg.perPage)
-        .attr("total", stream.setCount()).attr("cancreate", 1);
-    for (int k = pg.first; k < std::min(stream.setCount(), pg.first + pg.perPage); ++k) {
-        const PhotoSet set = stream.setAt(k);
-        const Photo primary = m_library.photo(stream.setMember(k, 0));
-        const int videos = stream.setVideoCount(k);
-        xml.open("photoset").attr("id", set.id).attr("primary", primary.id).attr("secret", primary.secret)
-            .attr("server", primary.server).attr("farm", primary.farm).attr("count_views", 0)
-            .attr("count_comments", 0).attr("count_photos", set.count - videos).attr("count_videos", videos)
-            .attr("photos", set.count - videos).attr("videos", videos).attr("can_comment", 1)
-            .attr("date_create", set.dateCreate).attr("date_update", set.dateCreate + 3600);
-        xml.element("title", set.title).element("description", set.description).close("photoset");
-    }
-    xml.close("photosets");
-    return ok(xml.bytes());
-}
-
-RestAnswer RestApi::setsGetPhotos(const Params& args, const Caller&) {
-    const Photostream& stream = m_library.stream();
-    const auto number = stream.setNumberOfId(args.value(QStringLiteral("photoset_id")));
-    if (!number)
-        return error(1, QStringLiteral("Photoset not found"));
-    const PhotoSet set = stream.setAt(*number);
-    QStringList extras;
-    for (const QString& e : args.value(QStringLiteral("extras")).split(QLatin1Char(','), Qt::SkipEmptyParts))
-        extras << e.trimmed();
-    const Paging pg = paging(args, set.count, kMaxPerPage);
-    const qint64 primaryId = m_library.photo(stream.setMember(*number, 0)).id;
-    Xml xml;
-    xml.open("photoset").attr("id", set.id).attr("primary", primaryId).attr("owner", m_nsid)
-        .attr("ownername", m_options.userName).attr("page", pg.page).attr("per_page", pg.perPage)
-        .attr("perpage", pg.perPage).attr("pages", pg.pages).attr("title", set.title).attr("total", set.count);
-    for (int j = pg.first; j < std::min(set.count, pg.first + pg.perPage); ++j) {
-        const Photo p = m_library.photo(stream.setMember(*number, j));
-        xml.open("photo").attr("id", p.id).attr("secret", p.secret).attr("server", p.server).attr("farm", p.farm)
-            .attr("title", p.title).attr("isprimary", p.id == primaryId).attr("ispublic", p.isPublic)
-            .attr("isfriend", p.isFriend).attr("isfamily", p.isFamily);
-        for (const QString& e : extras)
-            if (e == QLatin1String("media"))
-                xml.attr("media", p.isVideo ? QStringLiteral("video") : QStringLiteral("photo"));
-        xml.close("photo");
-    }
-    xml.close("photoset");
     return ok(xml.bytes());
 }
 
@@ -290,10 +232,12 @@ RestAnswer RestApi::getPerms(const Params& args, const Caller&) {
     return ok(xml.bytes());
 }
 
-RestAnswer RestApi::getExif(const Params& args, const Caller&) {
+RestAnswer RestApi::getExif(const Params& args, const Caller& caller) {
     const auto p = m_library.photoById(args.value(QStringLiteral("photo_id")));
     if (!p)
         return error(1, QStringLiteral("Photo not found"));
+    if (!p->isPublic && !caller.owner)
+        return error(2, QStringLiteral("Permission denied"));
     const QList<ExifEntry> entries = m_library.stream().exifFor(p->id);
     QString camera;
     for (const ExifEntry& e : entries)
@@ -333,9 +277,10 @@ RestAnswer RestApi::getUserProfile(const Params& args, const Caller& caller) {
     return ok(xml.bytes());
 }
 
-RestAnswer RestApi::tagsGetListPhoto(const Params& args, const Caller&) {
+RestAnswer RestApi::tagsGetListPhoto(const Params& args, const Caller& caller) {
     const auto p = m_library.photoById(args.value(QStringLiteral("photo_id")));
-    if (!p)
+    // A private picture does not exist for anybody but its owner.
+    if (!p || (!p->isPublic && !caller.owner))
         return error(1, QStringLiteral("Photo not found"));
     Xml xml;
     xml.open("photo").attr("id", p->id).open("tags");

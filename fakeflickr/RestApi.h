@@ -14,6 +14,10 @@ struct Caller {
     QString httpMethod;  // "GET" or "POST"
     QString perms;       // "", "read", "write" or "delete"
     QString userName;    // the token's user; empty for an unsigned call
+    // Signed by OAuth with an access token of the stream's owner: only such a call
+    // sees private pictures, their EXIF and their permissions. The server sets it
+    // for every call; a direct caller of RestApi is the owner unless it says otherwise.
+    bool owner = true;
 };
 
 struct RestAnswer {
@@ -32,12 +36,23 @@ public:
     static bool isWriteMethod(const QString& method);
     static RestAnswer error(int code, const QString& message);
 
+    static constexpr int kMaxPerPage = 500;
+    // Flickr's page arithmetic: per_page capped at 500, pages counted from 1.
+    struct Paging {
+        int page = 1;
+        int perPage = 100;
+        int pages = 0;
+        int first = 0;  // first item of the page; may lie past the end
+    };
+    static Paging paging(const Params& args, int total, int defaultPerPage);
+
 private:
     using Handler = RestAnswer (RestApi::*)(const Params&, const Caller&);
     static const QHash<QString, Handler>& handlers();
 
     RestAnswer getCounts(const Params& args, const Caller&);
     RestAnswer getPhotos(const Params& args, const Caller&);
+    // Sets (RestSets.cpp).
     RestAnswer setsGetList(const Params& args, const Caller&);
     RestAnswer setsGetPhotos(const Params& args, const Caller&);
     RestAnswer getPerms(const Params& args, const Caller&);

@@ -3,8 +3,9 @@
 #include "HttpConnection.h"
 #include "PictureFiles.h"
 
-#include <QRandomGenerator>
 #include <QTcpSocket>
+
+#include <chrono>
 
 namespace fakeflickr {
 
@@ -23,6 +24,18 @@ HttpResponse textResponse(int status, const QByteArray& body, const QByteArray& 
     return r;
 }
 
+// Flickr's front end answers a refused or failed request with a small HTML page.
+HttpResponse statusPage(int status) {
+    return textResponse(status, "<html><body><h1>" + QByteArray::number(status) + ' ' + reasonPhrase(status)
+                                    + "</h1></body></html>\n",
+                        "text/html; charset=utf-8");
+}
+
+void addRetryAfter(HttpResponse& response, int seconds) {
+    if (seconds >= 0)
+        response.headers.append({"Retry-After", QByteArray::number(seconds)});
+}
+
 // Cuts an answer so that no XML parser accepts it.
 QByteArray malformed(const QByteArray& body) {
     return body.left(body.size() * 2 / 3) + "<broken attr=\"\n";
@@ -35,7 +48,8 @@ Server::Server(Options options, QObject* parent)
       m_options(std::move(options)),
       m_nsid(QStringLiteral("%1@N0%2").arg(10'000'000 + m_options.seed % 90'000'000).arg(1 + m_options.seed % 8)),
       m_library(Photostream(m_options.photos, m_options.seed, m_options.sets)),
-      m_rest(m_library, m_options, m_nsid) {
+      m_rest(m_library, m_options, m_nsid),
+      m_budget(m_options.callsPerHour, m_options.burst) {
     for (const QString& fault : m_options.faults)
         m_faults.add(fault);
     connect(&m_tcp, &QTcpServer::newConnection, this, [this] {
@@ -67,6 +81,24 @@ bool Server::addFault(const QString& text, QString* error) {
     return m_faults.add(text, error);
 }
 
+qint64 Server::nowMs() const {
+    if (m_options.clockMs)
+        return m_options.clockMs();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void Server::removePhotos(const QList<int>& indexes) {
+    for (const int index : indexes)
+        m_library.remove(index);
+}
+
+void Server::touchPhotos(const QStringList& ids) {
+    for (const QString& id : ids)
+        if (const auto photo = m_library.photoById(id))
+            m_library.storeEdited(*photo);
+}
+
 QList<Server::ApiCall> Server::writeCalls() const {
     QList<ApiCall> out;
     for (const ApiCall& call : m_calls)
@@ -88,6 +120,10 @@ void Server::handle(HttpConnection* connection, const HttpRequest& request) {
         for (auto it = body.cbegin(); it != body.cend(); ++it)
             params.insert(it.key(), it.value());
     }
+    // OAuth's protocol parameters may also come in the Authorization header.
+    const Params header = parseOAuthHeader(request.headers.value("authorization"));
+    for (auto it = header.cbegin(); it != header.cend(); ++it)
+        params.insert(it.key(), it.value());
     if (request.method != "GET" && request.method != "POST" && request.method != "HEAD") {
         connection->send(textResponse(405, "method not allowed\n"));
         return;
@@ -122,42 +158,54 @@ void Server::handleRest(HttpConnection* connection, const HttpRequest& request, 
         connection->send(response);
         return;
     }
-    ApiCall call{QString::fromLatin1(request.method), method, {}, 0};
+    ApiCall call;
+    call.httpMethod = QString::fromLatin1(request.method);
+    call.method = method;
+    call.timeMs = nowMs();
     for (auto it = params.cbegin(); it != params.cend(); ++it)
         if (!it.key().startsWith(QLatin1String("oauth_")) && it.key() != QLatin1String("api_sig"))
             call.args.insert(it.key(), it.value());
+    const auto log = [&](int errorCode, int status) {
+        call.errorCode = errorCode;
+        call.status = status;
+        m_calls << call;
+    };
+
+    // Flickr counts calls per key; a refused call costs nothing, nor uses up a fault.
+    const QString key = params.value(QStringLiteral("oauth_consumer_key"), params.value(QStringLiteral("api_key")));
+    if (const int wait = m_budget.take(key, call.timeMs)) {
+        response = statusPage(429);
+        if (m_options.sendRetryAfter)
+            addRetryAfter(response, wait);
+        log(-1, 429);
+        connection->send(response);
+        return;
+    }
 
     const auto fault = m_faults.takeForCall(method, params);
     if (fault && fault->kind == Fault::Kind::Stall) {
-        call.errorCode = -1;
-        m_calls << call;
+        log(-1, 0);
         connection->stall();
         return;
     }
-    if (fault && (fault->kind == Fault::Kind::Http500 || fault->kind == Fault::Kind::Error)) {
-        if (fault->kind == Fault::Kind::Http500) {
-            call.errorCode = -1;
-            response = textResponse(500, "<html><body><h1>500 Internal Server Error</h1></body></html>\n",
-                                    "text/html; charset=utf-8");
-        } else {
-            call.errorCode = fault->errorCode;
-            response.body = RestApi::error(fault->errorCode, flickrErrorMessage(fault->errorCode)).body;
-        }
-        m_calls << call;
-        connection->send(response);
-        return;
+    if (fault && fault->kind == Fault::Kind::Http) {
+        response = statusPage(fault->httpStatus);
+        log(-1, fault->httpStatus);
+    } else if (fault && fault->kind == Fault::Kind::Error) {
+        response.body = RestApi::error(fault->errorCode, flickrErrorMessage(fault->errorCode)).body;
+        log(fault->errorCode, 200);
+    } else {
+        const RestAnswer answer =
+            m_rest.call(method, params, {call.httpMethod, check.perms, check.userName, check.owner});
+        response.body = answer.body;
+        if (fault && fault->kind == Fault::Kind::Malformed)
+            response.body = malformed(response.body);
+        log(answer.errorCode, 200);
     }
-
-    const RestAnswer answer = m_rest.call(method, params, {call.httpMethod, check.perms, check.userName});
-    call.errorCode = answer.errorCode;
-    m_calls << call;
-    response.body = answer.body;
+    addRetryAfter(response, fault ? fault->retryAfter : -1);
     if (fault && fault->kind == Fault::Kind::Drop)
         connection->sendTruncated(response);
-    else if (fault && fault->kind == Fault::Kind::Malformed) {
-        response.body = malformed(response.body);
-        connection->send(response);
-    } else
+    else
         connection->send(response, request.method == "HEAD");
 }
 
@@ -168,20 +216,21 @@ void Server::handleFile(HttpConnection* connection, const HttpRequest& request, 
         connection->stall();
         return;
     }
-    if (fault && fault->kind == Fault::Kind::Http500) {
-        connection->send(textResponse(500, "<html><body><h1>500 Internal Server Error</h1></body></html>\n",
-                                      "text/html; charset=utf-8"));
-        return;
-    }
-    const auto file = parsePictureFileName(name, m_library);
-    if (!file) {
-        connection->send(textResponse(404, "not found\n"));
-        return;
-    }
     HttpResponse response;
-    response.contentType = "image/jpeg";
-    response.body = makeJpeg(m_library.photo(file->index), file->suffix);
-    if (fault && fault->kind == Fault::Kind::Drop)
+    const auto file = parsePictureFileName(name, m_library);
+    if (fault && fault->kind == Fault::Kind::Http) {
+        response = statusPage(fault->httpStatus);
+    } else if (!file) {
+        response = textResponse(404, "not found\n");
+    } else if (m_library.isRemoved(file->index)) {
+        // Flickr's static hosts answer a removed picture's files as gone for good.
+        response = statusPage(410);
+    } else {
+        response.contentType = "image/jpeg";
+        response.body = makeJpeg(m_library.photo(file->index), file->suffix);
+    }
+    addRetryAfter(response, fault ? fault->retryAfter : -1);
+    if (fault && fault->kind == Fault::Kind::Drop && response.status == 200)
         connection->sendTruncated(response);
     else
         connection->send(response, request.method == "HEAD");

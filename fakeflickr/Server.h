@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CallBudget.h"
 #include "Faults.h"
 #include "Options.h"
 #include "Photostream.h"
@@ -32,7 +33,9 @@ public:
         QString httpMethod;
         QString method;
         Params args;  // without the oauth_* and api_sig parameters
-        int errorCode = 0;
+        int errorCode = 0;  // Flickr's error code; -1 when the answer held none
+        int status = 200;   // HTTP status of the answer; 0 when none was sent
+        qint64 timeMs = 0;  // on the service's clock (Options::clockMs)
     };
 
     explicit Server(Options options = {}, QObject* parent = nullptr);
@@ -51,6 +54,15 @@ public:
 
     bool addFault(const QString& text, QString* error = nullptr);
     void clearFaults() { m_faults.clear(); }
+
+    // Removes pictures as their owner would on Flickr (indexes into the generated
+    // stream, 0 the newest): lists and counts skip them, their methods answer
+    // "Photo not found" and their files HTTP 410.
+    void removePhotos(const QList<int>& indexes);
+    // Edits pictures as their owner would: each one's lastupdate moves on.
+    void touchPhotos(const QStringList& ids);
+    // The service's clock, in milliseconds.
+    qint64 nowMs() const;
 
     // An access token as if the user had approved in the browser ("read", "write" or "delete").
     // Another user name makes the token another account's (it sees the same photostream).
@@ -73,6 +85,7 @@ private:
         QString message;
         QString perms;
         QString userName;
+        bool owner = false;  // OAuth-signed with the stream owner's access token
     };
 
     void handle(HttpConnection* connection, const HttpRequest& request);
@@ -80,6 +93,7 @@ private:
     void handleFile(HttpConnection* connection, const HttpRequest& request, const QString& name);
     void handleRequestToken(HttpConnection* connection, const HttpRequest& request, const Params& params);
     void handleAuthorize(HttpConnection* connection, const Params& params);
+    void showVerifier(HttpConnection* connection, const QString& verifier);
     void handleAccessToken(HttpConnection* connection, const HttpRequest& request, const Params& params);
 
     Check checkRestCall(const HttpRequest& request, const Params& params) const;
@@ -92,6 +106,7 @@ private:
     PhotoLibrary m_library;
     RestApi m_rest;
     FaultList m_faults;
+    CallBudget m_budget;
     QTcpServer m_tcp;
     QHash<QString, RequestToken> m_requestTokens;
     struct AccessToken {

@@ -60,7 +60,7 @@ bool Server::signatureMatches(const HttpRequest& request, const Params& params, 
 }
 
 Server::Check Server::checkRestCall(const HttpRequest& request, const Params& params) const {
-    const auto reject = [](int code) { return Check{code, flickrErrorMessage(code), {}, {}}; };
+    const auto reject = [](int code) { return Check{code, flickrErrorMessage(code), {}, {}, false}; };
     const bool oauth = params.contains(QStringLiteral("oauth_consumer_key")) || params.contains(QStringLiteral("oauth_signature"));
     if (oauth) {
         if (params.value(QStringLiteral("oauth_consumer_key")) != m_options.apiKey
@@ -80,12 +80,13 @@ Server::Check Server::checkRestCall(const HttpRequest& request, const Params& pa
         if (params.value(QStringLiteral("oauth_signature_method")) != QLatin1String("HMAC-SHA1")
             || !signatureMatches(request, params, tokenSecret))
             return reject(96);
-        return {0, {}, perms, user};
+        return {0, {}, perms, user, !perms.isEmpty() && user == m_options.userName};
     }
     if (params.value(QStringLiteral("api_key")) != m_options.apiKey)
         return reject(100);
+    // Unsigned or signed the legacy way: public data only, as Flickr no longer honours those signatures.
     if (!params.contains(QStringLiteral("api_sig")))
-        return {0, {}, {}, {}};  // unsigned: public data only
+        return {0, {}, {}, {}, false};
     QString perms, user;
     if (params.contains(QStringLiteral("auth_token"))) {
         const auto it = m_accessTokens.constFind(params.value(QStringLiteral("auth_token")));
@@ -96,7 +97,7 @@ Server::Check Server::checkRestCall(const HttpRequest& request, const Params& pa
     }
     if (legacySignature(params, m_options.sharedSecret) != params.value(QStringLiteral("api_sig")))
         return reject(96);
-    return {0, {}, perms, user};
+    return {0, {}, perms, user, false};
 }
 
 // The "oauth_problem" Flickr would name for a token request, or nothing when it is sound.
@@ -141,16 +142,28 @@ void Server::handleAuthorize(HttpConnection* connection, const Params& params) {
     }
     // The stand-in user approves at once.
     it->perms = perms;
-    it->verifier = randomHex(16);
-    const QString query = QStringLiteral("oauth_token=%1&oauth_verifier=%2").arg(encoded(it.key()), encoded(it->verifier));
     if (it->callback == QLatin1String("oob")) {
-        connection->send(oauthAnswer(200, QStringLiteral("Your verifier: %1\n").arg(it->verifier)));
+        // Without a callback Flickr shows a code of nine digits for the user to type.
+        const auto group = [] { return QStringLiteral("%1").arg(QRandomGenerator::global()->bounded(1000), 3, 10, QLatin1Char('0')); };
+        it->verifier = group() + QLatin1Char('-') + group() + QLatin1Char('-') + group();
+        showVerifier(connection, it->verifier);
         return;
     }
+    it->verifier = randomHex(16);
+    const QString query = QStringLiteral("oauth_token=%1&oauth_verifier=%2").arg(encoded(it.key()), encoded(it->verifier));
     HttpResponse redirect = oauthAnswer(302, QString());
     const QChar joiner = it->callback.contains(QLatin1Char('?')) ? QLatin1Char('&') : QLatin1Char('?');
     redirect.headers.append({"Location", (it->callback + joiner + query).toUtf8()});
     connection->send(redirect);
+}
+
+void Server::showVerifier(HttpConnection* connection, const QString& verifier) {
+    HttpResponse page = oauthAnswer(200, QStringLiteral(
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>fakeflickr: your code</title></head>"
+        "<body><h1>You have authorized Tessaly</h1>"
+        "<p>Type this code into Tessaly to finish: <span id=\"verifier\">%1</span></p></body></html>\n").arg(verifier));
+    page.contentType = "text/html; charset=utf-8";
+    connection->send(page);
 }
 
 void Server::handleAccessToken(HttpConnection* connection, const HttpRequest& request, const Params& params) {

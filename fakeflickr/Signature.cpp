@@ -4,6 +4,8 @@
 #include <QMessageAuthenticationCode>
 #include <QStringList>
 
+#include <cstring>
+
 namespace fakeflickr {
 
 QString oauthEscape(const QString& text) {
@@ -65,6 +67,44 @@ Params parseQuery(const QByteArray& query) {
         value.replace('+', ' ');
         out.insert(QString::fromUtf8(QByteArray::fromPercentEncoding(name)),
                    QString::fromUtf8(QByteArray::fromPercentEncoding(value)));
+    }
+    return out;
+}
+
+Params parseOAuthHeader(const QByteArray& value) {
+    Params out;
+    const QByteArray text = value.trimmed();
+    if (text.size() < 6 || text.left(5).toLower() != "oauth" || (text[5] != ' ' && text[5] != '\t'))
+        return out;
+    qsizetype i = 6;
+    const auto skip = [&](const char* chars) {
+        while (i < text.size() && std::strchr(chars, text[i]))
+            ++i;
+    };
+    while (i < text.size()) {
+        skip(" \t,");
+        const qsizetype eq = text.indexOf('=', i);
+        if (eq < 0)
+            break;
+        const QByteArray name = text.mid(i, eq - i).trimmed();
+        i = eq + 1;
+        skip(" \t");
+        QByteArray raw;
+        if (i < text.size() && text[i] == '"') {
+            // Percent-encoded values hold no quote, so the next one ends the value.
+            const qsizetype end = text.indexOf('"', i + 1);
+            if (end < 0)
+                break;
+            raw = text.mid(i + 1, end - i - 1);
+            i = end + 1;
+        } else {
+            const qsizetype end = text.indexOf(',', i);
+            raw = text.mid(i, end < 0 ? -1 : end - i).trimmed();
+            i = end < 0 ? text.size() : end;
+        }
+        const QString key = QString::fromUtf8(QByteArray::fromPercentEncoding(name));
+        if (key.startsWith(QLatin1String("oauth_")))
+            out.insert(key, QString::fromUtf8(QByteArray::fromPercentEncoding(raw)));
     }
     return out;
 }

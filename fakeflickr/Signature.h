@@ -27,6 +27,10 @@ QString oauthSignature(const QString& httpMethod, const QString& baseUrl, const 
 // Legacy signature: MD5 hex of the secret followed by every name and value (sorted, "api_sig" left out).
 QString legacySignature(const Params& params, const QString& sharedSecret);
 
+// The oauth_* parameters of an "Authorization: OAuth k=\"v\", ..." header, percent-decoded;
+// "realm" and other schemes give nothing.
+Params parseOAuthHeader(const QByteArray& value);
+
 // Parses "a=b&c=d" with percent-decoding, "+" read as a space (as Flickr's front end does).
 Params parseQuery(const QByteArray& query);
 

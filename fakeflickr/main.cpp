@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <cmath>
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -14,8 +15,14 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A stand-in Flickr service on 127.0.0.1 for Tessaly's tests and demo.\n"
-        "Faults: stall|drop|http500|malformed:METHOD[@page=N|@photo=ID], error:METHOD[@photo=ID]:CODE,\n"
-        "stall|truncate|http500:file:NAME, fail:file:NAME:COUNT (NAME may use *)."));
+        "Faults, each KIND:TARGET[#COUNT][~SECONDS]:\n"
+        "  stall|drop|malformed|http429|http500|http502|http503|http504:METHOD[@page=N|@photo=ID|@ARG=VALUE]\n"
+        "  error:METHOD[@photo=ID]:CODE\n"
+        "  stall|truncate|http429|http500|http502|http503|http504:file:NAME\n"
+        "  http403|http404|http410:file:NAME (lasting, as for removed or withheld originals)\n"
+        "  fail:file:NAME:COUNT (HTTP 500 COUNT times)\n"
+        "NAME may use *. #COUNT: the fault applies COUNT times, then is gone.\n"
+        "~SECONDS: the answer carries Retry-After: SECONDS."));
     parser.addHelpOption();
     const fakeflickr::Options defaults;
     const QCommandLineOption photos("photos", "Pictures in the photostream.", "N", QString::number(defaults.photos));
@@ -26,7 +33,13 @@ int main(int argc, char** argv) {
     const QCommandLineOption secret("shared-secret", "Shared secret.", "S", defaults.sharedSecret);
     const QCommandLineOption fault("fault", "A fault to inject (repeatable).", "KIND:TARGET");
     const QCommandLineOption port("port", "Port to listen on (default: a free one).", "P", "0");
-    parser.addOptions({photos, seed, sets, user, apiKey, secret, fault, port});
+    const QCommandLineOption callsPerHour("calls-per-hour",
+                                          "Calls an hour each API key may make on average; more are answered "
+                                          "HTTP 429 (default: 0, unlimited).", "N", "0");
+    const QCommandLineOption burst("burst", "Calls an API key may make at once within its budget.", "N",
+                                   QString::number(defaults.burst));
+    const QCommandLineOption noRetryAfter("no-retry-after", "Answer the budget's 429s without Retry-After.");
+    parser.addOptions({photos, seed, sets, user, apiKey, secret, fault, port, callsPerHour, burst, noRetryAfter});
     parser.process(app);
 
     const auto number = [&](const QCommandLineOption& option, qint64 min) {
@@ -46,6 +59,14 @@ int main(int argc, char** argv) {
     options.apiKey = parser.value(apiKey);
     options.sharedSecret = parser.value(secret);
     options.faults = parser.values(fault);
+    bool ok = false;
+    options.callsPerHour = parser.value(callsPerHour).toDouble(&ok);
+    if (!ok || !(options.callsPerHour >= 0) || !std::isfinite(options.callsPerHour)) {
+        std::fprintf(stderr, "fakeflickr: bad value for --calls-per-hour\n");
+        return 2;
+    }
+    options.burst = int(std::min<qint64>(number(burst, 1), 1'000'000));
+    options.sendRetryAfter = !parser.isSet(noRetryAfter);
     for (const QString& text : options.faults) {
         QString error;
         if (!fakeflickr::Fault::parse(text, &error)) {

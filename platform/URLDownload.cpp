@@ -13,13 +13,14 @@
 namespace tessaly {
 
 URLDownload::URLDownload(QNetworkAccessManager& network, const QUrl& url, QString destination,
-                         double timeoutSeconds, URLDownloadDelegate* delegate)
+                         double timeoutSeconds, URLDownloadDelegate* delegate,
+                         const QByteArray& userAgent)
     : m_url(url), m_destination(std::move(destination)), m_delegate(delegate),
       m_stallTimer(new QTimer(this)) {
     m_stallTimer->setSingleShot(true);
     m_stallTimer->setInterval(int(timeoutSeconds * 1000));
     connect(m_stallTimer, &QTimer::timeout, this, [this] { fail("The request timed out."); });
-    start(network);
+    start(network, userAgent);
 }
 
 URLDownload::~URLDownload() {
@@ -28,7 +29,7 @@ URLDownload::~URLDownload() {
         end();
 }
 
-void URLDownload::start(QNetworkAccessManager& network) {
+void URLDownload::start(QNetworkAccessManager& network, const QByteArray& userAgent) {
     // Hidden, and named unlike any picture, so an interrupted download is
     // never taken for a picture file.
     m_file = std::make_unique<QTemporaryFile>(QFileInfo(m_destination).absolutePath() +
@@ -41,6 +42,8 @@ void URLDownload::start(QNetworkAccessManager& network) {
     QNetworkRequest request(m_url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
+    if (!userAgent.isEmpty())
+        request.setRawHeader("User-Agent", userAgent);
     m_reply = network.get(request);
     connect(m_reply, &QNetworkReply::readyRead, this, &URLDownload::readyRead);
     connect(m_reply, &QNetworkReply::finished, this, &URLDownload::finished);
@@ -52,6 +55,8 @@ void URLDownload::readyRead() {
         return;
     m_stallTimer->start();
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    m_status = status;
+    m_retryAfter = m_reply->rawHeader("Retry-After");
     if (status >= 400) {
         m_reply->readAll();
         return; // reported when the answer ends
@@ -79,6 +84,8 @@ void URLDownload::finished() {
     if (m_ended)
         return;
     const int status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    m_status = status;
+    m_retryAfter = m_reply->rawHeader("Retry-After");
     if (m_reply->error() != QNetworkReply::NoError && status < 400) {
         fail(m_reply->errorString());
         return;
@@ -151,7 +158,7 @@ URLDownload* URLDownloadService::startDownload(const QUrl& url, const QString& d
                                                double timeoutSeconds, URLDownloadDelegate* delegate) {
     if (m_refuses || !url.isValid() || url.isRelative() || destination.isEmpty())
         return nullptr;
-    return new URLDownload(*m_network, url, destination, timeoutSeconds, delegate);
+    return new URLDownload(*m_network, url, destination, timeoutSeconds, delegate, m_userAgent);
 }
 
 } // namespace tessaly

@@ -35,16 +35,20 @@ class URLDownload : public QObject {
     Q_OBJECT
 public:
     URLDownload(QNetworkAccessManager& network, const QUrl& url, QString destination,
-                double timeoutSeconds, URLDownloadDelegate* delegate);
+                double timeoutSeconds, URLDownloadDelegate* delegate, const QByteArray& userAgent = {});
     ~URLDownload() override;
 
     QUrl url() const { return m_url; }
     QString destination() const { return m_destination; }
+    // The HTTP status of the answer (0 before one, or without one) and its
+    // Retry-After header, for a delegate deciding whether to try again.
+    int httpStatus() const { return m_status; }
+    QByteArray retryAfter() const { return m_retryAfter; }
     // Stops without telling the delegate, and goes.
     void cancel();
 
 private:
-    void start(QNetworkAccessManager& network);
+    void start(QNetworkAccessManager& network, const QByteArray& userAgent);
     void readyRead();
     void finished();
     void fail(const QString& description);
@@ -57,6 +61,8 @@ private:
     std::unique_ptr<QTemporaryFile> m_file;
     QTimer* m_stallTimer;
     qint64 m_written = 0;
+    int m_status = 0;
+    QByteArray m_retryAfter;
     bool m_begun = false;
     bool m_ended = false;
 };
@@ -70,12 +76,15 @@ public:
     // after timeoutSeconds without progress; nullptr when it cannot be made.
     URLDownload* startDownload(const QUrl& url, const QString& destination, double timeoutSeconds,
                                URLDownloadDelegate* delegate);
+    // The User-Agent every download sends.
+    void setUserAgent(const QByteArray& userAgent) { m_userAgent = userAgent; }
     // Makes every later start fail, as a service that cannot create downloads.
     void setRefusesDownloads(bool refuses) { m_refuses = refuses; }
 
 private:
     std::unique_ptr<QNetworkAccessManager> m_network;
     bool m_refuses = false;
+    QByteArray m_userAgent;
 };
 
 } // namespace tessaly

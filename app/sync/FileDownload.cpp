@@ -2,6 +2,8 @@
 // record, one at a time, passing over files that are already there.
 #include "SyncController.h"
 
+#include "OFFlickrAPIRequest.h"
+#include "OFTimeSource.h"
 #include "PlatformServices.h"
 #include "TSAppDelegate.h"
 #include "accounts/PathRules.h"
@@ -192,13 +194,31 @@ void SyncController::downloadDidFailWithError(URLDownload* download, const QStri
     if (download != m_download || m_phase != Phase::Running)
         return;
     m_download = nullptr;
-    log(QString("Download failed! Error - %1 %2\n\n").arg(description, url));
-    // The same file again, but not for ever.
-    if (++m_fileFailures < kFileTries) {
-        downloadFiles();
+    const int status = download->httpStatus();
+    // Removed or withheld (the originals of free accounts): asking again won't help.
+    if (status == 403 || status == 404 || status == 410) {
+        log(QString("The picture file %1 is not available (HTTP %2); it was passed over.\n\n").arg(url).arg(status));
+        if (finishFile())
+            downloadFiles();
         return;
     }
-    log(QString("Gave up on %1 after %2 failed downloads.\n\n").arg(url).arg(kFileTries));
+    log(QString("Download failed! Error - %1 %2\n\n").arg(description, url));
+    // The same file again, after a wait that grows, but not for ever.
+    const OFRetryPolicy& policy = OFFlickrAPIRequest::retryPolicy();
+    if (++m_fileFailures < policy.attempts) {
+        const qint64 wait = policy.waitMs(m_fileFailures, status == 429,
+                                          OFRetryPolicy::retryAfterMs(download->retryAfter(),
+                                                                      QDateTime::currentDateTimeUtc()));
+        waitingToRetry(double(wait) / 1000.0,
+                       status > 0 ? QString("The picture server answered HTTP %1").arg(status)
+                                  : QStringLiteral("A picture file could not be fetched"));
+        OFTimeSource::shared().callAfter(wait, this, [this, run = ++m_run] {
+            if (run == m_run && m_phase == Phase::Running)
+                downloadFiles();
+        });
+        return;
+    }
+    log(QString("Gave up on %1 after %2 failed downloads.\n\n").arg(url).arg(policy.attempts));
     if (finishFile())
         downloadFiles();
 }
@@ -217,6 +237,7 @@ bool SyncController::finishFile() {
     if (++m_state.sizePhase > 2) {
         m_state.sizePhase = 0;
         ++m_state.fileIndex;
+        showEstimate(m_state.originalURLs.size() - m_state.fileIndex, false);
     }
     return true;
 }

@@ -22,7 +22,7 @@ void SyncController::downloadFlickr() {
                {"page", QString::number(m_state.currentPage)}});
 }
 
-void SyncController::processPhotos() {
+void SyncController::processPhotos(int page) {
     QList<PhotoRecord> records;
     records.reserve(m_state.responseItems.size());
     for (const QVariant& item : std::as_const(m_state.responseItems))
@@ -33,7 +33,7 @@ void SyncController::processPhotos() {
         return;
     }
     m_app.controls().progressLabel->setStringValue(QString("downloading picture info... %1 of %2")
-                                                       .arg(m_state.currentPage * 500)
+                                                       .arg(page * 500)
                                                        .arg(m_state.photoCountText));
 }
 
@@ -101,10 +101,17 @@ void SyncController::prepareRecordList() {
 }
 
 void SyncController::permsOrExif() {
-    if (m_state.permsOption)
-        getPerms();
-    else
+    if (!m_state.permsOption) {
         getExif();
+        return;
+    }
+    // Only the permissions that may have changed are asked for again.
+    m_state.recordIndex = 0;
+    SqlResult result;
+    m_state.flickrIDList = PhotoStore(m_app.database()).photosNeedingPermissions(m_state.fullPerms, &result);
+    if (!result.ok())
+        alert(QString("SQL error: %1").arg(result.message));
+    getPerms();
 }
 
 void SyncController::getPerms() {
@@ -130,6 +137,7 @@ void SyncController::processPerms(const QVariantMap& perms) {
     }
     m_app.controls().progressLabel->setStringValue(
         QString("downloading permissions info... %1 of %2").arg(m_state.recordIndex).arg(m_state.photoCountText));
+    showEstimate(m_state.flickrIDList.size() - m_state.recordIndex, true);
 }
 
 void SyncController::getExif() {
@@ -163,6 +171,7 @@ void SyncController::processExif() {
         ++m_withExifCount;
     m_app.controls().progressLabel->setStringValue(
         QString("downloading EXIF info... %1 of %2").arg(m_state.recordIndex).arg(m_state.photoCountText));
+    showEstimate(m_withoutExif.size(), true);
 }
 
 } // namespace tessaly::sync

@@ -106,9 +106,38 @@ SqlResult PhotoStore::recordMembership(const QStringList& photoIDs, const QStrin
     return transaction.commit();
 }
 
+namespace {
+// Which pictures' permissions were fetched, and for which state of each: a
+// table of its own, so the photos and sets tables stay as they are. An
+// archive without it has fetched nothing.
+const QString kCreatePermsFetched = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS permsfetched(flickrID TEXT PRIMARY KEY,lastupdate TEXT)");
+} // namespace
+
 SqlResult PhotoStore::storePermissions(const QString& photoID, int comment, int meta) {
-    return m_database.run("UPDATE photos SET permcomment=?,permmeta=? WHERE flickrID=?",
-                          {comment, meta, withoutLineBreaks(photoID)});
+    const QString id = withoutLineBreaks(photoID);
+    SqlTransaction transaction(m_database);
+    SqlResult result = m_database.run("UPDATE photos SET permcomment=?,permmeta=? WHERE flickrID=?",
+                                      {comment, meta, id});
+    if (result.ok())
+        result = m_database.exec(kCreatePermsFetched);
+    if (result.ok())
+        result = m_database.run("INSERT OR REPLACE INTO permsfetched(flickrID,lastupdate) "
+                                "SELECT flickrID,lastupdate FROM photos WHERE flickrID=?",
+                                {id});
+    return result.ok() ? transaction.commit() : result;
+}
+
+QStringList PhotoStore::photosNeedingPermissions(bool all, SqlResult* result) {
+    if (all)
+        return column("SELECT flickrID FROM photos", result);
+    *result = m_database.exec(kCreatePermsFetched);
+    if (!result->ok())
+        return {};
+    return column("SELECT photos.flickrID FROM photos LEFT JOIN permsfetched ON "
+                  "permsfetched.flickrID=photos.flickrID WHERE permsfetched.flickrID IS NULL OR "
+                  "permsfetched.lastupdate IS NOT photos.lastupdate",
+                  result);
 }
 
 SqlResult PhotoStore::storeExif(const QString& photoID, const ExifRecord& exif) {
@@ -125,6 +154,28 @@ SqlResult PhotoStore::storeFileSizes(const QList<QPair<QString, qint64>>& sizes)
             return result;
     }
     return transaction.commit();
+}
+
+int PhotoStore::recordRemovedPictures(const QSet<QString>& listed, SqlResult* result) {
+    QStringList removed;
+    for (const QString& id : column("SELECT flickrID FROM photos", result))
+        if (!listed.contains(id))
+            removed << id;
+    if (!result->ok())
+        return 0;
+    // A table of its own, as the permissions' marks: the photos table stays as it is.
+    SqlTransaction transaction(m_database);
+    *result = m_database.exec("CREATE TABLE IF NOT EXISTS removedfromflickr(flickrID TEXT PRIMARY KEY);"
+                              "DELETE FROM removedfromflickr");
+    SqlStatement insert(m_database, "INSERT OR IGNORE INTO removedfromflickr(flickrID) VALUES(?)");
+    for (const QString& id : std::as_const(removed)) {
+        if (!result->ok())
+            break;
+        *result = insert.run({id});
+    }
+    if (result->ok())
+        *result = transaction.commit();
+    return int(removed.size());
 }
 
 QStringList PhotoStore::column(const QString& sql, SqlResult* result) {

@@ -29,9 +29,18 @@ public:
     std::optional<Failure> storeSets(const QList<SetRecord>& records);
     // Adds the set to the membership of each stored picture of the list.
     SqlResult recordMembership(const QStringList& photoIDs, const QString& setID);
+    // Stores a picture's permissions and notes that they were fetched for
+    // its current state (its lastupdate).
     SqlResult storePermissions(const QString& photoID, int comment, int meta);
+    // The pictures whose permissions are unknown: new, changed on Flickr since
+    // they were fetched, or never fetched (every picture when `all`).
+    QStringList photosNeedingPermissions(bool all, SqlResult* result);
     SqlResult storeExif(const QString& photoID, const ExifRecord& exif);
     SqlResult storeFileSizes(const QList<QPair<QString, qint64>>& sizes);
+
+    // Notes which records of the archive the photostream no longer lists
+    // (they stay in the archive); answers how many.
+    int recordRemovedPictures(const QSet<QString>& listed, SqlResult* result);
 
     // The first column of every row, in the database's order.
     QStringList column(const QString& sql, SqlResult* result);

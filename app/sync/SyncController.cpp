@@ -2,7 +2,9 @@
 // their answers, the finish and the failures.
 #include "SyncController.h"
 
+#include "OFCallBudget.h"
 #include "OFFlickrAPIRequest.h"
+#include "OFTimeSource.h"
 #include "OFXMLMapper.h"
 #include "PlatformServices.h"
 #include "TSAppDelegate.h"
@@ -51,6 +53,21 @@ void SyncController::alert(const QString& message) {
 void SyncController::clearProgress() {
     m_app.controls().progressIndicator->stopAnimation();
     m_app.controls().progressLabel->setStringValue({});
+    m_app.controls().progressDetailTextField->setStringValue({});
+    m_pace.reset();
+}
+
+// The time left of a stage with a call (or a file) per picture, at the pace
+// measured so far and never faster than the call budget allows.
+void SyncController::showEstimate(qint64 remaining, bool calls) {
+    m_pace.itemDone(OFTimeSource::shared().nowMs());
+    const double seconds =
+        m_pace.secondsFor(remaining, calls ? OFCallBudget::shared().secondsFor(1) : 0.0);
+    m_app.controls().progressDetailTextField->setStringValue(seconds < 0 ? QString() : estimateText(seconds));
+}
+
+void SyncController::waitingToRetry(double seconds, const QString& reason) {
+    m_app.controls().progressDetailTextField->setStringValue(retryText(reason, seconds));
 }
 
 void SyncController::openErrorLog() {
@@ -144,10 +161,13 @@ void SyncController::doCount() {
     }
     m_state.permsOption = c.permsCheck->state() == Button::On;
     m_state.exifOption = c.exifCheck->state() == Button::On;
+    m_state.fullPerms = c.fullPermsCheck->state() == Button::On;
     c.permsOptionSheet->endSheet();
     c.progressLabel->setStringValue("Downloading picture info...");
     m_state.pageCount = m_state.photoCount / 500 + 1;
     m_state.currentPage = 1;
+    m_listed.clear();
+    m_removedCount = 0;
     c.progressIndicator->startAnimation();
     downloadFlickr();
 }
@@ -165,11 +185,16 @@ void SyncController::didComplete(const QString& stage, const QVariantMap& respon
         return; // the flow was stopped meanwhile
     if (stage == QLatin1String("DownloadPhotos")) {
         m_state.responseItems = asList(OFValueForKeyPath(response, "photos.photo"));
-        processPhotos();
+        for (const QVariant& item : std::as_const(m_state.responseItems))
+            m_listed.insert(item.toMap().value(QStringLiteral("id")).toString());
         if (m_state.currentPage < m_state.pageCount) {
-            ++m_state.currentPage;
+            // Flickr prepares the next page while this one is stored.
+            const int stored = m_state.currentPage++;
             downloadFlickr();
+            processPhotos(stored);
         } else {
+            processPhotos(m_state.currentPage);
+            noteRemovedPictures();
             m_state.setsPage = 1;
             getSets();
         }
@@ -304,7 +329,21 @@ void SyncController::showFinish(const QString& message) {
         c.doneDownloadingSheet->beginSheet(c.window);
 }
 
+void SyncController::noteRemovedPictures() {
+    SqlResult result;
+    m_removedCount = PhotoStore(m_app.database()).recordRemovedPictures(m_listed, &result);
+    if (!result.ok())
+        std::fprintf(stderr, "SQL error: %s\n", result.message.toUtf8().constData());
+    m_listed.clear();
+}
+
 void SyncController::finishInformation(const QString& message) {
+    // Never deleted: the archive may be the only copy left of them.
+    if (m_removedCount > 0)
+        log(m_removedCount == 1
+                ? QString("The archive keeps 1 picture that is no longer in your Flickr photostream.\n")
+                : QString("The archive keeps %1 pictures that are no longer in your Flickr photostream.\n")
+                      .arg(m_removedCount));
     m_app.setDBnum();
     m_app.setInfoDownloadRunning(false);
     showFinish(message);

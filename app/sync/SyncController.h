@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Pacing.h"
 #include "PhotoStore.h"
 #include "URLDownload.h"
 
@@ -38,6 +39,7 @@ struct SyncState {
     QString requestFlickrID;
     QVariantList exifEntries;
     bool permsOption = false;
+    bool fullPerms = false; // ask for every picture's permissions, changed or not
     bool exifOption = false;
 
     // The picture-file download.
@@ -61,8 +63,6 @@ public:
     const SyncState& state() const { return m_state; }
     Flow flow() const { return m_flow; }
     Phase phase() const { return m_phase; }
-    // A picture file is given up after this many failed downloads.
-    static constexpr int kFileTries = 3;
 
     // Commands and the confirmation sheets.
     void getPhotoCount();
@@ -78,11 +78,14 @@ public:
     void didFail(const QString& stage, const OFError& error);
     // The current account or archive changed: a flow under way stops.
     void currentArchiveChanged();
+    // A call of the application waits before it is sent again.
+    void waitingToRetry(double seconds, const QString& reason);
     bool isRefreshingPreferences() const { return m_refreshingPreferences; }
 
     // The stages of the information download.
     void downloadFlickr();
-    void processPhotos();
+    // Stores the pictures of the page answered last (number `page`).
+    void processPhotos(int page);
     void getSets();
     void processSets();
     void getPhotoSets();
@@ -106,6 +109,7 @@ private:
     void finishInformation(const QString& message);
     void showFinish(const QString& message);
     void clearProgress();
+    void showEstimate(qint64 remaining, bool calls);
     void alert(const QString& message);
     void log(const QString& line);
     void openErrorLog();
@@ -114,6 +118,7 @@ private:
     void nextSetOrOn();
     void prepareRecordList();
     void permsOrExif();
+    void noteRemovedPictures();
 
     void startFileDownload();
     bool fillURLLists();
@@ -137,6 +142,11 @@ private:
     int m_fileFailures = 0;
     QList<QPair<QString, qint64>> m_pendingSizes;
     quint64 m_run = 0;
+    PaceEstimate m_pace;
+    // The pictures the photostream pages listed, and how many of the archive's
+    // they no longer list.
+    QSet<QString> m_listed;
+    int m_removedCount = 0;
 };
 
 } // namespace sync

@@ -164,12 +164,12 @@ TEST_F(SyncTest, TheInformationDownloadStoresWhatFlickrHoldsAndASecondRunChanges
         EXPECT_EQ(setRows[set.id]["set_description"], stored(set.description));
     }
 
-    // Again, without permissions: nothing changes, no EXIF is asked for again,
-    // and the permissions fetched before are kept.
+    // Again: nothing changes, and neither EXIF data nor the permissions of
+    // unchanged pictures are asked for again.
     dismissFinish();
     EXPECT_FALSE(c.doneDownloadingSheet2->isVisible());
     service->clearLog();
-    ASSERT_TRUE(downloadInformation(false, true));
+    ASSERT_TRUE(downloadInformation(true, true));
     EXPECT_EQ(calls("flickr.photos.getExif"), 0);
     EXPECT_EQ(calls("flickr.photos.getPerms"), 0);
     EXPECT_EQ(c.doneTextField2->stringValue(),
@@ -350,7 +350,7 @@ TEST_F(SyncTest, TheFileDownloadFetchesEachFileOnceAndLeavesNoBrokenFile) {
     EXPECT_TRUE(service->fileRequests().isEmpty());
     EXPECT_EQ(table(), rows);
 
-    // A file cut short every time is given up after three tries; one that
+    // A file cut short every time is given up after five tries; one that
     // fails twice arrives on the third; neither leaves a broken file.
     dismissFinish();
     const fakeflickr::Photo a = stream.photoAt(3), b = stream.photoAt(4);
@@ -362,9 +362,9 @@ TEST_F(SyncTest, TheFileDownloadFetchesEachFileOnceAndLeavesNoBrokenFile) {
     ASSERT_TRUE(finished());
     EXPECT_TRUE(c.doneDownloadingSheet->isVisible());
     const QString errors = c.errorsTextField->stringValue();
-    EXPECT_EQ(errors.count("Download failed! Error - "), 5);
+    EXPECT_EQ(errors.count("Download failed! Error - "), 7);
     EXPECT_EQ(errors.count("Gave up on "), 1);
     EXPECT_TRUE(errors.contains("Gave up on " + service->baseUrl() + "/" + a.server + "/" + a.fileName('s') +
-                                " after 3 failed downloads."));
+                                " after 5 failed downloads."));
     EXPECT_EQ(filesInFolder(), expectedFiles - QSet<QString>{a.fileName('s')});
 }

@@ -1,15 +1,11 @@
 // Tessaly's Flickr client against the stand-in service, end to end.
-#include "OFFlickrAPIRequest.h"
+#include "ClientRecorder.h"
 #include "OFUtilities.h"
-
-#include <QScopeGuard>
 #include "OFXMLMapper.h"
 #include "Server.h"
 #include "ServiceClient.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
@@ -17,50 +13,7 @@ using namespace fakeflickr;
 
 namespace {
 
-// Records what the request reports and waits for it.
-class Recorder : public OFFlickrAPIRequestDelegate {
-public:
-    void flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest*, const QVariantMap& rsp) override {
-        response = rsp;
-        done = true;
-    }
-    void flickrAPIRequestDidFailWithError(OFFlickrAPIRequest*, const OFError& e) override {
-        error = e;
-        failed = done = true;
-    }
-    void flickrAPIRequestDidObtainOAuthRequestTokenSecret(OFFlickrAPIRequest*, const QString& t, const QString& s) override {
-        token = t;
-        secret = s;
-        done = true;
-    }
-    void flickrAPIRequestDidObtainOAuthAccessTokenSecretUserFullNameUserNameUserNSID(
-        OFFlickrAPIRequest*, const QString& t, const QString& s, const QString& full, const QString& user,
-        const QString& nsid) override {
-        token = t;
-        secret = s;
-        identity = {full, user, nsid};
-        done = true;
-    }
-    void reset() { *this = Recorder(); }
-    // Runs the event loop until a callback arrived.
-    bool wait(int timeoutMs = 10000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done && timer.elapsed() < timeoutMs) {
-            QEventLoop loop;
-            QTimer::singleShot(10, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
-        return done;
-    }
-
-    bool done = false;
-    bool failed = false;
-    QVariantMap response;
-    OFError error;
-    QString token, secret;
-    QStringList identity;
-};
+using fftest::Recorder;
 
 class ClientEndToEnd : public ::testing::Test {
 protected:

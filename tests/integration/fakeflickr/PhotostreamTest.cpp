@@ -1,4 +1,5 @@
 // The generated photostream: deterministic, varied like a real one, cheap to address.
+#include "CallBudget.h"
 #include "Faults.h"
 #include "PictureFiles.h"
 #include "Photostream.h"
@@ -214,4 +215,53 @@ TEST(Faults, TextsParseAndMatchTheirTargets) {
         EXPECT_FALSE(Fault::parse(bad, &why)) << bad;
         EXPECT_FALSE(why.isEmpty()) << bad;
     }
+}
+
+TEST(Faults, StatusesCountsAndRetryAfter) {
+    struct Case {
+        const char* text;
+        int status, remaining, retryAfter;
+    };
+    // Both suffixes, in either order, on every kind.
+    for (const Case& c : {Case{"http503:flickr.people.getPhotos@page=2#2", 503, 2, -1},
+                          Case{"http429:flickr.photos.getPerms~3", 429, -1, 3},
+                          Case{"http410:file:*_o.jpg~0#1", 410, 1, 0}, Case{"http403:file:*_o.jpg#1~0", 403, 1, 0},
+                          Case{"error:flickr.photos.getExif@55=2#3~9", 0, 3, 9}, Case{"fail:file:x_s.jpg:4", 500, 4, -1},
+                          Case{"http504:file:x_s.jpg", 504, -1, -1}}) {
+        const auto f = Fault::parse(c.text);
+        ASSERT_TRUE(f) << c.text;
+        EXPECT_EQ(f->httpStatus, c.status) << c.text;
+        EXPECT_EQ(f->remaining, c.remaining) << c.text;
+        EXPECT_EQ(f->retryAfter, c.retryAfter) << c.text;
+    }
+    EXPECT_TRUE(Fault::parse("http503:flickr.people.getPhotos@page=2#2")->matchesCall("flickr.people.getPhotos", {{"page", "2"}}));
+    EXPECT_EQ(Fault::parse("error:flickr.photos.getExif@55=2#3~9")->errorCode, 2);
+
+    FaultList list;
+    ASSERT_TRUE(list.add("drop:flickr.test.login#2"));
+    ASSERT_TRUE(list.add("http500:flickr.test.login"));
+    QList<Fault::Kind> kinds;
+    for (int i = 0; i < 4; ++i)
+        kinds << list.takeForCall("flickr.test.login", {})->kind;
+    EXPECT_EQ(kinds, QList<Fault::Kind>({Fault::Kind::Drop, Fault::Kind::Drop, Fault::Kind::Http, Fault::Kind::Http}));
+
+    for (const char* bad : {"http404:flickr.test.login", "http418:file:x.jpg", "http503", "stall:flickr.test.login#0",
+                            "stall:flickr.test.login#x", "stall:flickr.test.login~1~2", "fail:file:x.jpg:2#1",
+                            "stall:flickr.test.login~-1"}) {
+        QString why;
+        EXPECT_FALSE(Fault::parse(bad, &why)) << bad;
+        EXPECT_FALSE(why.isEmpty()) << bad;
+    }
+}
+
+TEST(CallBudget, EachKeyRefillsAtItsPaceUpToItsBurst) {
+    CallBudget budget(7200, 2);  // a call every half second, two at once
+    const auto take = [&](const char* key, qint64 ms) { return budget.take(key, ms); };
+    EXPECT_EQ(QList<int>({take("a", 0), take("a", 0), take("a", 0), take("b", 0)}), QList<int>({0, 0, 1, 0}));
+    EXPECT_EQ(QList<int>({take("a", 499), take("a", 500), take("a", 400)}), QList<int>({1, 0, 1}));
+    EXPECT_EQ(QList<int>({take("a", 99'000), take("a", 99'000), take("a", 99'000)}), QList<int>({0, 0, 1}));
+    CallBudget hourly(1, 1);
+    EXPECT_EQ(QList<int>({hourly.take("k", 0), hourly.take("k", 0), hourly.take("k", 3'599'001), hourly.take("k", 3'600'000)}),
+              QList<int>({0, 3600, 1, 0}));
+    EXPECT_EQ(CallBudget(0, 1).take("k", 0), 0);
 }

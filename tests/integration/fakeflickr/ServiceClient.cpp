@@ -60,6 +60,21 @@ Args legacySigned(const Args& args, const Credentials& c) {
     return out;
 }
 
+QByteArray takeOAuthHeader(Args* args, const QString& realm) {
+    QStringList pairs;
+    if (!realm.isNull())
+        pairs << QStringLiteral("realm=\"%1\"").arg(realm);
+    for (auto it = args->begin(); it != args->end();) {
+        if (!it.key().startsWith(QLatin1String("oauth_"))) {
+            ++it;
+            continue;
+        }
+        pairs << it.key() + QStringLiteral("=\"") + escape(it.value()) + QLatin1Char('"');
+        it = args->erase(it);
+    }
+    return "OAuth " + pairs.join(QStringLiteral(", ")).toLatin1();
+}
+
 QByteArray encodeQuery(const Args& args) {
     QStringList pairs;
     for (auto it = args.cbegin(); it != args.cend(); ++it)
@@ -85,26 +100,31 @@ static Reply run(QNetworkAccessManager& manager, QNetworkReply* reply, int timeo
     out.error = reply->error();
     out.body = reply->readAll();
     out.location = reply->rawHeader("Location");
+    out.contentType = reply->rawHeader("Content-Type");
+    if (reply->hasRawHeader("Retry-After"))
+        out.retryAfter = reply->rawHeader("Retry-After");
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     out.contentLength = length.isValid() ? length.toLongLong() : -1;
     reply->deleteLater();
     return out;
 }
 
-static QNetworkRequest request(const QString& url) {
+static QNetworkRequest request(const QString& url, const Headers& headers) {
     QNetworkRequest r{QUrl::fromEncoded(url.toUtf8())};
     r.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    for (const auto& [name, value] : headers)
+        r.setRawHeader(name, value);
     return r;
 }
 
-Reply get(const QString& url, int timeoutMs) {
+Reply get(const QString& url, int timeoutMs, const Headers& headers) {
     QNetworkAccessManager manager;
-    return run(manager, manager.get(request(url)), timeoutMs);
+    return run(manager, manager.get(request(url, headers)), timeoutMs);
 }
 
-Reply post(const QString& url, const QByteArray& form, int timeoutMs) {
+Reply post(const QString& url, const QByteArray& form, int timeoutMs, const Headers& headers) {
     QNetworkAccessManager manager;
-    QNetworkRequest r = request(url);
+    QNetworkRequest r = request(url, headers);
     r.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     return run(manager, manager.post(r, form), timeoutMs);
 }

@@ -9,15 +9,21 @@
 #include <QNetworkReply>
 #include <QString>
 
+#include <optional>
+#include <utility>
+
 namespace fftest {
 
 using Args = QMap<QString, QString>;
+using Headers = QList<std::pair<QByteArray, QByteArray>>;
 
 struct Reply {
     int status = 0;
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
     QByteArray body;
     QByteArray location;
+    QByteArray contentType;
+    std::optional<QByteArray> retryAfter;  // the Retry-After header, when sent
     qint64 contentLength = -1;
     bool timedOut = false;
 };
@@ -37,9 +43,11 @@ struct Credentials {
 Args oauthSigned(const Args& args, const QString& httpMethod, const QString& baseUrl, const Credentials& c);
 Args legacySigned(const Args& args, const Credentials& c);
 QByteArray encodeQuery(const Args& args);
+// Moves the oauth_* parameters of signed arguments into an "Authorization: OAuth" value.
+QByteArray takeOAuthHeader(Args* args, const QString& realm = {});
 
-Reply get(const QString& url, int timeoutMs = 5000);
-Reply post(const QString& url, const QByteArray& form, int timeoutMs = 5000);
+Reply get(const QString& url, int timeoutMs = 5000, const Headers& headers = {});
+Reply post(const QString& url, const QByteArray& form, int timeoutMs = 5000, const Headers& headers = {});
 
 // A signed REST call on the service at baseUrl ("http://127.0.0.1:PORT").
 Reply callRest(const QString& baseUrl, const QString& method, Args args, const Credentials& c,

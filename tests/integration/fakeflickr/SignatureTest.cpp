@@ -48,3 +48,21 @@ TEST(ServiceSignature, LegacySignatureAndQueryDecoding) {
     EXPECT_TRUE(q.contains("c"));
     EXPECT_EQ(q.value("d"), "");
 }
+
+TEST(ServiceSignature, AuthorizationHeaderGivesItsOAuthParameters) {
+    const Params p = parseOAuthHeader("OAuth realm=\"http://sp.example.com/, x\", oauth_consumer_key=\"0685bd9184jfhq22\","
+                                      "oauth_token=\"ad180jjd733klru7\",\toauth_signature=\"wOJIO9A2W5mFwDgiDvZbTSMK%2FPY%3D\" , "
+                                      "oauth_nonce=4572616e48616d6d65724c61686176, other=\"1\"");
+    EXPECT_EQ(p.value("oauth_consumer_key"), "0685bd9184jfhq22");
+    EXPECT_EQ(p.value("oauth_token"), "ad180jjd733klru7");
+    EXPECT_EQ(p.value("oauth_signature"), "wOJIO9A2W5mFwDgiDvZbTSMK/PY=");
+    EXPECT_EQ(p.value("oauth_nonce"), "4572616e48616d6d65724c61686176");
+    EXPECT_FALSE(p.contains("realm"));
+    EXPECT_FALSE(p.contains("other"));
+    EXPECT_EQ(p.size(), 4);
+    EXPECT_EQ(parseOAuthHeader("oauth oauth_token=\"a%20b\"").value("oauth_token"), "a b");
+    EXPECT_TRUE(parseOAuthHeader("Basic dXNlcjpwYXNz").isEmpty());
+    EXPECT_TRUE(parseOAuthHeader("OAuthx oauth_token=\"a\"").isEmpty());
+    EXPECT_TRUE(parseOAuthHeader("").isEmpty());
+    EXPECT_EQ(parseOAuthHeader("OAuth oauth_token=\"unterminated").size(), 0);
+}
