@@ -12,7 +12,8 @@ namespace tessaly::editing {
 QString tagsText(const QStringList& rawTags) {
     QString text;
     for (const QString& tag : rawTags)
-        text += tag.contains(QLatin1Char(' ')) ? QStringLiteral("\"%1\" ").arg(tag) : tag + QLatin1Char(' ');
+        text += tag.contains(QLatin1Char(' ')) ? QStringLiteral("\"%1\" ").arg(tag)
+                                               : tag + QLatin1Char(' ');
     return text;
 }
 
@@ -88,6 +89,8 @@ QString locationFieldText(const QString& latitude, const QString& longitude) {
     return latitude + QLatin1Char(',') + longitude;
 }
 
-QString storedText(QString text) { return text.remove(QLatin1Char('\n')); }
+QString storedText(QString text) {
+    return text.remove(QLatin1Char('\n'));
+}
 
 } // namespace tessaly::editing

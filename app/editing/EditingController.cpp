@@ -21,8 +21,12 @@ const QString kRecordQuery = QStringLiteral(
     "SELECT title,description,license,datetaken,dateupload,isfamily,isfriend,ispublic,permcomment,"
     "permmeta,latitude,longitude FROM photos WHERE flickrID = ?");
 
-int checkState(Button* check) { return check->state() == Button::On ? 1 : 0; }
-Button::State stateOf(int value) { return value != 0 ? Button::On : Button::Off; }
+int checkState(Button* check) {
+    return check->state() == Button::On ? 1 : 0;
+}
+Button::State stateOf(int value) {
+    return value != 0 ? Button::On : Button::Off;
+}
 
 } // namespace
 
@@ -87,11 +91,12 @@ void EditingController::requestTags(const QString& id) {
     m_tagsRequestID = id;
     if (callStage(kTagsStage, "flickr.tags.getListPhoto", {}))
         return;
-    m_app.postAlert({"Edit on Flickr",
-                     "Tessaly is still waiting for another answer from Flickr, perhaps of a download "
-                     "under way. Try again when it has finished.",
-                     {},
-                     AlertStyle::Informational});
+    m_app.postAlert(
+        {"Edit on Flickr",
+         "Tessaly is still waiting for another answer from Flickr, perhaps of a download "
+         "under way. Try again when it has finished.",
+         {},
+         AlertStyle::Informational});
 }
 
 void EditingController::processTagsList(const QVariantMap& response) {
@@ -146,22 +151,21 @@ void EditingController::readRecord() {
     m_values.requestFlickrID = id;
     QString latitude;
     QString longitude;
-    const SqlResult result =
-        m_app.database().run(kRecordQuery, {id}, [&](const SqlRow& row) {
-            m_values.title = row.value(0);
-            m_values.description = row.value(1);
-            m_values.license = qMax(0, row.value(2).toInt());
-            m_values.dateTaken = row.value(3);
-            m_values.uploadDate = row.value(4);
-            m_values.isFamily = row.value(5).toInt();
-            m_values.isFriend = row.value(6).toInt();
-            m_values.isPublic = row.value(7).toInt();
-            m_values.permComment = row.value(8).toInt();
-            m_values.permMeta = row.value(9).toInt();
-            latitude = row.value(10);
-            longitude = row.value(11);
-            return 0;
-        });
+    const SqlResult result = m_app.database().run(kRecordQuery, {id}, [&](const SqlRow& row) {
+        m_values.title = row.value(0);
+        m_values.description = row.value(1);
+        m_values.license = qMax(0, row.value(2).toInt());
+        m_values.dateTaken = row.value(3);
+        m_values.uploadDate = row.value(4);
+        m_values.isFamily = row.value(5).toInt();
+        m_values.isFriend = row.value(6).toInt();
+        m_values.isPublic = row.value(7).toInt();
+        m_values.permComment = row.value(8).toInt();
+        m_values.permMeta = row.value(9).toInt();
+        latitude = row.value(10);
+        longitude = row.value(11);
+        return 0;
+    });
     if (!result.ok())
         std::fprintf(stderr, "SQL error: %s\n", result.message.toUtf8().constData());
     m_c.editLatLon->setStringValue(editing::locationFieldText(latitude, longitude));
@@ -311,7 +315,8 @@ void EditingController::failStage(const QString& stage, const QString& descripti
     else
         m_app.postAlert(
             {"API Error",
-             QString("An error occurred while updating the Flickr data, in the stage \"%1\", error: %2")
+             QString(
+                 "An error occurred while updating the Flickr data, in the stage \"%1\", error: %2")
                  .arg(stage, description),
              {},
              AlertStyle::Informational});

@@ -50,8 +50,8 @@ EditingControls::EditingControls(TSControls& c) {
     editTitleTextField = make<TextField>(c, "editTitleTextField");
     editDescTextField = make<TextField>(c, "editDescTextField");
     editTagsTextField = make<TextField>(c, "editTagsTextField");
-    editTagsTextField->setToolTip(
-        "Tags separated by spaces; a tag of several words in double quotes, as in: sunset \"new york\"");
+    editTagsTextField->setToolTip("Tags separated by spaces; a tag of several words in double "
+                                  "quotes, as in: sunset \"new york\"");
     editDateTaken = make<TextField>(c, "editDateTaken");
     editDateTaken->setToolTip(
         "The date the picture was taken: year-month-day, optionally with hour:minute:second, as in "
@@ -61,8 +61,8 @@ EditingControls::EditingControls(TSControls& c) {
         "Latitude and longitude in decimal degrees, separated by a comma, as in 48.8584,2.2945 "
         "(latitude -90 to 90, longitude -180 to 180). Leave it empty to send no location.");
     invalidDate = warning(c, "invalidDate", "Not a valid date (as in 2010-05-01 14:30:00)");
-    invalidLatLon =
-        warning(c, "invalidLatLon", "Not a valid location (latitude,longitude, as in 48.8584,2.2945)");
+    invalidLatLon = warning(c, "invalidLatLon",
+                            "Not a valid location (latitude,longitude, as in 48.8584,2.2945)");
     editFamilyCheck = button(c, "editFamilyCheck", "Family");
     editFriendCheck = button(c, "editFriendCheck", "Friends");
     editPublicCheck = button(c, "editPublicCheck", "Public");

@@ -52,8 +52,8 @@ ExportControls::ExportControls(TSControls& c) {
     exportNameButton = make<PopUpButton>(c, "exportNameButton");
     exportNameButton->addItemsWithTitles({"Use title", "Use filename", "Use prefix"});
     exportPrefixTextField = make<TextField>(c, "exportPrefixTextField");
-    exportPrefixTextField->setToolTip(
-        "Copies are named by this prefix, \"_\" and a number: trip gives trip_1.jpg, trip_2.jpg ...");
+    exportPrefixTextField->setToolTip("Copies are named by this prefix, \"_\" and a number: trip "
+                                      "gives trip_1.jpg, trip_2.jpg ...");
     textFileCheck = make<Button>(c, "textFileCheck");
     textFileCheck->setTitle("Also write a text file with each picture's information");
     doExportButton = make<Button>(c, "doExportButton");
@@ -155,9 +155,13 @@ void ExportController::finishExportPix() {
                 return 0;
             });
         if (!read.ok()) {
+            // The archive cannot be read: the export stops here, and says so.
             reportReadError(read);
             c.progressPanel->close();
             m_c.exportPanel->close();
+            m_app.platform().criticalAlert(
+                {}, QString("The export to %1 stopped after %2: SQL error: %3")
+                        .arg(m_exportFolder, itemsText(exported), read.message));
             return;
         }
         if (!picture) {
@@ -202,7 +206,8 @@ QString ExportController::pictureText(const QString& id) {
     QString text;
     if (record) {
         const qint64 fileSize = m_app.viewer().recordFileSize(*record);
-        text = viewer::pictureInfoText(record->values, fileSize, m_app.state().permissionLabels).text;
+        text =
+            viewer::pictureInfoText(record->values, fileSize, m_app.state().permissionLabels).text;
     }
     // A picture without EXIF data gets the information text alone.
     std::optional<QString> exif;
@@ -236,8 +241,9 @@ bool ExportController::writeTextFile(const QString& id, const QString& path, QSt
 
 void ExportController::showOutcome(int exported, const QStringList& failures) {
     if (failures.isEmpty()) {
-        m_app.platform().alert(
-            {}, QString("The picture file(s) have been exported successfully to %1").arg(m_exportFolder));
+        m_app.platform().alert({},
+                               QString("The picture file(s) have been exported successfully to %1")
+                                   .arg(m_exportFolder));
         return;
     }
     const QString list = failures.join(QLatin1Char('\n'));

@@ -7,7 +7,8 @@ QString exportSource(const viewer::CurrentPicture& p, const QString& pixPath, Ex
     if (size == ExportSize::Large)
         url = p.currentLargeURL.isEmpty() ? p.currentSquareURL : p.currentLargeURL;
     else
-        for (const QString* candidate : {&p.currentOriginalURL, &p.currentLargeURL, &p.currentSquareURL})
+        for (const QString* candidate :
+             {&p.currentOriginalURL, &p.currentLargeURL, &p.currentSquareURL})
             if (!candidate->isEmpty()) {
                 url = *candidate;
                 break;
@@ -20,7 +21,8 @@ QString destinationName(Naming naming, const QString& sourceFile, const QString&
     const QFileInfo source(sourceFile);
     if (naming == Naming::FileName)
         return source.fileName();
-    const QString extension = source.suffix().isEmpty() ? QString() : QLatin1Char('.') + source.suffix();
+    const QString extension =
+        source.suffix().isEmpty() ? QString() : QLatin1Char('.') + source.suffix();
     const QString stem =
         naming == Naming::Title ? title : prefix + QLatin1Char('_') + QString::number(number);
     const QString name = viewer::safeFileName(stem + extension);

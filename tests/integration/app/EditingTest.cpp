@@ -31,7 +31,8 @@ protected:
         c->resultsTableView->selectRow(int(app->state().resultIDs.indexOf(id)));
         c->resultsTableView->performClick();
         v->editImageButton->performClick();
-        ASSERT_TRUE(waitUntil([&] { return !v->editView->isHidden() && !app->flickrRequest().isRunning(); }));
+        ASSERT_TRUE(waitUntil(
+            [&] { return !v->editView->isHidden() && !app->flickrRequest().isRunning(); }));
     }
     QString field(const QString& id, const QString& column) {
         QString value;
@@ -105,9 +106,9 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchive) {
 
     // Six calls by POST, in order, each for this picture.
     EXPECT_EQ(writtenMethods(),
-              QStringList({"flickr.photos.setMeta", "flickr.photos.setTags", "flickr.photos.setDates",
-                           "flickr.photos.setPerms", "flickr.photos.licenses.setLicense",
-                           "flickr.photos.geo.setLocation"}));
+              QStringList({"flickr.photos.setMeta", "flickr.photos.setTags",
+                           "flickr.photos.setDates", "flickr.photos.setPerms",
+                           "flickr.photos.licenses.setLicense", "flickr.photos.geo.setLocation"}));
     for (const auto& call : service->writeCalls()) {
         EXPECT_EQ(call.httpMethod, "POST");
         EXPECT_EQ(call.args.value("photo_id"), id);
@@ -173,8 +174,9 @@ TEST_F(EditingTest, RefusedDatesAndLocationsSendNothing) {
         EXPECT_TRUE(e->invalidLatLon->isHidden());
     }
     e->editDateTaken->setStringValue("2011-06-02");
-    for (const QString location : {"0,500", "45,200", "-91,0", "45,10,3", "45;10", "45,", "north,east",
-                                   "1e1,2", "45,10; DELETE FROM photos", "45,10 OR 1=1"}) {
+    for (const QString location :
+         {"0,500", "45,200", "-91,0", "45,10,3", "45;10", "45,", "north,east", "1e1,2",
+          "45,10; DELETE FROM photos", "45,10 OR 1=1"}) {
         e->editLatLon->setStringValue(location);
         e->submitFlickrButton->performClick();
         EXPECT_FALSE(e->invalidLatLon->isHidden()) << location.toStdString();
@@ -250,8 +252,9 @@ TEST_F(EditingTest, AFailedCallStopsTheChainAndKeepsWhatWentBefore) {
     ASSERT_TRUE(submitted());
     ASSERT_TRUE(waitUntil([&] { return platform.alerts.size() == 2; }));
     EXPECT_EQ(platform.alerts.last().title, "Flickr Update Unsuccessful");
-    EXPECT_EQ(platform.alerts.last().message,
-              "Updating your Flickr data was unsuccessful. Make sure you are connected and try again.");
+    EXPECT_EQ(
+        platform.alerts.last().message,
+        "Updating your Flickr data was unsuccessful. Make sure you are connected and try again.");
     EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
 
     // The archive refusing an update stops the chain after that call.
@@ -266,8 +269,8 @@ TEST_F(EditingTest, AFailedCallStopsTheChainAndKeepsWhatWentBefore) {
     ASSERT_TRUE(submitted());
     ASSERT_TRUE(waitUntil([&] { return platform.alerts.size() == 3; }));
     EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
-    EXPECT_EQ(platform.alerts.last().message,
-              "SQL error: the archive is frozen UPDATE photos SET title=?,description=? WHERE flickrID=?");
+    EXPECT_EQ(platform.alerts.last().message, "SQL error: the archive is frozen UPDATE photos SET "
+                                              "title=?,description=? WHERE flickrID=?");
     EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
     EXPECT_EQ(service->photo(id)->title, "Third title");
     EXPECT_EQ(field(id, "title"), "New title");
@@ -289,7 +292,8 @@ TEST_F(EditingTest, EditingWhileNotConnectedOpensTheEditorOnceConnected) {
     EXPECT_FALSE(app->state().viewerOpen);
     EXPECT_TRUE(c->window->isVisible());
     v->editImageButton->performClick(); // waiting already: nothing more
-    ASSERT_TRUE(waitUntil([&] { return !v->editView->isHidden() && !app->flickrRequest().isRunning(); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return !v->editView->isHidden() && !app->flickrRequest().isRunning(); }));
 
     EXPECT_EQ(app->state().connectionState, 1);
     EXPECT_TRUE(c->imageWindow->isVisible());
