@@ -306,3 +306,25 @@ TEST_F(EditingTest, EditingWhileNotConnectedOpensTheEditorOnceConnected) {
     // The resumed edit takes the place of the profile call.
     EXPECT_EQ(methods, QStringList({"flickr.test.login", "flickr.tags.getListPhoto"}));
 }
+
+TEST_F(EditingTest, SteppingInEditModeEditsTheNextPicture) {
+    const QStringList ids = app->state().resultIDs;
+    openEditor(ids[4]);
+    e->editTitleTextField->setStringValue("Left unsent");
+    v->nextButton->performClick();
+    ASSERT_TRUE(
+        waitUntil([&] { return !v->editView->isHidden() && !app->flickrRequest().isRunning(); }));
+    EXPECT_EQ(app->editing().values().requestFlickrID, ids[5]);
+    EXPECT_EQ(e->editTitleTextField->stringValue(), field(ids[5], "title"));
+
+    // Another row selected meanwhile does not redirect the edit.
+    c->resultsTableView->selectRow(0);
+    e->editTitleTextField->setStringValue("Sixth");
+    e->submitFlickrButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return e->doneEditingSheet->isVisible(); }));
+    for (const auto& call : service->writeCalls())
+        EXPECT_EQ(call.args.value("photo_id"), ids[5]);
+    EXPECT_EQ(field(ids[5], "title"), "Sixth");
+    EXPECT_NE(field(ids[0], "title"), "Sixth");
+    EXPECT_NE(service->photo(ids[4])->title, "Left unsent");
+}
