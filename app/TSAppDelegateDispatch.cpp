@@ -38,11 +38,6 @@ std::optional<CallTicket> TSAppDelegate::takeTicket(OFFlickrAPIRequest* request)
     return ticket;
 }
 
-namespace {
-const QStringList kEditingStages = {"SetMeta", "SetTags",    "SetDates",   "SetPerms",
-                                    "SetLicense", "SetLatLon", "GetTagsList"};
-} // namespace
-
 void TSAppDelegate::flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* request,
                                                             const QVariantMap& response) {
     const std::optional<CallTicket> ticket = takeTicket(request);
@@ -53,7 +48,7 @@ void TSAppDelegate::flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* 
         m_sync->didComplete(stage, response);
     else if (stage == QLatin1String("TestLogin"))
         testLoginSucceeded(response, *ticket);
-    else if (kEditingStages.contains(stage))
+    else if (EditingController::isEditingStage(stage))
         editingStageCompleted(stage, response);
     else if (stage == QLatin1String("GetUserProfile"))
         userProfileReceived(response, *ticket);
@@ -85,7 +80,7 @@ void TSAppDelegate::flickrAPIRequestDidFailWithError(OFFlickrAPIRequest* request
                    AlertStyle::Informational});
         return;
     }
-    if (kEditingStages.contains(stage) && stage != QLatin1String("GetTagsList")) {
+    if (EditingController::isEditingStage(stage) && stage != QLatin1String("GetTagsList")) {
         editingStageFailed(stage, error);
         return;
     }
