@@ -5,6 +5,8 @@
 #include "PlatformServices.h"
 #include "sync/SyncController.h"
 #include "archive/PictureDeletion.h"
+#include "editing/EditingController.h"
+#include "export/ExportController.h"
 #include "search/SearchController.h"
 #include "viewer/ViewerController.h"
 
@@ -40,6 +42,8 @@ TSAppDelegate::TSAppDelegate(PlatformServices& platform, PreferencesStore& store
     m_platform.urlDownloads().setUserAgent(config::userAgent().toUtf8());
     m_sync = std::make_unique<sync::SyncController>(*this);
     m_deletion = std::make_unique<PictureDeletion>(*this);
+    m_editing = std::make_unique<EditingController>(*this);
+    m_export = std::make_unique<ExportController>(*this);
     // Menus that depend on a window's visibility follow it.
     for (Window* w : {m_controls->searchWindow, m_controls->imageWindow})
         connect(w, &Window::visibilityChanged, this, &TSAppDelegate::revalidateMenuItems);
@@ -276,8 +280,10 @@ QVariant TSAppDelegate::tableViewObjectValueForTableColumnRow(const TableView* t
 }
 
 void TSAppDelegate::tableViewSelectionDidChange(TableView* table) {
-    if (table == m_controls->resultsTableView)
+    if (table == m_controls->resultsTableView) {
         revalidateMenuItems(); // "Deselect All" follows the selection
+        m_export->selectionChanged();
+    }
     else if (m_search->servesTable(table))
         m_search->tableViewSelectionDidChange(table);
 }

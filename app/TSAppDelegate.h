@@ -23,6 +23,8 @@ class SyncController;
 class SearchController;
 class PictureDeletion;
 class ViewerController;
+class EditingController;
+class ExportController;
 
 // The application controller: owns the run-time state, the one archive
 // connection and the control models, and carries every action. Its
@@ -42,6 +44,10 @@ public:
     SearchController& search() { return *m_search; }
     // The picture viewer: the shown picture, its information, stepping.
     ViewerController& viewer() { return *m_viewer; }
+    // Editing a picture's data on Flickr, from the viewer.
+    EditingController& editing() { return *m_editing; }
+    // Exporting the selected results.
+    ExportController& exporting() { return *m_export; }
 
     // Shell: start-up, desktop documents, menus, returning home, quitting.
     void applicationDidFinishLaunching();
@@ -186,6 +192,8 @@ private:
     std::unique_ptr<SearchController> m_search;
     std::unique_ptr<PictureDeletion> m_deletion;
     std::unique_ptr<ViewerController> m_viewer;
+    std::unique_ptr<EditingController> m_editing;
+    std::unique_ptr<ExportController> m_export;
     std::shared_ptr<OFFlickrAPIContext> _flickrContext;
     std::unique_ptr<OFFlickrAPIRequest, void (*)(OFFlickrAPIRequest*)> _flickrRequest;
     std::optional<CallTicket> m_callTicket;

@@ -7,6 +7,7 @@
 #include "OFXMLMapper.h"
 #include "PlatformServices.h"
 #include "accounts/PathRules.h"
+#include "editing/EditingController.h"
 
 #include <QDebug>
 
@@ -183,8 +184,10 @@ void TSAppDelegate::testLoginSucceeded(const QVariantMap& response, const CallTi
     doListDbsButtons();
     setConnectedButtons(userName);
 
-    if (previousState == 2)
-        return; // the waiting edit resumes once editing exists
+    if (previousState == 2) {
+        m_editing->editFlickr(); // the edit that waited for this connection
+        return;
+    }
     callFlickr(QStringLiteral("GetUserProfile"), "flickr.urls.getUserProfile",
                {{"api_key", _flickrContext->key()}});
 }

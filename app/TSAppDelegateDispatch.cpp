@@ -2,9 +2,10 @@
 #include "TSAppDelegate.h"
 
 #include "PlatformServices.h"
+#include "editing/EditingController.h"
+#include "sync/SyncController.h"
 
 #include <utility>
-#include "sync/SyncController.h"
 
 namespace tessaly {
 
@@ -39,11 +40,6 @@ std::optional<CallTicket> TSAppDelegate::takeTicket(OFFlickrAPIRequest* request)
     return ticket;
 }
 
-namespace {
-const QStringList kEditingStages = {"SetMeta", "SetTags",    "SetDates",   "SetPerms",
-                                    "SetLicense", "SetLatLon", "GetTagsList"};
-} // namespace
-
 void TSAppDelegate::flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* request,
                                                             const QVariantMap& response) {
     const std::optional<CallTicket> ticket = takeTicket(request);
@@ -54,15 +50,15 @@ void TSAppDelegate::flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* 
         m_sync->didComplete(stage, response);
     else if (stage == QLatin1String("TestLogin"))
         testLoginSucceeded(response, *ticket);
-    else if (kEditingStages.contains(stage))
+    else if (EditingController::isEditingStage(stage))
         editingStageCompleted(stage, response);
     else if (stage == QLatin1String("GetUserProfile"))
         userProfileReceived(response, *ticket);
     // Answers of any other stage are ignored.
 }
 
-void TSAppDelegate::editingStageCompleted(const QString&, const QVariantMap&) {
-    // Editing on Flickr takes its answers here once it exists.
+void TSAppDelegate::editingStageCompleted(const QString& stage, const QVariantMap& response) {
+    m_editing->didComplete(stage, response);
 }
 
 void TSAppDelegate::logFailure(const QString& line) { m_errorLog.write(line); }
@@ -86,7 +82,7 @@ void TSAppDelegate::flickrAPIRequestDidFailWithError(OFFlickrAPIRequest* request
                    AlertStyle::Informational});
         return;
     }
-    if (kEditingStages.contains(stage) && stage != QLatin1String("GetTagsList")) {
+    if (EditingController::isEditingStage(stage) && stage != QLatin1String("GetTagsList")) {
         editingStageFailed(stage, error);
         return;
     }
@@ -119,8 +115,8 @@ void TSAppDelegate::flickrAPIRequestWillRetryAfterSecondsReason(OFFlickrAPIReque
     m_sync->waitingToRetry(seconds, reason);
 }
 
-void TSAppDelegate::editingStageFailed(const QString&, const OFError&) {
-    // Editing on Flickr takes its failures here once it exists.
+void TSAppDelegate::editingStageFailed(const QString& stage, const OFError& error) {
+    m_editing->didFail(stage, error);
 }
 
 void TSAppDelegate::currentArchiveDidChange() {
@@ -133,6 +129,7 @@ void TSAppDelegate::currentArchiveDidChange() {
     static const QStringList kAccountStages = {"OAuth", "TestLogin", "GetUserProfile"};
     if (m_callTicket && !kAccountStages.contains(m_callTicket->stage))
         cancelCallInFlight();
+    m_editing->currentArchiveChanged();
 }
 
 void TSAppDelegate::currentAccountDidChange() {
@@ -144,6 +141,7 @@ void TSAppDelegate::currentAccountDidChange() {
     // Nothing begun for the old account may finish against the new one.
     ++m_accountGeneration;
     cancelCallInFlight();
+    m_editing->currentArchiveChanged();
     if (m_controls->doneSheet->isVisible())
         m_controls->doneSheet->endSheet();
     const int index = s.indexOfAccount(s.currentAccountName);

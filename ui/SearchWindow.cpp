@@ -1,4 +1,4 @@
-// The search window and its two sheets.
+// The search window, its two sheets and the export panel.
 #include "AppWindows.h"
 
 #include "ControlBinder.h"
@@ -6,6 +6,7 @@
 #include "TSAppDelegate.h"
 #include "search/ThumbnailCache.h"
 #include "ui_SQLPanel.h"
+#include "ui_exportPanel.h"
 #include "ui_savedSearchesPanel.h"
 #include "ui_searchWindow.h"
 
@@ -49,6 +50,9 @@ void AppWindows::makeSearchWindow(TSAppDelegate& app) {
     auto* savedPanel = new QDialog(m_searchWindow.get());
     Ui::SavedSearchesPanelForm savedForm;
     savedForm.setupUi(savedPanel);
+    auto* exportPanel = new QDialog(m_searchWindow.get());
+    Ui::ExportPanelForm exportForm;
+    exportForm.setupUi(exportPanel);
 
     // The menus of the main window serve here too (it is hidden meanwhile).
     for (QAction* menu : m_mainWindow->menuBar()->actions())
@@ -67,6 +71,7 @@ void AppWindows::makeSearchWindow(TSAppDelegate& app) {
     m_binder->bindWindow(m_searchWindow.get());
     m_binder->bindWindow(sqlPanel);
     m_binder->bindWindow(savedPanel);
+    m_binder->bindWindow(exportPanel);
     auto* header = results->horizontalHeader();
     header->setSectionResizeMode(0, QHeaderView::Fixed);
     header->resizeSection(0, ThumbnailCache::kDisplaySize.width() + 12);

@@ -4,9 +4,11 @@
 #include "ControlBinder.h"
 #include "DragDropImageView.h"
 #include "TSAppDelegate.h"
+#include "ui_doneEditingSheet.h"
 #include "ui_imageWindow.h"
 #include "viewer/ViewerController.h"
 
+#include <QDialog>
 #include <QEvent>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -72,7 +74,12 @@ void AppWindows::makeViewerWindow(TSAppDelegate& app) {
     form.viewerSplitter->setStretchFactor(1, 0);
     form.viewerSplitter->setSizes({700, 320});
 
+    auto* doneEditingSheet = new QDialog(window);
+    Ui::DoneEditingSheetForm doneEditingForm;
+    doneEditingForm.setupUi(doneEditingSheet);
+
     m_binder->bindWindow(window);
+    m_binder->bindWindow(doneEditingSheet);
     window->installEventFilter(new FitOnFirstShow(imageView, window));
 }
 

@@ -55,6 +55,10 @@ public:
     void setEditMode(bool editMode) { m_editMode = editMode; }
     void setEditFlickr(std::function<void()> editFlickr);
 
+    // The size shown for a record; a record without one is measured now and
+    // the size stored, so it is measured once.
+    qint64 recordFileSize(const SqlRow& record);
+
 private:
     void wireActions();
     // The selected result's ID; nothing when no row is selected.
@@ -62,9 +66,6 @@ private:
     void loadCurrentPicture(const QString& id);
     void showPictureFile(const QString& file);
     void step(int by);
-    // The size shown for a record; a record without one is measured now and
-    // the size stored, so it is measured once.
-    qint64 recordFileSize(const SqlRow& record);
     void showInfo(const StyledText& text, int infoMode);
 
     TSAppDelegate& m_app;

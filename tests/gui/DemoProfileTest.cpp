@@ -1,9 +1,13 @@
-#include "AppFixture.h"
 #include "DemoProfile.h"
+#include "AppFixture.h"
 #include "SchemeRegistration.h"
 #include "Server.h"
 #include "Wait.h"
+#include "editing/EditingController.h"
+#include "export/ExportController.h"
+#include "search/SearchController.h"
 #include "sync/SyncController.h"
+#include "viewer/ViewerController.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,7 +43,8 @@ TEST(DemoPlatform, ConnectsTheDemoAccountWithoutABrowserAndDownloadsItsStream) {
     demoApp.oauthAuthenticationAction();
     // The callback arrives by itself and the access token replaces the request token.
     EXPECT_TRUE(demoApp.controls().doneSheet->isVisible());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return delivered && !demoApp.flickrRequest().isRunning(); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return delivered && !demoApp.flickrRequest().isRunning(); }, 5000));
     demoApp.checkConnection();
     ASSERT_TRUE(QTest::qWaitFor([&] { return demoApp.state().connectionState == 1; }, 5000));
     EXPECT_EQ(demoApp.controls().oauthAuthButton->title(), "  Connected to \"tessaly_demo\"");
@@ -62,6 +67,30 @@ TEST(DemoPlatform, ConnectsTheDemoAccountWithoutABrowserAndDownloadsItsStream) {
     ASSERT_TRUE(test::waitFor(finished));
     EXPECT_TRUE(c.doneDownloadingSheet2->isVisible());
     EXPECT_TRUE(c.filenumTextField->stringValue().startsWith("10 pictures in this archive"));
+    c.doneDownloadingButton2->performClick();
+
+    // ... then edits a picture's title on the stand-in and exports it.
+    demoApp.search().searchDB();
+    demoApp.search().controls().searchButton->performClick();
+    c.resultsTableView->selectRow(0);
+    c.resultsTableView->performClick();
+    auto& e = demoApp.editing().controls();
+    demoApp.viewer().controls().editImageButton->performClick();
+    ASSERT_TRUE(test::waitFor(
+        [&] { return demoApp.viewer().editMode() && !demoApp.flickrRequest().isRunning(); }));
+    e.editTitleTextField->setStringValue("Edited in the demo");
+    e.submitFlickrButton->performClick();
+    ASSERT_TRUE(test::waitFor(
+        [&] { return e.doneEditingSheet->isVisible() || !desktop.alerts.isEmpty(); }));
+    EXPECT_TRUE(desktop.alerts.isEmpty()) << desktop.lastAlertMessage().toStdString();
+    EXPECT_EQ(service.photo(demoApp.state().resultIDs.first())->title, "Edited in the demo");
+    e.doneEditingButton->performClick();
+    c.exportItem->performClick();
+    desktop.openPanelAnswers.enqueue({dir.path()});
+    demoApp.exporting().controls().doExportButton->performClick();
+    EXPECT_EQ(desktop.lastAlertMessage(),
+              QString("The picture file(s) have been exported successfully to %1").arg(dir.path()));
+    EXPECT_EQ(QDir(dir.path()).entryList({"Edited in the demo.*"}, QDir::Files).size(), 1);
     qputenv("TESSALY_FLICKR_ENDPOINT", "http://127.0.0.1:9");
 }
 

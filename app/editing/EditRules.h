@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+
+namespace tessaly::editing {
+
+// The tags as the edit view shows them: each followed by a space, a tag of
+// several words in double quotes, so that Flickr reads the text back as the
+// same tags.
+QString tagsText(const QStringList& rawTags);
+
+// The tags of a "flickr.tags.getListPhoto" answer as their author wrote
+// them, in order.
+QStringList rawTagsFrom(const QVariantMap& response);
+
+// A date taken the search window's date fields would accept: a day
+// ("2010-05-01") or a moment ("2010-05-01 14:30:00"). Empty text is no date.
+bool isValidDateTaken(const QString& text);
+
+// The location typed into the edit view.
+struct LocationEntry {
+    // Refused: not two decimal numbers in range. None: the field is empty,
+    // so no location is sent. Given: a location to send.
+    enum Kind { Refused, None, Given };
+    Kind kind = Refused;
+    // Sent to Flickr: each part as typed, trimmed.
+    QString latitude;
+    QString longitude;
+    // Stored in the archive: the number each part stands for (an integer
+    // stays one, so the stored text reads as SQLite writes a number).
+    QVariant latitudeValue;
+    QVariant longitudeValue;
+};
+
+// Each part must be a whole decimal number (optional sign, digits, optional
+// fraction); latitude -90..90, longitude -180..180, exactly one comma.
+LocationEntry checkLocation(const QString& text);
+
+// What the location field shows for a record: "latitude,longitude", empty
+// for a picture without a location (both parts 0 or empty), so that editing
+// it never places it at 0,0.
+QString locationFieldText(const QString& latitude, const QString& longitude);
+
+// A typed text as the archive stores it: without its line breaks.
+QString storedText(QString text);
+
+} // namespace tessaly::editing

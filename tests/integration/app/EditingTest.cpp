@@ -1,0 +1,330 @@
+// Editing a picture's Flickr data against the stand-in service: what reaches
+// Flickr, what the archive holds afterwards, and how the chain meets faults.
+#include "ServiceFixture.h"
+#include "editing/EditingController.h"
+#include "search/SearchController.h"
+#include "viewer/ViewerController.h"
+
+using namespace tessaly;
+using namespace tessaly::test;
+
+class EditingTest : public ServiceFixture {
+protected:
+    void SetUp() override {
+        ServiceFixture::SetUp();
+        fakeflickr::Options options;
+        options.photos = 12;
+        startService(options);
+        connectAccount();
+        ASSERT_TRUE(downloadInformation(false, false));
+        dismissFinish();
+        app->search().searchDB();
+        app->search().controls().searchButton->performClick();
+        ASSERT_EQ(app->state().resultIDs.size(), 12);
+        c = &app->controls();
+        e = &app->editing().controls();
+        v = &app->viewer().controls();
+    }
+
+    // Shows the picture in the viewer and opens the editor on it.
+    void openEditor(const QString& id) {
+        c->resultsTableView->selectRow(int(app->state().resultIDs.indexOf(id)));
+        c->resultsTableView->performClick();
+        v->editImageButton->performClick();
+        ASSERT_TRUE(waitUntil(
+            [&] { return !v->editView->isHidden() && !app->flickrRequest().isRunning(); }));
+    }
+    QString field(const QString& id, const QString& column) {
+        QString value;
+        app->database().run(QString("SELECT %1 FROM photos WHERE flickrID=?").arg(column), {id},
+                            [&](const SqlRow& row) {
+                                value = row.value(0);
+                                return 0;
+                            });
+        return value;
+    }
+    QString value(const QString& sql) {
+        QString first;
+        app->database().exec(sql, [&](const SqlRow& row) {
+            first = row.value(0);
+            return 1;
+        });
+        return first;
+    }
+    QStringList writtenMethods() const {
+        QStringList methods;
+        for (const auto& call : service->writeCalls())
+            methods << call.method;
+        return methods;
+    }
+    bool submitted() {
+        return waitUntil([&] { return !app->editing().isSubmitting(); });
+    }
+
+    TSControls* c = nullptr;
+    EditingControls* e = nullptr;
+    ViewerControls* v = nullptr;
+};
+
+TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchive) {
+    const QString id = app->state().resultIDs.first();
+    const fakeflickr::Photo before = *service->photo(id);
+    openEditor(id);
+
+    // The edit view shows the record and Flickr's tags.
+    EXPECT_TRUE(app->viewer().editMode());
+    EXPECT_EQ(c->imageWindow->title(), "Editing Flickr Data");
+    EXPECT_TRUE(v->imageView->isHidden());
+    EXPECT_FALSE(v->showImageButton->isHidden());
+    EXPECT_TRUE(v->editImageButton->isHidden());
+    EXPECT_FALSE(c->window->isVisible());
+    EXPECT_EQ(e->editTitleTextField->stringValue(), field(id, "title"));
+    EXPECT_EQ(e->editDateTaken->stringValue(), before.dateTaken);
+    EXPECT_EQ(e->editLicensePopUpButton->indexOfSelectedItem(), before.license);
+    EXPECT_EQ(e->editPublicCheck->state(), before.isPublic ? Button::On : Button::Off);
+    EXPECT_EQ(service->calls().last().method, "flickr.tags.getListPhoto");
+    EXPECT_EQ(service->calls().last().httpMethod, "POST");
+
+    const QString description = "She said \"hello\"\nand left.\n\nThe end";
+    e->editTitleTextField->setStringValue("Harbour at dusk");
+    e->editDescTextField->setStringValue(description);
+    e->editTagsTextField->setStringValue("sunset \"new york\"");
+    e->editDateTaken->setStringValue("2011-06-02 18:45:00");
+    e->editLatLon->setStringValue(" 45.5 , -73.25 ");
+    e->editFamilyCheck->setState(Button::On);
+    e->editFriendCheck->setState(Button::Off);
+    e->editPublicCheck->setState(Button::Off);
+    e->editLicensePopUpButton->selectItemAtIndex(4);
+    e->editPermcommentPopUpButton->selectItemAtIndex(2);
+    e->editPermnotePopUpButton->selectItemAtIndex(1);
+    e->submitFlickrButton->performClick();
+    EXPECT_TRUE(c->progressPanel->isVisible());
+    EXPECT_EQ(c->progressPanel->title(), "Updating Flickr Data");
+    ASSERT_TRUE(waitUntil([&] { return e->doneEditingSheet->isVisible(); }));
+    EXPECT_FALSE(c->progressPanel->isVisible());
+    EXPECT_EQ(e->doneEditingSheet->sheetParent(), c->imageWindow);
+
+    // Six calls by POST, in order, each for this picture.
+    EXPECT_EQ(writtenMethods(),
+              QStringList({"flickr.photos.setMeta", "flickr.photos.setTags",
+                           "flickr.photos.setDates", "flickr.photos.setPerms",
+                           "flickr.photos.licenses.setLicense", "flickr.photos.geo.setLocation"}));
+    for (const auto& call : service->writeCalls()) {
+        EXPECT_EQ(call.httpMethod, "POST");
+        EXPECT_EQ(call.args.value("photo_id"), id);
+        EXPECT_EQ(call.errorCode, 0) << call.method.toStdString();
+    }
+    const auto writes = service->writeCalls();
+    EXPECT_EQ(writes[3].args.value("perm_comment"), "2");
+    EXPECT_EQ(writes[3].args.value("perm_addmeta"), "1");
+    EXPECT_EQ(writes[5].args.value("lat"), "45.5");
+    EXPECT_EQ(writes[5].args.value("lon"), "-73.25");
+
+    // Flickr holds the texts as typed.
+    const fakeflickr::Photo after = *service->photo(id);
+    EXPECT_EQ(after.title, "Harbour at dusk");
+    EXPECT_EQ(after.description, description);
+    EXPECT_EQ(after.rawTags, QStringList({"sunset", "new york"}));
+    EXPECT_EQ(after.dateTaken, "2011-06-02 18:45:00");
+    EXPECT_TRUE(after.isFamily);
+    EXPECT_FALSE(after.isFriend);
+    EXPECT_FALSE(after.isPublic);
+    EXPECT_EQ(after.permComment, 2);
+    EXPECT_EQ(after.permAddMeta, 1);
+    EXPECT_EQ(after.license, 4);
+    EXPECT_DOUBLE_EQ(after.latitude, 45.5);
+    EXPECT_DOUBLE_EQ(after.longitude, -73.25);
+
+    // The archive holds the same, without line breaks.
+    EXPECT_EQ(field(id, "title"), "Harbour at dusk");
+    EXPECT_EQ(field(id, "description"), "She said \"hello\"and left.The end");
+    EXPECT_EQ(field(id, "tags"), "sunset \"new york\"");
+    EXPECT_EQ(field(id, "datetaken"), "2011-06-02 18:45:00");
+    EXPECT_EQ(field(id, "isfamily || isfriend || ispublic"), "100");
+    EXPECT_EQ(field(id, "permcomment || permmeta"), "21");
+    EXPECT_EQ(field(id, "license"), "4");
+    EXPECT_EQ(field(id, "latitude || ',' || longitude"), "45.5,-73.25");
+
+    // Done: the picture is shown again with its new information.
+    e->doneEditingButton->performClick();
+    EXPECT_FALSE(e->doneEditingSheet->isVisible());
+    EXPECT_FALSE(app->viewer().editMode());
+    EXPECT_TRUE(v->editView->isHidden());
+    EXPECT_EQ(c->imageWindow->title(), "Image");
+    EXPECT_TRUE(app->viewer().infoText().text.contains("Title:  Harbour at dusk\n"));
+
+    // Opened again, the tags come back from Flickr, a tag of two words quoted.
+    openEditor(id);
+    EXPECT_EQ(e->editTagsTextField->stringValue(), "sunset \"new york\" ");
+    EXPECT_EQ(e->editLatLon->stringValue(), "45.5,-73.25");
+    EXPECT_EQ(e->editPermcommentPopUpButton->indexOfSelectedItem(), 2);
+    EXPECT_TRUE(platform.alerts.isEmpty());
+}
+
+TEST_F(EditingTest, RefusedDatesAndLocationsSendNothing) {
+    const QString id = app->state().resultIDs.first();
+    const QString title = field(id, "title");
+    openEditor(id);
+    e->editTitleTextField->setStringValue("Changed");
+
+    for (const QString date : {"", "2011-13-01", "yesterday", "2011-06-02 25:00:00"}) {
+        e->editDateTaken->setStringValue(date);
+        e->editTitleTextField->performClick(); // Return in the title
+        EXPECT_FALSE(e->invalidDate->isHidden()) << date.toStdString();
+        EXPECT_TRUE(e->invalidLatLon->isHidden());
+    }
+    e->editDateTaken->setStringValue("2011-06-02");
+    for (const QString location :
+         {"0,500", "45,200", "-91,0", "45,10,3", "45;10", "45,", "north,east", "1e1,2",
+          "45,10; DELETE FROM photos", "45,10 OR 1=1"}) {
+        e->editLatLon->setStringValue(location);
+        e->submitFlickrButton->performClick();
+        EXPECT_FALSE(e->invalidLatLon->isHidden()) << location.toStdString();
+        EXPECT_TRUE(e->invalidDate->isHidden());
+    }
+    EXPECT_FALSE(app->editing().isSubmitting());
+    EXPECT_FALSE(c->progressPanel->isVisible());
+    EXPECT_TRUE(service->writeCalls().isEmpty());
+    EXPECT_EQ(field(id, "title"), title);
+    EXPECT_EQ(value("SELECT count(*) FROM photos"), "12");
+
+    // A picture without a location: the field is empty and, left empty,
+    // no location is sent; the rest goes through.
+    const QString plain = value("SELECT flickrID FROM photos WHERE latitude = '0'");
+    ASSERT_FALSE(plain.isEmpty());
+    openEditor(plain);
+    EXPECT_EQ(e->editLatLon->stringValue(), "");
+    e->editTitleTextField->setStringValue("Changed");
+    e->editLatLon->performClick(); // Return in the location
+    ASSERT_TRUE(waitUntil([&] { return e->doneEditingSheet->isVisible(); }));
+    EXPECT_EQ(service->writeCalls().size(), 5);
+    EXPECT_FALSE(service->photo(plain)->geotagged);
+    EXPECT_EQ(field(plain, "title"), "Changed");
+    EXPECT_EQ(field(plain, "latitude || ',' || longitude"), "0,0");
+}
+
+TEST_F(EditingTest, AFailedCallStopsTheChainAndKeepsWhatWentBefore) {
+    const QString id = app->state().resultIDs.first();
+    const fakeflickr::Photo before = *service->photo(id);
+    const QString storedDate = field(id, "datetaken");
+    ASSERT_TRUE(service->addFault("error:flickr.photos.setDates:106"));
+    openEditor(id);
+    e->editTitleTextField->setStringValue("New title");
+    e->editDescTextField->setStringValue("New description");
+    e->editTagsTextField->setStringValue("harbour boats");
+    e->editDateTaken->setStringValue("2001-01-01 10:00:00");
+    e->editLatLon->setStringValue("10,20");
+    e->editLicensePopUpButton->selectItemAtIndex(before.license == 6 ? 5 : 6);
+    e->editPublicCheck->setState(before.isPublic ? Button::Off : Button::On);
+    e->submitFlickrButton->performClick();
+    ASSERT_TRUE(submitted());
+    ASSERT_TRUE(waitUntil([&] { return !platform.alerts.isEmpty(); }));
+
+    EXPECT_EQ(platform.alerts.last().title, "API Error");
+    EXPECT_EQ(platform.alerts.last().message,
+              "An error occurred while updating the Flickr data, in the stage \"SetDates\", error: "
+              "Write operation failed");
+    EXPECT_FALSE(c->progressPanel->isVisible());
+    EXPECT_FALSE(e->doneEditingSheet->isVisible());
+    EXPECT_TRUE(app->viewer().editMode()); // the edits stay for another try
+    EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta", "flickr.photos.setTags",
+                                             "flickr.photos.setDates"}));
+    // Title, description and tags changed on both sides; the rest on neither.
+    const fakeflickr::Photo after = *service->photo(id);
+    EXPECT_EQ(after.title, "New title");
+    EXPECT_EQ(after.description, "New description");
+    EXPECT_EQ(after.rawTags, QStringList({"harbour", "boats"}));
+    EXPECT_EQ(after.dateTaken, before.dateTaken);
+    EXPECT_EQ(after.license, before.license);
+    EXPECT_EQ(after.isPublic, before.isPublic);
+    EXPECT_EQ(after.geotagged, before.geotagged);
+    EXPECT_EQ(field(id, "title || '|' || description || '|' || tags"),
+              "New title|New description|harbour boats");
+    EXPECT_EQ(field(id, "datetaken"), storedDate);
+    EXPECT_EQ(field(id, "license"), QString::number(before.license));
+    EXPECT_EQ(field(id, "ispublic"), QString::number(before.isPublic));
+
+    // A failure of the first call has its own message.
+    service->clearFaults();
+    service->clearLog();
+    ASSERT_TRUE(service->addFault("error:flickr.photos.setMeta:106"));
+    e->submitFlickrButton->performClick();
+    ASSERT_TRUE(submitted());
+    ASSERT_TRUE(waitUntil([&] { return platform.alerts.size() == 2; }));
+    EXPECT_EQ(platform.alerts.last().title, "Flickr Update Unsuccessful");
+    EXPECT_EQ(
+        platform.alerts.last().message,
+        "Updating your Flickr data was unsuccessful. Make sure you are connected and try again.");
+    EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
+
+    // The archive refusing an update stops the chain after that call.
+    service->clearFaults();
+    service->clearLog();
+    ASSERT_TRUE(app->database()
+                    .exec("CREATE TRIGGER frozen BEFORE UPDATE OF title ON photos "
+                          "BEGIN SELECT RAISE(ABORT, 'the archive is frozen'); END;")
+                    .ok());
+    e->editTitleTextField->setStringValue("Third title");
+    e->submitFlickrButton->performClick();
+    ASSERT_TRUE(submitted());
+    ASSERT_TRUE(waitUntil([&] { return platform.alerts.size() == 3; }));
+    EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
+    EXPECT_EQ(platform.alerts.last().message, "SQL error: the archive is frozen UPDATE photos SET "
+                                              "title=?,description=? WHERE flickrID=?");
+    EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
+    EXPECT_EQ(service->photo(id)->title, "Third title");
+    EXPECT_EQ(field(id, "title"), "New title");
+    EXPECT_FALSE(c->progressPanel->isVisible());
+}
+
+TEST_F(EditingTest, EditingWhileNotConnectedOpensTheEditorOnceConnected) {
+    const QString id = app->state().resultIDs.value(3);
+    c->resultsTableView->selectRow(3);
+    c->resultsTableView->performClick();
+    platform.alertAnswers.enqueue(AlertFirstButton); // "Yes", log out
+    c->logoutButton->performClick();
+    ASSERT_EQ(app->state().connectionState, 0);
+    service->clearLog();
+
+    v->editImageButton->performClick();
+    EXPECT_EQ(app->state().connectionState, 2);
+    EXPECT_FALSE(c->imageWindow->isVisible());
+    EXPECT_FALSE(app->state().viewerOpen);
+    EXPECT_TRUE(c->window->isVisible());
+    v->editImageButton->performClick(); // waiting already: nothing more
+    ASSERT_TRUE(
+        waitUntil([&] { return !v->editView->isHidden() && !app->flickrRequest().isRunning(); }));
+
+    EXPECT_EQ(app->state().connectionState, 1);
+    EXPECT_TRUE(c->imageWindow->isVisible());
+    EXPECT_TRUE(app->viewer().editMode());
+    EXPECT_EQ(app->editing().values().requestFlickrID, id);
+    EXPECT_EQ(e->editTitleTextField->stringValue(), field(id, "title"));
+    QStringList methods;
+    for (const auto& call : service->calls())
+        methods << call.method;
+    // The resumed edit takes the place of the profile call.
+    EXPECT_EQ(methods, QStringList({"flickr.test.login", "flickr.tags.getListPhoto"}));
+}
+
+TEST_F(EditingTest, SteppingInEditModeEditsTheNextPicture) {
+    const QStringList ids = app->state().resultIDs;
+    openEditor(ids[4]);
+    e->editTitleTextField->setStringValue("Left unsent");
+    v->nextButton->performClick();
+    ASSERT_TRUE(
+        waitUntil([&] { return !v->editView->isHidden() && !app->flickrRequest().isRunning(); }));
+    EXPECT_EQ(app->editing().values().requestFlickrID, ids[5]);
+    EXPECT_EQ(e->editTitleTextField->stringValue(), field(ids[5], "title"));
+
+    // Another row selected meanwhile does not redirect the edit.
+    c->resultsTableView->selectRow(0);
+    e->editTitleTextField->setStringValue("Sixth");
+    e->submitFlickrButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return e->doneEditingSheet->isVisible(); }));
+    for (const auto& call : service->writeCalls())
+        EXPECT_EQ(call.args.value("photo_id"), ids[5]);
+    EXPECT_EQ(field(ids[5], "title"), "Sixth");
+    EXPECT_NE(field(ids[0], "title"), "Sixth");
+    EXPECT_NE(service->photo(ids[4])->title, "Left unsent");
+}

@@ -1,0 +1,272 @@
+// Exporting selected results as the user does it: the panel, the folder
+// chosen, and what lands in that folder, on a real archive and picture folder.
+#include "AppFixture.h"
+#include "export/ExportController.h"
+#include "export/ExportNaming.h"
+#include "search/SearchController.h"
+#include "viewer/ViewerController.h"
+
+#include <QDir>
+#include <QFile>
+
+using namespace tessaly;
+using tessaly::test::AppFixture;
+
+class ExportTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        pix = path("loc/anna_pix");
+        out = path("out folder");
+        QDir().mkpath(pix);
+        QDir().mkpath(out);
+        store->setValue("pixPath", pix);
+        store->setValue("pixPathArray", QStringList{pix});
+        store->synchronize();
+        restart();
+        makeApp();
+        c = &app->controls();
+        x = &app->exporting().controls();
+    }
+
+    // A record with the sizes named (o, b, s), each file written unless the
+    // size is given in capitals (an address without its file).
+    void add(const QString& id, const QString& title, const QString& sizes,
+             const QVariant& exif = {}) {
+        QVariantList urls;
+        for (const char size : {'o', 'b', 's'}) {
+            QString url;
+            for (const QChar given : sizes)
+                if (given.toLower() == QLatin1Char(size)) {
+                    const QString name = QString("%1_%2.jpg").arg(id).arg(size);
+                    url = "https://farm1.example.com/1/" + name;
+                    if (given.isLower())
+                        write(pix + "/" + name, QString("%1 %2").arg(id).arg(size).toUtf8());
+                }
+            urls << url;
+        }
+        ASSERT_TRUE(
+            app->database()
+                .run("INSERT INTO photos (flickrID,title,media,ownername,url_o,url_l,url_sq,"
+                     "views,exifdata) VALUES(?,?,'photo','anna',?,?,?,?,?)",
+                     {id, title, urls[0], urls[1], urls[2], ++views, exif})
+                .ok());
+    }
+    static void write(const QString& file, const QByteArray& bytes) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    static QByteArray read(const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+    }
+    // Every record, in the order they were added.
+    void searchAll() {
+        auto& s = app->search().controls();
+        s.sortButton->selectItemWithTitle("views");
+        s.sortMatrix->selectCellAtRow(1);
+        s.searchButton->performClick();
+    }
+    // Opens the panel on these rows, sets it up and exports to the out folder.
+    void exportRows(const QList<int>& rows, int size, int naming, bool textFiles,
+                    const QString& prefix = {}) {
+        c->resultsTableView->selectRowIndexes(rows);
+        c->exportButton->performClick();
+        x->exportSizeButton->selectItemAtIndex(size);
+        x->exportNameButton->selectItemAtIndex(naming);
+        x->exportPrefixTextField->setStringValue(prefix);
+        x->textFileCheck->setState(textFiles ? Button::On : Button::Off);
+        platform.openPanelAnswers.enqueue({out});
+        x->doExportButton->performClick();
+    }
+    QStringList exported() const {
+        return QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    // The texts the viewer shows for a row: information, then EXIF.
+    std::pair<QString, QString> viewerTexts(int row) {
+        c->resultsTableView->selectRow(row);
+        app->viewer().getPictureInfo();
+        const QString info = app->viewer().infoText().text;
+        app->viewer().getExifInfo();
+        return {info, app->viewer().infoText().text};
+    }
+
+    QString pix;
+    QString out;
+    int views = 0;
+    TSControls* c = nullptr;
+    ExportControls* x = nullptr;
+};
+
+TEST_F(ExportTest, NamesByTitleStayInTheFolderAndNeverReplaceAFile) {
+    add("11", "Harbour", "obs", "Make:  Canon\n\nModel:  EOS\n\n");
+    add("12", "Harbour", "bs");  // no original: its large file
+    add("13", "Harbour", "obs"); // its row's name is taken too
+    add("14", "../boats/at dawn", "os");
+    add("15", "Zürich – Straße ☀", "os", "Make:  Nikon\n\n");
+    add("16", "", "os");
+    add("17", "Lost", "Os"); // the original file is missing
+    add("18", "Not selected", "os");
+    searchAll();
+    ASSERT_EQ(app->state().resultIDs.size(), 8);
+    write(out + "/Harbour3.jpg", "the user's own");
+
+    c->resultsTableView->selectRowIndexes({0, 1, 2, 3, 4, 5, 6});
+    c->exportItem->performClick();
+    EXPECT_TRUE(x->exportPanel->isVisible());
+    EXPECT_EQ(x->selectedImagesTextField->stringValue(), "7 items");
+    EXPECT_TRUE(x->exportSizeButton->isItemEnabled(0));
+    EXPECT_EQ(x->exportSizeButton->indexOfSelectedItem(), 0);
+    c->resultsTableView->selectRow(0);
+    EXPECT_EQ(x->selectedImagesTextField->stringValue(), "1 item");
+
+    exportRows({0, 1, 2, 3, 4, 5, 6}, 0, 0, true);
+    ASSERT_EQ(platform.openPanels.size(), 1);
+    EXPECT_FALSE(platform.openPanels[0].canChooseFiles);
+    EXPECT_TRUE(platform.openPanels[0].canChooseDirectories);
+    EXPECT_TRUE(platform.openPanels[0].canCreateDirectories);
+    EXPECT_EQ(platform.openPanels[0].prompt, "OK");
+
+    EXPECT_EQ(
+        exported(),
+        QStringList({".jpg", ".txt", "Harbour.jpg", "Harbour.txt", "Harbour2.jpg", "Harbour2.txt",
+                     "Harbour3-2.jpg", "Harbour3-2.txt", "Harbour3.jpg", "Zürich – Straße ☀.jpg",
+                     "Zürich – Straße ☀.txt", "_.._boats_at dawn.jpg", "_.._boats_at dawn.txt"}));
+    EXPECT_EQ(QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
+    EXPECT_EQ(read(out + "/Harbour.jpg"), "11 o");
+    EXPECT_EQ(read(out + "/Harbour2.jpg"), "12 b");
+    EXPECT_EQ(read(out + "/Harbour3-2.jpg"), "13 o");
+    EXPECT_EQ(read(out + "/Harbour3.jpg"), "the user's own");
+    EXPECT_EQ(read(out + "/.jpg"), "16 o");
+
+    // A text file holds the information text, and the EXIF text after two line
+    // ends when there is one; the whole UTF-8 text, however long in characters.
+    const auto [info11, exif11] = viewerTexts(0);
+    EXPECT_EQ(QString::fromUtf8(read(out + "/Harbour.txt")), info11 + "\n\n" + exif11);
+    EXPECT_EQ(exif11, "\nMake:  Canon\n\nModel:  EOS\n");
+    const QString text15 = QString::fromUtf8(read(out + "/Zürich – Straße ☀.txt"));
+    EXPECT_EQ(text15, viewerTexts(4).first + "\n\n\nMake:  Nikon\n");
+    EXPECT_TRUE(text15.contains("\nTitle:  Zürich – Straße ☀\n\n"));
+    EXPECT_TRUE(text15.contains("\nFile Size:  4\n\n")); // "15 o", measured
+    // Without EXIF data: the information text alone.
+    EXPECT_EQ(QString::fromUtf8(read(out + "/Harbour2.txt")), viewerTexts(1).first);
+
+    // The missing file is named; nothing claims it was exported.
+    ASSERT_EQ(platform.alerts.size(), 1);
+    const AlertRequest& alert = platform.alerts.last();
+    EXPECT_EQ(alert.style, AlertStyle::Critical);
+    EXPECT_EQ(alert.message,
+              QString("The picture file(s) have been exported to %1, except as listed "
+                      "here:\n\n\"Lost\" (17): its picture file is not in the picture "
+                      "folder")
+                  .arg(out));
+    EXPECT_FALSE(c->progressPanel->isVisible());
+    EXPECT_TRUE(x->exportPanel->isVisible());
+    EXPECT_EQ(app->exporting().exportFolder(), out);
+}
+
+TEST_F(ExportTest, NamesByFileOrPrefixInLargeSize) {
+    add("21", "a", "bs");
+    add("22", "b", "s");  // no large address: the square file
+    add("23", "c", "Bs"); // a large address without its file: not exported
+    add("24", "d", "bs");
+    searchAll();
+
+    // No record has an original address: only the large size is offered.
+    c->resultsTableView->selectRowIndexes({0, 1, 3});
+    c->exportButton->performClick();
+    EXPECT_FALSE(x->exportSizeButton->isItemEnabled(0));
+    EXPECT_EQ(x->exportSizeButton->indexOfSelectedItem(), 1);
+    EXPECT_EQ(x->selectedImagesTextField->stringValue(), "3 items");
+    // The prefix field serves only naming by prefix.
+    x->exportNameButton->selectItemAtIndex(0);
+    x->exportNameButton->performClick();
+    EXPECT_FALSE(x->exportPrefixTextField->isEnabled());
+    x->exportNameButton->selectItemAtIndex(2);
+    x->exportNameButton->performClick();
+    EXPECT_TRUE(x->exportPrefixTextField->isEnabled());
+
+    // The number counts the pictures exported, whatever their rows.
+    exportRows({0, 1, 3}, 1, 2, false, "trip");
+    EXPECT_EQ(exported(), QStringList({"trip_1.jpg", "trip_2.jpg", "trip_3.jpg"}));
+    EXPECT_EQ(read(out + "/trip_2.jpg"), "22 s");
+    EXPECT_EQ(read(out + "/trip_3.jpg"), "24 b");
+    ASSERT_EQ(platform.alerts.size(), 1);
+    EXPECT_EQ(platform.alerts.last().message,
+              QString("The picture file(s) have been exported successfully to %1").arg(out));
+    EXPECT_EQ(platform.alerts.last().style, AlertStyle::Informational);
+
+    // By file name, again into the same folder: each clash takes its row
+    // number; the picture without its file is reported by name.
+    exportRows({0, 2, 3}, 1, 1, false);
+    EXPECT_EQ(exported(),
+              QStringList({"21_b.jpg", "24_b.jpg", "trip_1.jpg", "trip_2.jpg", "trip_3.jpg"}));
+    exportRows({0}, 1, 1, false);
+    EXPECT_TRUE(exported().contains("21_b1.jpg"));
+    EXPECT_EQ(read(out + "/21_b.jpg"), "21 b");
+    EXPECT_EQ(platform.alerts[1].message,
+              QString("The picture file(s) have been exported to %1, except as listed here:\n\n"
+                      "\"c\" (23): its picture file is not in the picture folder")
+                  .arg(out));
+    // A folder was chosen before: the panel opens there.
+    EXPECT_EQ(platform.openPanels.last().directory, out);
+
+    // Nothing to copy at all: no claim of success.
+    exportRows({2}, 1, 0, false);
+    EXPECT_TRUE(platform.alerts.last().message.startsWith(
+        QString("No picture file could be exported to %1:").arg(out)));
+}
+
+TEST_F(ExportTest, AnArchiveThatCannotBeReadStopsTheExport) {
+    add("31", "a", "os");
+    add("32", "b", "os");
+    searchAll();
+    c->resultsTableView->selectRowIndexes({0, 1});
+    c->exportButton->performClick();
+    ASSERT_TRUE(app->database().exec("ALTER TABLE photos RENAME TO gone").ok());
+    platform.openPanelAnswers.enqueue({out});
+    x->doExportButton->performClick();
+    EXPECT_FALSE(c->progressPanel->isVisible());
+    EXPECT_FALSE(x->exportPanel->isVisible());
+    EXPECT_EQ(exported(), QStringList());
+    ASSERT_EQ(platform.alerts.size(), 1);
+    EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
+    EXPECT_TRUE(platform.alerts.last().message.startsWith(
+        QString("The export to %1 stopped after 0 items: SQL error: no such table: photos")
+            .arg(out)))
+        << platform.alerts.last().message.toStdString();
+
+    // A cancelled folder choice exports nothing.
+    x->exportPanel->makeKeyAndOrderFront();
+    platform.openPanelAnswers.enqueue({});
+    x->doExportButton->performClick();
+    EXPECT_EQ(platform.alerts.size(), 1);
+    EXPECT_TRUE(x->exportPanel->isVisible());
+}
+
+// Where a copy goes when its name is taken: the row number, then more.
+TEST(ExportNaming, AClashTakesTheRowNumberThenFurtherNumbersUntilFree) {
+    QStringList taken = {"/out/sea.jpg", "/out/sea4.jpg", "/out/sea4-2.jpg"};
+    const auto exists = [&](const QString& path) { return taken.contains(path); };
+    EXPECT_EQ(exporter::freeDestination("/out", "lake.jpg", 4, exists), "/out/lake.jpg");
+    EXPECT_EQ(exporter::freeDestination("/out", "sea.jpg", 4, exists), "/out/sea4-3.jpg");
+    taken << "/out/sea.jpg.jpg"
+          << "/out/notes";
+    // Only the last extension moves; a name without one gets the number at its end.
+    EXPECT_EQ(exporter::freeDestination("/out", "sea.jpg.jpg", 2, exists), "/out/sea.jpg2.jpg");
+    EXPECT_EQ(exporter::freeDestination("/out", "notes", 2, exists), "/out/notes2");
+
+    EXPECT_EQ(exporter::textFilePath("/out/a.b/sea.jpeg"), "/out/a.b/sea.txt");
+    EXPECT_EQ(exporter::textFilePath("/out/a.b/sea"), "/out/a.b/sea.txt");
+    EXPECT_EQ(exporter::textFilePath("/out/sea.toolongext"), "/out/sea.toolongext.txt");
+
+    using exporter::Naming;
+    EXPECT_EQ(exporter::destinationName(Naming::Title, "/p/1_o.png", "..", {}, 0), "_...png");
+    EXPECT_EQ(exporter::destinationName(Naming::Title, "/p/1_o.png",
+                                        QString::fromLatin1("a\0b/c", 5), {}, 0),
+              "a_b_c.png");
+    EXPECT_EQ(exporter::destinationName(Naming::Prefix, "/p/1_o.png", "t", "../x", 7),
+              "_.._x_7.png");
+}
