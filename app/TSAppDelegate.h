@@ -42,6 +42,8 @@ public:
     SearchController& search() { return *m_search; }
     // The picture viewer: the shown picture, its information, stepping.
     ViewerController& viewer() { return *m_viewer; }
+    // Deleting pictures from the archive.
+    PictureDeletion& deletion() { return *m_deletion; }
 
     // Shell: start-up, desktop documents, menus, returning home, quitting.
     void applicationDidFinishLaunching();

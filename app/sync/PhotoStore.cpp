@@ -165,9 +165,11 @@ int PhotoStore::recordRemovedPictures(const QSet<QString>& listed, SqlResult* re
         return 0;
     // A table of its own, as the permissions' marks: the photos table stays as it is.
     SqlTransaction transaction(m_database);
-    *result = m_database.exec("CREATE TABLE IF NOT EXISTS removedfromflickr(flickrID TEXT PRIMARY KEY);"
-                              "DELETE FROM removedfromflickr");
-    SqlStatement insert(m_database, "INSERT OR IGNORE INTO removedfromflickr(flickrID) VALUES(?)");
+    *result = m_database.exec(QString("CREATE TABLE IF NOT EXISTS %1(flickrID TEXT PRIMARY KEY);"
+                                      "DELETE FROM %1")
+                                  .arg(kRemovedTable));
+    SqlStatement insert(m_database,
+                        QString("INSERT OR IGNORE INTO %1(flickrID) VALUES(?)").arg(kRemovedTable));
     for (const QString& id : std::as_const(removed)) {
         if (!result->ok())
             break;
