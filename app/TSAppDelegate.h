@@ -48,6 +48,8 @@ public:
     EditingController& editing() { return *m_editing; }
     // Exporting the selected results.
     ExportController& exporting() { return *m_export; }
+    // Deleting pictures from the archive.
+    PictureDeletion& deletion() { return *m_deletion; }
 
     // Shell: start-up, desktop documents, menus, returning home, quitting.
     void applicationDidFinishLaunching();

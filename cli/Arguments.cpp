@@ -16,12 +16,14 @@ const OptionSpec* findOption(const CommandSpec& command, const QString& name) {
 ParsedArguments failure(const CommandSpec& command, const QString& what) {
     ParsedArguments parsed;
     parsed.kind = ParsedArguments::Error;
-    parsed.error = QString("%1 (see tessaly-cli %2 --help)").arg(what, command.name);
+    parsed.error = usageText(command, what);
     return parsed;
 }
 
+// A negative number ("-33.86,151.21") is a value: no option starts with a digit.
 bool looksLikeOption(const QString& argument) {
-    return argument.startsWith(QLatin1Char('-')) && argument.size() > 1;
+    return argument.startsWith(QLatin1Char('-')) && argument.size() > 1 && !argument[1].isDigit() &&
+           argument[1] != QLatin1Char('.');
 }
 
 } // namespace
@@ -69,6 +71,10 @@ ParsedArguments parseArguments(const CommandSpec& command, const QStringList& ar
         }
         if (invocation.values.contains(name))
             return failure(command, QString("option --%1 is given twice").arg(name));
+        if (option->check) {
+            if (const QString problem = option->check(value); !problem.isEmpty())
+                return failure(command, QString("option --%1: %2").arg(name, problem));
+        }
         invocation.values.insert(name, value);
     }
     const qsizetype count = invocation.positionals.size();
@@ -79,6 +85,10 @@ ParsedArguments parseArguments(const CommandSpec& command, const QStringList& ar
             command,
             QString("unexpected argument %1").arg(invocation.positionals[command.maxPositionals]));
     return parsed;
+}
+
+QString usageText(const CommandSpec& command, const QString& what) {
+    return QString("%1 (see tessaly-cli %2 --help)").arg(what, command.name);
 }
 
 QString commandHelp(const CommandSpec& command) {

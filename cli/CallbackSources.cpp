@@ -1,20 +1,21 @@
 #include "CallbackSources.h"
 
 #include "Console.h"
+#include "InputLines.h"
 #include "LaunchArguments.h"
 #include "SingleInstance.h"
 
-#include <QSocketNotifier>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace tessaly::cli {
 
-CallbackSources::CallbackSources(Console& console) : m_console(console) {}
+CallbackSources::CallbackSources(Console& console)
+    : m_console(console),
+      m_input(new InputLines([this](const QString& line) { take(line, false); }, this)) {}
 
 CallbackSources::~CallbackSources() = default;
+
+bool CallbackSources::exhausted() const {
+    return !received() && !m_listening && !m_input->reading();
+}
 
 bool CallbackSources::listenOnChannel() {
     m_channel = std::make_unique<SingleInstance>(SingleInstance::socketPath("main"));
@@ -29,35 +30,7 @@ bool CallbackSources::listenOnChannel() {
 }
 
 void CallbackSources::readStandardInput() {
-    if (::fcntl(STDIN_FILENO, F_GETFD) == -1)
-        return; // no standard input at all
-    m_input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
-    connect(m_input, &QSocketNotifier::activated, this, &CallbackSources::readAvailable);
-    m_reading = true;
-}
-
-void CallbackSources::readAvailable() {
-    char buffer[4096];
-    const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (count < 0 && (errno == EAGAIN || errno == EINTR))
-        return;
-    if (count <= 0) {
-        // The end of the input: a last line without its line break counts.
-        m_input->setEnabled(false);
-        m_reading = false;
-        if (!m_pending.trimmed().isEmpty())
-            take(QString::fromUtf8(m_pending).trimmed(), false);
-        m_pending.clear();
-        return;
-    }
-    m_pending.append(buffer, count);
-    qsizetype end;
-    while ((end = m_pending.indexOf('\n')) >= 0) {
-        const QString line = QString::fromUtf8(m_pending.left(end)).trimmed();
-        m_pending.remove(0, end + 1);
-        if (!line.isEmpty())
-            take(line, false);
-    }
+    m_input->start();
 }
 
 void CallbackSources::take(const QString& message, bool fromChannel) {

@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QByteArray>
 #include <QObject>
 #include <QString>
 
 #include <memory>
-
-class QSocketNotifier;
 
 namespace tessaly {
 class SingleInstance;
@@ -15,6 +12,7 @@ class SingleInstance;
 namespace tessaly::cli {
 
 class Console;
+class InputLines;
 
 // Where the browser's tessaly://callback address reaches `connect`: the
 // channel on which the application takes it from a second launch (so the
@@ -34,20 +32,17 @@ public:
     QString callback() const { return m_callback; }
     bool fromChannel() const { return m_fromChannel; }
     // Neither source can bring an address any more.
-    bool exhausted() const { return !received() && !m_listening && !m_reading; }
+    bool exhausted() const;
 
 private:
     void take(const QString& message, bool fromChannel);
-    void readAvailable();
 
     Console& m_console;
     std::unique_ptr<SingleInstance> m_channel;
-    QSocketNotifier* m_input = nullptr;
-    QByteArray m_pending;
+    InputLines* m_input;
     QString m_callback;
     bool m_fromChannel = false;
     bool m_listening = false;
-    bool m_reading = false;
 };
 
 } // namespace tessaly::cli

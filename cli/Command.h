@@ -18,6 +18,8 @@ struct OptionSpec {
     QString name;      // without the leading "--"
     QString valueName; // empty for a flag
     QString help;
+    // What is wrong with a value ("" when it is fine); nothing: any value.
+    QString (*check)(const QString& value) = nullptr;
 };
 
 struct Invocation;
@@ -47,9 +49,15 @@ struct Invocation {
         return flags.contains(option) || values.contains(option);
     }
     QString value(const QString& option) const { return values.value(option); }
+    // A usage error found by the command itself: its one line, and status 2.
+    int usageError(const QString& what) const;
 };
 
 // --account NAME, taken by every command that works on one account.
 OptionSpec accountOption();
+// --calls-per-hour N, taken by the commands that talk to Flickr.
+OptionSpec callsPerHourOption();
+// Value checks: a number above 0.
+QString positiveNumber(const QString& value);
 
 } // namespace tessaly::cli

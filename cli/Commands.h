@@ -11,6 +11,9 @@ const CommandSpec& addAccountCommand();
 const CommandSpec& statusCommand();
 const CommandSpec& connectCommand();
 const CommandSpec& syncCommand();
+const CommandSpec& searchCommand();
+const CommandSpec& showCommand();
+const CommandSpec& deleteCommand();
 
 const QList<const CommandSpec*>& allCommands();
 const CommandSpec* findCommand(const QString& name);

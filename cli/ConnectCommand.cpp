@@ -4,7 +4,10 @@
 #include "CallbackSources.h"
 #include "Commands.h"
 #include "Console.h"
+#include "InputLines.h"
 #include "Session.h"
+
+#include <QRegularExpression>
 
 namespace tessaly::cli {
 
@@ -17,18 +20,31 @@ int connected(Session& session) {
     return ExitOk;
 }
 
+// Starts the authorization with one of the sheet's buttons and waits for the
+// authorize address; false when Flickr did not give one.
+bool beginAuthorization(Session& session, Button* button) {
+    button->performClick();
+    session.waitUntil(
+        [&] { return !session.platform().openedURLs().isEmpty() || !session.requestRunning(); });
+    if (!session.platform().openedURLs().isEmpty())
+        return true;
+    session.settle();
+    session.console().error("Flickr did not begin the authorization");
+    return false;
+}
+
+// The access token arrives; then the user's confirmation of the sheet.
+void finishAuthorization(Session& session) {
+    session.waitUntil([&] { return !session.requestRunning(); });
+    session.controls().checkConnectionButton->performClick();
+}
+
 // The browser step: the authorize address out, the callback address in.
 bool authorizeInBrowser(Session& session, CallbackSources& sources) {
     auto& c = session.controls();
     Console& console = session.console();
-    c.oauthAuthButton->performClick();
-    session.waitUntil(
-        [&] { return !session.platform().openedURLs().isEmpty() || !session.requestRunning(); });
-    if (session.platform().openedURLs().isEmpty()) {
-        session.settle();
-        console.error("Flickr did not begin the authorization");
+    if (!beginAuthorization(session, c.oauthAuthButton))
         return false;
-    }
     console.note("Allow Tessaly on the page above in your browser. If the browser cannot hand the "
                  "tessaly://callback address back to Tessaly, paste it here.");
     session.waitUntil([&] { return sources.received() || sources.exhausted(); });
@@ -42,15 +58,53 @@ bool authorizeInBrowser(Session& session, CallbackSources& sources) {
         c.callbackURLTextField->setStringValue(sources.callback());
         c.useCallbackURLButton->performClick();
     }
-    // The access token arrives; then the user's confirmation of the sheet.
-    session.waitUntil([&] { return !session.requestRunning(); });
-    c.checkConnectionButton->performClick();
+    finishAuthorization(session);
+    return true;
+}
+
+// The code Flickr shows, written as it shows it (123-456-789); "" when the
+// text is not nine digits in groups of three.
+QString verifierCode(const QString& text) {
+    static const QRegularExpression code(
+        QStringLiteral("^(\\d{3})[-\\s]?(\\d{3})[-\\s]?(\\d{3})$"));
+    const QRegularExpressionMatch match = code.match(text);
+    return match.hasMatch()
+               ? QStringList{match.captured(1), match.captured(2), match.captured(3)}.join('-')
+               : QString();
+}
+
+// Sign-in with a code: the authorize address out, the code typed in.
+bool authorizeWithCode(Session& session) {
+    auto& c = session.controls();
+    Console& console = session.console();
+    if (!beginAuthorization(session, c.codeSignInButton))
+        return false;
+    console.note("Allow Tessaly on the page above in your browser, then type here the code "
+                 "Flickr shows (such as 123-456-789).");
+    QString code;
+    InputLines input([&](const QString& line) {
+        if (!code.isEmpty())
+            return;
+        code = verifierCode(line);
+        if (code.isEmpty())
+            console.error(QString("not a code of nine digits such as 123-456-789: %1").arg(line));
+    });
+    input.start();
+    session.waitUntil([&] { return !code.isEmpty() || !input.reading(); });
+    if (code.isEmpty()) {
+        console.error("no code arrived");
+        return false;
+    }
+    c.verifierTextField->setStringValue(code);
+    c.useVerifierButton->performClick();
+    finishAuthorization(session);
     return true;
 }
 
 int run(const Invocation& invocation) {
     Console& console = *invocation.console;
     Session session(console);
+    session.useCallsPerHour(invocation);
     session.launch();
     if (!session.useAccount(invocation) || !session.requireArchive())
         return ExitFailure;
@@ -59,13 +113,18 @@ int run(const Invocation& invocation) {
     if (session.holdsToken(session.currentIndex()))
         return session.connectWithStoredToken() ? connected(session) : ExitFailure;
 
-    CallbackSources sources(console);
-    if (!sources.listenOnChannel())
-        console.note("Tessaly is running and takes the browser's callback address itself: paste "
-                     "the address here instead.");
-    sources.readStandardInput();
-    if (!authorizeInBrowser(session, sources))
-        return ExitFailure;
+    if (invocation.has("code")) {
+        if (!authorizeWithCode(session))
+            return ExitFailure;
+    } else {
+        CallbackSources sources(console);
+        if (!sources.listenOnChannel())
+            console.note("Tessaly is running and takes the browser's callback address itself: "
+                         "paste the address here instead.");
+        sources.readStandardInput();
+        if (!authorizeInBrowser(session, sources))
+            return ExitFailure;
+    }
     session.waitUntil([&] { return !session.requestRunning(); });
     session.settle();
     if (session.state().connectionState != 1) {
@@ -94,10 +153,14 @@ const CommandSpec& connectCommand() {
         "tested. Otherwise the Flickr authorization address is printed on a line of\n"
         "its own (and opened in the browser when there is a display); once you allow\n"
         "Tessaly there, the browser's tessaly://callback address comes back to this\n"
-        "command, or you paste it on standard input. The token is stored with the\n"
-        "account, tested, and the account's web address fetched. Prints\n"
+        "command, or you paste it on standard input. With --code, for a browser that\n"
+        "cannot hand the address back, Flickr shows a code of nine digits (such as\n"
+        "123-456-789) instead, which you type on standard input. The token is stored\n"
+        "with the account, tested, and the account's web address fetched. Prints\n"
         "'Connected to \"NAME\": WEB-ADDRESS'.",
-        {accountOption()},
+        {accountOption(),
+         {"code", {}, "Sign in with the code Flickr shows instead of the callback."},
+         callsPerHourOption()},
         0,
         0,
         &run};

@@ -23,8 +23,12 @@ QString Console::oneLine(QString text) {
 }
 
 void Console::out(const QString& line) {
+    outText(line + QLatin1Char('\n'));
+}
+
+void Console::outText(const QString& text) {
     endProgress();
-    write(stdout, line + QLatin1Char('\n'));
+    write(stdout, text);
 }
 
 void Console::error(const QString& message) {

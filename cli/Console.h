@@ -15,6 +15,8 @@ public:
 
     // A line of results on standard output.
     void out(const QString& line);
+    // Results on standard output, as they stand.
+    void outText(const QString& text);
     // A one-line error of tessaly-cli itself: "tessaly-cli: <message>".
     void error(const QString& message);
     // A line on standard error as it stands (alerts, log lines, progress).

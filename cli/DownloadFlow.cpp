@@ -53,12 +53,14 @@ FlowOutcome endedEarly(Session& session) {
 
 } // namespace
 
-FlowOutcome runInformationDownload(Session& session, bool perms, bool exif) {
+FlowOutcome runInformationDownload(Session& session, const InformationOptions& options) {
     auto& c = session.controls();
     if (!startFlow(session, c.downloadButton, c.permsOptionSheet))
         return endedEarly(session);
-    c.permsCheck->setState(perms ? Button::On : Button::Off);
-    c.exifCheck->setState(exif ? Button::On : Button::Off);
+    const auto state = [](bool on) { return on ? Button::On : Button::Off; };
+    c.permsCheck->setState(state(options.perms || options.fullPerms));
+    c.fullPermsCheck->setState(state(options.fullPerms));
+    c.exifCheck->setState(state(options.exif));
     c.permsOkButton->performClick();
     return awaitFinish(session);
 }

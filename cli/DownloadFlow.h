@@ -14,10 +14,17 @@ struct FlowOutcome {
     QString errorLog;
 };
 
+// What the confirmation sheet of the information download is answered with.
+struct InformationOptions {
+    bool perms = false;
+    bool fullPerms = false; // every picture's permissions, not only changed ones
+    bool exif = false;
+};
+
 // The picture-information download as the user runs it: the download
-// button, the confirmation sheet answered OK with the two options, then the
+// button, the confirmation sheet answered OK with the options, then the
 // finish sheet read and closed.
-FlowOutcome runInformationDownload(Session& session, bool perms, bool exif);
+FlowOutcome runInformationDownload(Session& session, const InformationOptions& options);
 // The picture-file download: its button, its sheet answered OK, its finish.
 FlowOutcome runFileDownload(Session& session);
 

@@ -2,6 +2,7 @@
 
 #include "Console.h"
 #include "controls/Control.h"
+#include "sync/Pacing.h"
 
 #include <QRegularExpression>
 
@@ -48,9 +49,10 @@ QString progressBar(const ProgressText& progress) {
         .arg(progress.total);
 }
 
-ProgressReporter::ProgressReporter(TextField& label, Console& console)
-    : m_label(label), m_console(console) {
+ProgressReporter::ProgressReporter(TextField& label, TextField& detail, Console& console)
+    : m_label(label), m_detail(detail), m_console(console) {
     connect(&label, &Control::changed, this, &ProgressReporter::labelChanged);
+    connect(&detail, &Control::changed, this, &ProgressReporter::detailChanged);
 }
 
 ProgressReporter::~ProgressReporter() {
@@ -71,14 +73,37 @@ void ProgressReporter::labelChanged() {
     const bool newStage = progress.stage.compare(m_stage, Qt::CaseInsensitive) != 0;
     const bool complete = progress.total >= 0 && progress.done >= progress.total;
     m_stage = progress.stage;
+    show(newStage || complete);
+}
+
+void ProgressReporter::detailChanged() {
+    const QString detail = m_detail.stringValue();
+    if (detail == m_detailText)
+        return;
+    m_detailText = detail;
+    if (!sync::isRetryText(detail)) {
+        // The time left rides along with the next progress line.
+        if (m_console.errorIsTerminal() && !m_text.isEmpty())
+            show(false);
+        return;
+    }
+    // A wait is told at once, on a line of its own where lines stay.
+    if (m_console.errorIsTerminal() && !m_text.isEmpty())
+        show(true);
+    else
+        m_console.note(detail);
+}
+
+void ProgressReporter::show(bool now) {
     const qint64 interval = m_console.errorIsTerminal() ? kRedrawMs : kPlainLineMs;
-    if (!newStage && !complete && m_sinceShown.isValid() && m_sinceShown.elapsed() < interval)
+    if (!now && m_sinceShown.isValid() && m_sinceShown.elapsed() < interval)
         return;
     m_sinceShown.start();
+    const QString detail = m_detailText.isEmpty() ? QString() : " (" + m_detailText + ")";
     if (m_console.errorIsTerminal())
-        m_console.progress(progressBar(progress));
+        m_console.progress(progressBar(parseProgressText(m_text)) + detail);
     else
-        m_console.note(text);
+        m_console.note(m_text + detail);
 }
 
 } // namespace tessaly::cli

@@ -27,20 +27,26 @@ ProgressText parseProgressText(const QString& text);
 QString progressBar(const ProgressText& progress);
 
 // Shows on standard error what the download flows write into the main
-// window's progress label: one line redrawn in place on a terminal, and
-// otherwise a plain line for each new stage and now and then in between.
+// window's progress label and, beside it, its detail (the time left, or why
+// and how long a call waits): one line redrawn in place on a terminal, and
+// otherwise a plain line for each new stage, each wait, and now and then in
+// between.
 class ProgressReporter : public QObject {
     Q_OBJECT
 public:
-    ProgressReporter(TextField& label, Console& console);
+    ProgressReporter(TextField& label, TextField& detail, Console& console);
     ~ProgressReporter() override;
 
 private:
     void labelChanged();
+    void detailChanged();
+    void show(bool now);
 
     TextField& m_label;
+    TextField& m_detail;
     Console& m_console;
     QString m_text;
+    QString m_detailText;
     QString m_stage;
     QElapsedTimer m_sinceShown;
 };

@@ -17,6 +17,11 @@ Session::~Session() {
     settle();
 }
 
+void Session::useCallsPerHour(const Invocation& invocation) {
+    if (invocation.has("calls-per-hour"))
+        m_app.setCallsPerHourOverride(invocation.value("calls-per-hour").toDouble());
+}
+
 void Session::launch() {
     m_app.setTestsTokenOnLoad(false);
     m_app.applicationDidFinishLaunching();
@@ -67,6 +72,30 @@ bool Session::requireArchive() {
     if (m_app.database().isOpen() && m_app.database().path() == state().dbPath)
         return true;
     m_console.error(QString("the archive %1 cannot be opened").arg(state().dbPath));
+    return false;
+}
+
+bool Session::requirePictures(const QStringList& ids) {
+    QStringList missing;
+    for (const QString& id : ids) {
+        bool found = false;
+        const SqlResult result =
+            m_app.database().run("SELECT 1 FROM photos WHERE flickrID=?", {id}, [&](const SqlRow&) {
+                found = true;
+                return 0;
+            });
+        if (!result.ok()) {
+            m_console.error(
+                QString("the archive %1 cannot be read: %2").arg(state().dbPath, result.message));
+            return false;
+        }
+        if (!found)
+            missing << id;
+    }
+    if (missing.isEmpty())
+        return true;
+    m_console.error(QString("the archive of %1 holds no picture %2")
+                        .arg(state().currentAccountName, missing.join(QStringLiteral(", "))));
     return false;
 }
 

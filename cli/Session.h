@@ -25,6 +25,8 @@ public:
     HeadlessPlatform& platform() { return m_platform; }
     Console& console() { return m_console; }
 
+    // The call pace of --calls-per-hour, when given, for this run.
+    void useCallsPerHour(const Invocation& invocation);
     // Start-up as the application's, except that the stored token is not
     // tested: commands that talk to Flickr connect when they need to.
     void launch();
@@ -33,6 +35,8 @@ public:
     bool useAccount(const Invocation& invocation);
     // Requires the current account's archive to be open.
     bool requireArchive();
+    // Requires pictures of these IDs in the archive; names every one missing.
+    bool requirePictures(const QStringList& ids);
     // Connects the current account with its stored token, as pressing the
     // connect button does, and waits for the token test and profile address.
     bool connectWithStoredToken();

@@ -45,16 +45,24 @@ void PictureDeletion::deletePix() {
     if (answer != AlertFirstButton)
         return;
     const QStringList ids = m_app.state().resultIDs;
-    const QString folder = m_app.state().pixPath;
+    QStringList chosen;
     for (int row : rows) {
         if (row >= ids.size())
             break;
-        const SqlResult result = m_app.database().run("DELETE FROM photos WHERE flickrID=?", {ids[row]});
+        chosen << ids[row];
+    }
+    deletePictures(chosen);
+    m_app.search().retrievePix();
+}
+
+void PictureDeletion::deletePictures(const QStringList& ids) {
+    const QString folder = m_app.state().pixPath;
+    for (const QString& id : ids) {
+        const SqlResult result = m_app.database().run("DELETE FROM photos WHERE flickrID=?", {id});
         if (!result.ok())
             m_app.platform().criticalAlert({}, QString("SQL error: %1").arg(result.message));
-        removePictureFiles(folder, ids[row]);
+        removePictureFiles(folder, id);
     }
-    m_app.search().retrievePix();
 }
 
 void PictureDeletion::deselectPix() { m_app.controls().resultsTableView->deselectAll(); }

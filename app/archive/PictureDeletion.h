@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tessaly {
 
@@ -19,6 +20,9 @@ public:
 
     void deletePix();
     void deselectPix();
+    // Removes the records and files of these pictures, asking nothing: the
+    // loop of deletePix, for a front end that asked in its own way.
+    void deletePictures(const QStringList& ids);
 
 private:
     TSAppDelegate& m_app;

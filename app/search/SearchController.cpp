@@ -154,13 +154,11 @@ void SearchController::retrievePix() {
     m_sqlString = m_selectString + m_whereString;
     m_state.infoMode = 0;
 
-    const double latitude = m_distance.searchLatitude;
-    const double longitude = m_distance.searchLongitude;
     if (!m_c.latlonTextField->stringValue().isEmpty() &&
-        (!m_centreValid || latitude < -90 || latitude > 90 || longitude < -180 ||
-         longitude > 180)) {
-        m_platform.criticalAlert(
-            {}, QString::asprintf("Invalid Latitude and longitude: %f,%f", latitude, longitude));
+        (!m_centreValid || !search::centreInRange(m_distance))) {
+        m_platform.criticalAlert({}, QString::asprintf("Invalid Latitude and longitude: %f,%f",
+                                                       m_distance.searchLatitude,
+                                                       m_distance.searchLongitude));
         closeProgressPanel();
         return;
     }
@@ -168,7 +166,14 @@ void SearchController::retrievePix() {
     retrieve();
 }
 
-void SearchController::retrieve() {
+bool SearchController::runStatement(const QString& sql, const search::DistanceFilter& filter) {
+    m_sqlString = sql;
+    m_distance = filter;
+    m_state.infoMode = 0;
+    return retrieve();
+}
+
+bool SearchController::retrieve() {
     m_c.SQLPanel->endSheet();
     clearResults();
 
@@ -177,6 +182,7 @@ void SearchController::retrieve() {
         if (auto built = search::buildResultsRow(row.values, m_distance, pixPath)) {
             m_state.resultIDs.append(built->flickrID);
             m_resultRows.append(built->row);
+            m_resultRecords.append(row);
         }
         return 0;
     });
@@ -184,7 +190,7 @@ void SearchController::retrieve() {
     if (!result.ok()) {
         clearResults();
         m_platform.criticalAlert({}, QString("SQL Error: %1 %2").arg(result.message, m_sqlString));
-        return;
+        return false;
     }
     m_app.setResultsShown(true);
     c.exportButton->setHidden(false);
@@ -192,11 +198,13 @@ void SearchController::retrieve() {
     c.foundTextField->setHidden(false);
     c.resultsTableView->reloadData();
     c.foundTextField->setStringValue(search::foundText(m_resultRows.size()));
+    return true;
 }
 
 void SearchController::clearResults() {
     m_state.resultIDs.clear();
     m_resultRows.clear();
+    m_resultRecords.clear();
     m_thumbnails.clear();
     c.resultsTableView->reloadData();
 }

@@ -4,6 +4,7 @@
 #include "SearchControls.h"
 #include "SearchSql.h"
 #include "ThumbnailCache.h"
+#include "archive/ArchiveDatabase.h"
 
 #include <QList>
 #include <QVariant>
@@ -12,7 +13,6 @@
 
 namespace tessaly {
 
-class ArchiveDatabase;
 class PlatformServices;
 class TSAppDelegate;
 struct TSAppState;
@@ -53,10 +53,16 @@ public:
 
     // Running a search and its result list.
     void retrievePix();
-    void retrieve();
+    // False when the statement failed (the alert has been shown).
+    bool retrieve();
+    // Runs a whole statement as a saved search does, with this distance
+    // filter: the way in for a front end that has no search form.
+    bool runStatement(const QString& sql, const search::DistanceFilter& filter);
     // Empties the result list (leaving the search window or the archive).
     void clearResults();
     const QList<ResultsRow>& resultRows() const { return m_resultRows; }
+    // The statement's row behind each result row, as it was read.
+    const QList<SqlRow>& resultRecords() const { return m_resultRecords; }
 
     // The value menus.
     void setTagsField();
@@ -126,6 +132,7 @@ private:
     bool m_centreValid = true;
     search::SetLists m_sets; // filled together by the sets menu only
     QList<ResultsRow> m_resultRows;
+    QList<SqlRow> m_resultRecords;
     mutable ThumbnailCache m_thumbnails;
     std::function<void()> m_clickedSquareButton;
 };

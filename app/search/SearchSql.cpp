@@ -37,24 +37,26 @@ bool isDecimalNumber(const QString& text) {
     return number.match(text).hasMatch();
 }
 
-// The centre of a distance search. A location line of a result row can be
-// pasted in as it is.
-DistanceFilter readCentre(const SearchForm& form, const QStringList& distanceValues, bool* valid) {
+} // namespace
+
+DistanceFilter distanceFilterFor(const QString& latlon, double radius, bool* valid) {
     DistanceFilter filter;
-    filter.distanceIndex = form.distanceIndex;
-    QString text = form.latlon;
+    QString text = latlon;
     text.remove(QStringLiteral("LAT,LON: "));
     const QStringList parts = text.split(QLatin1Char(','));
     filter.searchLatitude = doubleValue(parts.value(0));
     filter.searchLongitude = doubleValue(parts.value(1));
     *valid = parts.size() == 2 && isDecimalNumber(parts[0]) && isDecimalNumber(parts[1]);
     filter.distanceSearchOn = *valid;
-    if (*valid && form.distanceIndex >= 0 && form.distanceIndex < distanceValues.size())
-        filter.searchDistance = distanceValues[form.distanceIndex].toDouble();
+    if (*valid)
+        filter.searchDistance = radius;
     return filter;
 }
 
-} // namespace
+bool centreInRange(const DistanceFilter& filter) {
+    return filter.searchLatitude >= -90 && filter.searchLatitude <= 90 &&
+           filter.searchLongitude >= -180 && filter.searchLongitude <= 180;
+}
 
 QString doubledQuotes(QString text) {
     return text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
@@ -162,8 +164,14 @@ SearchSql makeSearchSQL(const SearchForm& form, const SetLists& sets,
                       QStringLiteral("(views %1 %2)").arg(op).arg(form.viewsValue));
         }
 
-        if (!form.latlon.isEmpty())
-            sql.distance = readCentre(form, distanceValues, &sql.centreValid);
+        if (!form.latlon.isEmpty()) {
+            const bool known =
+                form.distanceIndex >= 0 && form.distanceIndex < distanceValues.size();
+            sql.distance = distanceFilterFor(
+                form.latlon, known ? distanceValues[form.distanceIndex].toDouble() : 0.0,
+                &sql.centreValid);
+            sql.distance.distanceIndex = form.distanceIndex;
+        }
     } else {
         // A quick search has no centre: no distance filter is left over from
         // an earlier builder search.

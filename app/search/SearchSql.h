@@ -75,6 +75,13 @@ struct SearchSql {
     bool centreValid = true;
 };
 
+// The distance filter of a centre typed as "latitude,longitude" (a result
+// row's "LAT,LON: " line may be pasted as it is) and a radius in metres.
+// `valid` tells whether the centre reads as exactly two numbers.
+DistanceFilter distanceFilterFor(const QString& latlon, double radius, bool* valid);
+// Whether the centre lies on the Earth (the bounds themselves included).
+bool centreInRange(const DistanceFilter& filter);
+
 // The form turned into SQL text and distance-filter values.
 SearchSql makeSearchSQL(const SearchForm& form, const SetLists& sets,
                         const QStringList& distanceValues);

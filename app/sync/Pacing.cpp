@@ -33,6 +33,10 @@ QString retryText(const QString& reason, double seconds) {
     return QStringLiteral("%1; trying again in %2.").arg(reason, durationText(seconds));
 }
 
+bool isRetryText(const QString& text) {
+    return text.contains(QLatin1String("; trying again in "));
+}
+
 void PaceEstimate::itemDone(qint64 nowMs) {
     if (m_lastMs >= 0) {
         const double sample = double(nowMs - m_lastMs) / 1000.0;

@@ -10,6 +10,8 @@ QString durationText(double seconds);
 QString estimateText(double seconds);
 // While a call or a file waits to be tried again.
 QString retryText(const QString& reason, double seconds);
+// Whether a progress detail tells of such a wait (not of the time left).
+bool isRetryText(const QString& text);
 
 // The pace of a stage: the time per item, measured as the items arrive
 // (a moving average), and never faster than the call budget allows.

@@ -108,8 +108,8 @@ SqlResult PhotoStore::recordMembership(const QStringList& photoIDs, const QStrin
 
 namespace {
 // The pictures the photostream no longer lists, as of the last download.
-const QString kCreateRemoved = QStringLiteral("CREATE TABLE IF NOT EXISTS removedfromflickr(flickrID TEXT PRIMARY KEY)");
-const QString kStillOnFlickr = QStringLiteral("photos.flickrID NOT IN (SELECT flickrID FROM removedfromflickr)");
+const QString kCreateRemoved = "CREATE TABLE IF NOT EXISTS " + kRemovedTable + "(flickrID TEXT PRIMARY KEY)";
+const QString kStillOnFlickr = "photos.flickrID NOT IN (SELECT flickrID FROM " + kRemovedTable + ")";
 // Which pictures' permissions were fetched, and for which state of each: a
 // table of its own, so the photos and sets tables stay as they are. An
 // archive without it has fetched nothing.
@@ -176,8 +176,8 @@ int PhotoStore::recordRemovedPictures(const QSet<QString>& listed, SqlResult* re
         return 0;
     // A table of its own, as the permissions' marks: the photos table stays as it is.
     SqlTransaction transaction(m_database);
-    *result = m_database.exec(kCreateRemoved + ";DELETE FROM removedfromflickr");
-    SqlStatement insert(m_database, "INSERT OR IGNORE INTO removedfromflickr(flickrID) VALUES(?)");
+    *result = m_database.exec(kCreateRemoved + ";DELETE FROM " + kRemovedTable);
+    SqlStatement insert(m_database, "INSERT OR IGNORE INTO " + kRemovedTable + "(flickrID) VALUES(?)");
     for (const QString& id : std::as_const(removed)) {
         if (!result->ok())
             break;

@@ -9,6 +9,9 @@
 
 namespace tessaly::sync {
 
+// The archive's table of the pictures the photostream no longer lists.
+inline const QString kRemovedTable = QStringLiteral("removedfromflickr");
+
 // What the downloads write to the archive, with bound values: the stored
 // texts are those of the statements shown in messages. Each call is one
 // transaction, so a page is stored whole or up to its first failing record.

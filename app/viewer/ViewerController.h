@@ -38,6 +38,10 @@ public:
     void playVideo();
     void getPictureInfo();
     void getExifInfo();
+    // The two information texts of a picture by its ID, as the viewer shows
+    // them (empty without its record or its EXIF data).
+    StyledText pictureInfo(const QString& id);
+    StyledText exifInfo(const QString& id);
 
     // The picture on show.
     const viewer::CurrentPicture& currentPicture() const { return m_current; }

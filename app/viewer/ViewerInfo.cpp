@@ -33,12 +33,14 @@ void ViewerController::showInfo(const StyledText& text, int infoMode) {
 }
 
 void ViewerController::getPictureInfo() {
-    const std::optional<QString> id = selectedPictureID();
-    if (!id)
-        return;
+    if (const std::optional<QString> id = selectedPictureID())
+        showInfo(pictureInfo(*id), 1);
+}
+
+StyledText ViewerController::pictureInfo(const QString& id) {
     std::optional<SqlRow> record;
     const SqlResult result =
-        m_database.run(viewer::kPictureInfoQuery, {*id}, [&](const SqlRow& row) {
+        m_database.run(viewer::kPictureInfoQuery, {id}, [&](const SqlRow& row) {
             record = row;
             return 0;
         });
@@ -46,13 +48,11 @@ void ViewerController::getPictureInfo() {
         reportReadError(result);
     // Without its record the picture has no information to show (rather
     // than another picture's).
-    StyledText text;
-    if (record) {
-        const qint64 fileSize = recordFileSize(*record);
-        text = viewer::pictureInfoText(record->values, fileSize, m_state.permissionLabels);
-        m_currentLatLon = viewer::latLonText(record->values);
-    }
-    showInfo(text, 1);
+    if (!record)
+        return {};
+    const qint64 fileSize = recordFileSize(*record);
+    m_currentLatLon = viewer::latLonText(record->values);
+    return viewer::pictureInfoText(record->values, fileSize, m_state.permissionLabels);
 }
 
 qint64 ViewerController::recordFileSize(const SqlRow& record) {
@@ -76,11 +76,13 @@ qint64 ViewerController::recordFileSize(const SqlRow& record) {
 }
 
 void ViewerController::getExifInfo() {
-    const std::optional<QString> id = selectedPictureID();
-    if (!id)
-        return;
+    if (const std::optional<QString> id = selectedPictureID())
+        showInfo(exifInfo(*id), 2);
+}
+
+StyledText ViewerController::exifInfo(const QString& id) {
     StyledText text;
-    const SqlResult result = m_database.run(viewer::kExifQuery, {*id}, [&](const SqlRow& row) {
+    const SqlResult result = m_database.run(viewer::kExifQuery, {id}, [&](const SqlRow& row) {
         if (row.isNull(0))
             return kStopForNoExif;
         text = viewer::exifText(row.value(0));
@@ -88,7 +90,7 @@ void ViewerController::getExifInfo() {
     });
     if (!result.ok())
         reportReadError(result);
-    showInfo(text, 2);
+    return text;
 }
 
 } // namespace tessaly

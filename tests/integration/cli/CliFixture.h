@@ -117,6 +117,17 @@ protected:
         ASSERT_EQ(connected.exitCode, 0) << connected.err.toStdString();
     }
 
+    // The stand-in's stream, the account anna in loc/ connected to it, and a
+    // first download with these options.
+    void startSynced(const fakeflickr::Options& options, const QStringList& syncOptions = {}) {
+        startService(options);
+        addAndConnect("anna", path("loc"));
+        const CliResult synced = run(QStringList{"sync"} + syncOptions);
+        ASSERT_EQ(synced.exitCode, 0) << synced.err.toStdString();
+    }
+    QString archivePath() const { return path("loc/anna_db"); }
+    QString idAt(int index) const { return service->photostream().photoAt(index).idText(); }
+
     QString path(const QString& relative) const { return home.filePath(relative); }
     QString prefsFile() const { return path(".config/Tessaly/Tessaly.conf"); }
     QVariant storedPreference(const QString& key) const {

@@ -5,7 +5,8 @@
 using namespace tessaly::test;
 
 namespace {
-const QStringList kCommands = {"accounts", "add-account", "status", "connect", "sync"};
+const QStringList kCommands = {"accounts", "add-account", "status", "connect",
+                               "sync",     "search",      "show",   "delete"};
 }
 
 class CliCommandLineTest : public CliFixture {};
@@ -46,6 +47,17 @@ TEST_F(CliCommandLineTest, BadUsageIsOneLineAndStatusTwo) {
         {"add-account", "anna", "bob"},
         {"add-account", "anna", "--location"},
         {"accounts", "--files"},
+        {"sync", "--calls-per-hour", "fast"},
+        {"connect", "--calls-per-hour=0"},
+        {"search"},
+        {"search", "--quick", "a", "--saved", "b"},
+        {"search", "--removed", "--format", "xml"},
+        {"search", "--removed", "--within", "100"},
+        {"show"},
+        {"show", "1", "2"},
+        {"show", "1", "--exif=yes"},
+        {"delete"},
+        {"delete", "1", "2"},
     };
     for (const QStringList& arguments : bad) {
         const CliResult result = run(arguments);

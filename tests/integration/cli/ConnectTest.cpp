@@ -3,6 +3,7 @@
 #include "CliFixture.h"
 #include "SingleInstance.h"
 
+#include <QRegularExpression>
 #include <QUrlQuery>
 
 using namespace tessaly;
@@ -119,4 +120,38 @@ TEST_F(CliConnectTest, AFailedAuthorizationEndsWithStatusOne) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.err.contains("Authorization Unsuccessful: "));
     EXPECT_EQ(run({"sync"}).exitCode, 1);
+}
+
+TEST_F(CliConnectTest, ACodeTypedOnStandardInputConnects) {
+    ASSERT_EQ(run({"add-account", "anna", "--location", path("loc")}).exitCode, 0);
+    const auto process = start({"connect", "--code"});
+    ASSERT_TRUE(waitFor([&] { return process->canReadLine(); }));
+    const QString address = QString::fromUtf8(process->readLine()).trimmed();
+    EXPECT_EQ(QUrl(address).path(), "/services/oauth/authorize");
+    // Flickr's page shows the code instead of calling back.
+    QNetworkAccessManager network;
+    std::unique_ptr<QNetworkReply> page(network.get(QNetworkRequest{QUrl(address)}));
+    ASSERT_TRUE(waitFor([&] { return page->isFinished(); }, 10000));
+    const QString shown = QRegularExpression("id=\"verifier\">(\\d{3})-(\\d{3})-(\\d{3})<")
+                              .match(QString::fromUtf8(page->readAll()))
+                              .capturedTexts()
+                              .mid(1)
+                              .join("");
+    ASSERT_EQ(shown.size(), 9);
+    // A slip first; then the digits typed without their dashes.
+    process->write("12-34\n" + shown.toUtf8() + "\n");
+    const CliResult result = finish(*process);
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.outLines(), QStringList{"Connected to \"anna\": " + profile("anna")});
+    EXPECT_TRUE(
+        result.err.contains("tessaly-cli: not a code of nine digits such as 123-456-789: 12-34\n"));
+    EXPECT_NE(storedPreference("authTokenArray").toStringList().value(0), "none");
+    EXPECT_EQ(calls("flickr.test.login"), 1);
+
+    // No code at all: standard input ends first.
+    ASSERT_EQ(run({"add-account", "bob", "--location", path("loc")}).exitCode, 0);
+    const CliResult none = run({"connect", "--code", "--account", "bob"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(none.err.endsWith("tessaly-cli: no code arrived\n")) << none.err.toStdString();
+    EXPECT_EQ(storedPreference("authTokenArray").toStringList().value(1), "none");
 }

@@ -3,6 +3,7 @@
 #include "CliFixture.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdlib>
@@ -142,4 +143,57 @@ TEST_F(CliSyncTest, OnATerminalProgressIsOneLineDrawnInPlace) {
     EXPECT_TRUE(text.contains("\r\033[Kdownloading pictures ["));
     EXPECT_FALSE(text.contains("\n"))
         << text.toStdString(); // progress only, each line over the last
+}
+
+TEST_F(CliSyncTest, PermissionsAreAskedForAgainOnlyForChangedPicturesUnlessAllAreWanted) {
+    fakeflickr::Options options;
+    options.photos = 20;
+    startAndConnect(options);
+    const auto permissionCalls = [&](const QStringList& arguments) {
+        service->clearLog();
+        const CliResult result = run(arguments);
+        EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+        return calls("flickr.photos.getPerms");
+    };
+    EXPECT_EQ(permissionCalls({"sync", "--perms"}), 20);
+    EXPECT_EQ(permissionCalls({"sync", "--perms"}), 0);
+    const auto& stream = service->photostream();
+    service->touchPhotos(
+        {stream.photoAt(2).idText(), stream.photoAt(3).idText(), stream.photoAt(17).idText()});
+    EXPECT_EQ(permissionCalls({"sync", "--perms"}), 3);
+    EXPECT_EQ(permissionCalls({"sync", "--full-perms"}), 20);
+    EXPECT_EQ(permissionCalls({"sync"}), 0);
+}
+
+TEST_F(CliSyncTest, TheCallPaceWaitsAndTimeLeftShowOnStandardError) {
+    fakeflickr::Options options;
+    options.photos = 16;
+    // Ten calls a second with eight at once, then HTTP 429; asked to stay under it.
+    options.callsPerHour = 36000;
+    options.burst = 8;
+    startAndConnect(options);
+    const QString busy = service->photostream().photoAt(4).idText();
+    service->addFault("http503:flickr.photos.getPerms@photo=" + busy + "#1");
+    service->clearLog();
+
+    const CliResult result = run({"sync", "--perms", "--calls-per-hour", "30000"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const auto log = service->calls();
+    int throttled = 0;
+    for (const auto& call : log)
+        throttled += call.status == 429 ? 1 : 0;
+    EXPECT_EQ(throttled, 0); // paced as the service asks
+    ASSERT_GT(log.size(), 16);
+    // After Tessaly's own burst of four, 120 ms a call at the least.
+    EXPECT_GE(log.last().timeMs - log.first().timeMs, (log.size() - 5) * 120 * 9 / 10);
+    EXPECT_EQ(calls("flickr.photos.getPerms"), 17);
+
+    // Why and how long it waited, on a line of its own; the time left beside the counts.
+    EXPECT_TRUE(result.err.contains("\nFlickr answered HTTP 503; trying again in 1 second.\n"))
+        << result.err.toStdString();
+    EXPECT_TRUE(QRegularExpression("\ndownloading permissions info\\.\\.\\. 16 of 16 \\(about \\d+ "
+                                   "seconds? left\\)\n")
+                    .match(result.err)
+                    .hasMatch())
+        << result.err.toStdString();
 }
