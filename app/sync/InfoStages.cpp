@@ -3,6 +3,7 @@
 #include "SyncController.h"
 
 #include "TSAppDelegate.h"
+#include "accounts/StatusFigures.h"
 
 namespace tessaly::sync {
 
@@ -136,7 +137,10 @@ void SyncController::processPerms(const QVariantMap& perms) {
         return;
     }
     m_app.controls().progressLabel->setStringValue(
-        QString("downloading permissions info... %1 of %2").arg(m_state.recordIndex).arg(m_state.photoCountText));
+        QString("downloading permissions info... %1 of %2")
+            .arg(m_state.recordIndex)
+            // Of the pictures asked about: only changed ones, unless all are wanted.
+            .arg(m_state.fullPerms ? m_state.photoCountText : status::groupedNumber(m_state.flickrIDList.size())));
     showEstimate(m_state.flickrIDList.size() - m_state.recordIndex, true);
 }
 

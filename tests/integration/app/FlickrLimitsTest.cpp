@@ -189,8 +189,13 @@ TEST_F(FlickrLimitsTest, PermissionsOfUnchangedPicturesAreNotAskedForAgain) {
     c.exifCheck->setState(Button::Off);
     const int before = calls("flickr.photos.getPerms");
     c.permsOkButton->performClick();
-    ASSERT_TRUE(waitUntil([&] { return finished() || idle(); }));
+    QSet<QString> labels;
+    ASSERT_TRUE(waitUntil([&] { return labels.insert(c.progressLabel->stringValue()), finished() || idle(); }));
     EXPECT_EQ(calls("flickr.photos.getPerms") - before, 10);
+    // The progress counts the pictures asked about, not the whole archive.
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), [](const QString& t) {
+        return t.startsWith("downloading permissions info... ") && t.endsWith(" of 10");
+    })) << QStringList(labels.values()).join(" | ").toStdString();
     std::cout << "[figure] unchanged 5000-picture stream: 0 permission calls; 10 changed: "
               << calls("flickr.photos.getPerms") - before << "\n";
     const QString keeps = "The archive keeps 3 pictures that are no longer in your Flickr photostream.\n";
