@@ -32,8 +32,8 @@ int Invocation::usageError(const QString& what) const {
 
 const QList<const CommandSpec*>& allCommands() {
     static const QList<const CommandSpec*> commands = {
-        &accountsCommand(), &addAccountCommand(), &statusCommand(), &connectCommand(),
-        &syncCommand(),     &searchCommand(),     &showCommand(),   &deleteCommand(),
+        &accountsCommand(), &addAccountCommand(), &statusCommand(), &connectCommand(), &syncCommand(),
+        &searchCommand(),   &showCommand(),       &exportCommand(), &editCommand(),    &deleteCommand(),
     };
     return commands;
 }

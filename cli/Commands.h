@@ -14,6 +14,8 @@ const CommandSpec& syncCommand();
 const CommandSpec& searchCommand();
 const CommandSpec& showCommand();
 const CommandSpec& deleteCommand();
+const CommandSpec& exportCommand();
+const CommandSpec& editCommand();
 
 const QList<const CommandSpec*>& allCommands();
 const CommandSpec* findCommand(const QString& name);

@@ -12,6 +12,7 @@ HeadlessPlatform::HeadlessPlatform(Console& console) : m_console(console) {}
 
 int HeadlessPlatform::runAlert(const AlertRequest& alert) {
     ++m_alertsShown;
+    m_criticalAlertsShown += alert.style == AlertStyle::Critical ? 1 : 0;
     const QString message = Console::oneLine(alert.message);
     QString line = alert.title.isEmpty() ? message : Console::oneLine(alert.title) + ": " + message;
     int answer = AlertFirstButton;

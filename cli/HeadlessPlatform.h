@@ -38,6 +38,8 @@ public:
     QQueue<QString> savePanelAnswers;
 
     int alertsShown() const { return m_alertsShown; }
+    // Those of them that tell of a failure.
+    int criticalAlertsShown() const { return m_criticalAlertsShown; }
     const QList<QUrl>& openedURLs() const { return m_openedURLs; }
 
     // Whether a graphical session is there to show a browser.
@@ -50,6 +52,7 @@ private:
     URLDownloadService m_downloads;
     bool m_confirms = false;
     int m_alertsShown = 0;
+    int m_criticalAlertsShown = 0;
     QList<QUrl> m_openedURLs;
 };
 

@@ -2,6 +2,9 @@
 
 #include "Command.h"
 #include "Console.h"
+#include "archive/SqlText.h"
+#include "search/SearchController.h"
+#include "search/SearchSql.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -97,6 +100,23 @@ bool Session::requirePictures(const QStringList& ids) {
     m_console.error(QString("the archive of %1 holds no picture %2")
                         .arg(state().currentAccountName, missing.join(QStringLiteral(", "))));
     return false;
+}
+
+bool Session::selectAsResults(const QStringList& ids) {
+    QStringList literals, order;
+    for (int i = 0; i < ids.size(); ++i) {
+        literals << sqltext::quoted(ids[i]);
+        order << QString("WHEN %1 THEN %2").arg(literals.last()).arg(i);
+    }
+    const QString sql = search::kBaseSelect + "WHERE flickrID IN (" + literals.join(',') +
+                        ") ORDER BY CASE flickrID " + order.join(' ') + " END";
+    if (!m_app.search().runStatement(sql, {}) || state().resultIDs.size() != ids.size())
+        return false;
+    QList<int> rows;
+    for (int i = 0; i < ids.size(); ++i)
+        rows << i;
+    controls().resultsTableView->selectRowIndexes(rows);
+    return true;
 }
 
 bool Session::connectWithStoredToken() {

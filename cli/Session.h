@@ -37,6 +37,9 @@ public:
     bool requireArchive();
     // Requires pictures of these IDs in the archive; names every one missing.
     bool requirePictures(const QStringList& ids);
+    // Lists the pictures as the results of a search, in this order, all
+    // selected: the export and the editor work on the selected results.
+    bool selectAsResults(const QStringList& ids);
     // Connects the current account with its stored token, as pressing the
     // connect button does, and waits for the token test and profile address.
     bool connectWithStoredToken();

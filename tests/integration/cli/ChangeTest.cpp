@@ -1,0 +1,116 @@
+// tessaly-cli export and edit: copies named and sized as the export panel
+// offers, and a picture's data sent to Flickr as the edit view sends it.
+#include "CliArchive.h"
+#include "CliFixture.h"
+
+#include <QFileInfo>
+
+using namespace tessaly;
+using namespace tessaly::test;
+
+class CliChangeTest : public CliFixture {
+protected:
+    void SetUp() override {
+        CliFixture::SetUp();
+        fakeflickr::Options options;
+        options.photos = 12;
+        startSynced(options, {"--perms", "--exif", "--files"});
+    }
+    QString pix(const QString& name) const { return path("loc/anna_pix/") + name; }
+    QString out(const QString& name = {}) const { return path("out/") + name; }
+    QStringList exported() const {
+        QStringList names = QDir(out()).entryList(QDir::Files | QDir::Hidden);
+        names.sort();
+        return names;
+    }
+    QString field(const QString& id, const QString& column) const {
+        return CliArchive(archivePath()).rows("SELECT " + column + " FROM photos WHERE flickrID=?", {id})
+            .value(0)
+            .value(0);
+    }
+    QByteArray bytes(const QString& file) const {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+TEST_F(CliChangeTest, ExportCopiesNamedAndSizedWithTheirTextsAndNeverReplacesAFile) {
+    const fakeflickr::Photo a = service->photostream().photoAt(2), b = service->photostream().photoAt(3);
+    // Named by prefix in the order given, originals, with their texts.
+    CliResult result = run({"export", b.idText(), a.idText(), "--to", out(), "--name", "prefix:trip", "--text"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QString ext = "." + a.fileName('o').section('.', -1);
+    EXPECT_EQ(exported(), QStringList({"trip_1" + ext, "trip_1.txt", "trip_2" + ext, "trip_2.txt"}));
+    EXPECT_EQ(bytes(out("trip_1" + ext)), bytes(pix(b.fileName(b.hasSize('o') ? 'o' : 'b'))));
+    EXPECT_EQ(bytes(out("trip_2" + ext)), bytes(pix(a.fileName(a.hasSize('o') ? 'o' : 'b'))));
+    const QString text = QString::fromUtf8(bytes(out("trip_2.txt")));
+    const CliResult shown = run({"show", a.idText()});
+    const CliResult exif = run({"show", "--exif", a.idText()});
+    EXPECT_EQ(text, exif.out.isEmpty() ? shown.out : shown.out + "\n\n" + exif.out);
+
+    // Again, large and by file name: taken names get the row number, nothing is replaced.
+    result = run({"export", a.idText(), "--to", out(), "--name", "prefix:trip", "--size", "large"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(exported().size(), 5);
+    EXPECT_EQ(bytes(out("trip_2" + ext)), bytes(pix(a.fileName(a.hasSize('o') ? 'o' : 'b'))));
+
+    // A picture whose file is gone is named, and the command fails; the other is copied.
+    QFile::remove(pix(b.fileName('b')));
+    result = run({"export", a.idText(), b.idText(), "--to", out("large"), "--name", "filename", "--size", "large"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains(b.idText() + ")") && result.err.contains("not in the picture folder"))
+        << result.err.toStdString();
+    EXPECT_TRUE(QFile::exists(out("large/") + a.fileName('b')));
+    EXPECT_FALSE(QFile::exists(out("large/") + b.fileName('b')));
+
+    // Bad usage and unknown pictures copy nothing.
+    EXPECT_EQ(run({"export", a.idText()}).exitCode, 2);
+    EXPECT_EQ(run({"export", a.idText(), "--to", out(), "--name", "date"}).exitCode, 2);
+    EXPECT_EQ(run({"export", a.idText(), "--to", out(), "--size", "huge"}).exitCode, 2);
+    EXPECT_EQ(run({"export", "1", a.idText(), "--to", out("none")}).exitCode, 1);
+    EXPECT_FALSE(QFileInfo::exists(out("none")));
+}
+
+TEST_F(CliChangeTest, EditSendsWhatIsGivenAndTheArchiveFollowsFlickr) {
+    const QString id = idAt(4);
+    const QString description = field(id, "description");
+    CliResult result = run({"edit", id, "--title", "Harbour at dusk", "--tags", "sunset \"new york\"", "--public",
+                            "0", "--comments", "2", "--license", "4", "--location", " 45.5,-73.25 "});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const fakeflickr::Photo after = *service->photo(id);
+    EXPECT_EQ(after.title, "Harbour at dusk");
+    EXPECT_EQ(after.description, description); // as the archive holds it
+    EXPECT_EQ(after.rawTags, QStringList({"sunset", "new york"}));
+    EXPECT_FALSE(after.isPublic);
+    EXPECT_EQ(after.permComment, 2);
+    EXPECT_EQ(after.license, 4);
+    EXPECT_DOUBLE_EQ(after.latitude, 45.5);
+    EXPECT_DOUBLE_EQ(after.longitude, -73.25);
+    EXPECT_EQ(field(id, "title"), "Harbour at dusk");
+    EXPECT_EQ(field(id, "tags"), "sunset \"new york\"");
+    EXPECT_EQ(field(id, "ispublic"), "0");
+    EXPECT_EQ(field(id, "permcomment"), "2");
+    EXPECT_EQ(field(id, "license"), "4");
+    EXPECT_EQ(field(id, "latitude"), "45.5");
+    EXPECT_EQ(field(id, "longitude"), "-73.25");
+
+    // Refused values send nothing.
+    const qsizetype writes = service->writeCalls().size();
+    for (const QStringList& bad : {QStringList{"--location", "0,500"}, QStringList{"--date", "yesterday"},
+                                   QStringList{"--comments", "4"}, QStringList{"--public", "yes"},
+                                   QStringList{"--license", "11"}}) {
+        result = run(QStringList{"edit", id} + bad);
+        EXPECT_EQ(result.exitCode, 2) << bad.join(' ').toStdString();
+        EXPECT_EQ(result.errLines().size(), 1) << result.err.toStdString();
+    }
+    EXPECT_EQ(run({"edit", "1", "--title", "x"}).exitCode, 1);
+    EXPECT_EQ(service->writeCalls().size(), writes);
+
+    // A call that fails stops the rest; what went before stays.
+    ASSERT_TRUE(service->addFault("error:flickr.photos.setTags:1"));
+    result = run({"edit", id, "--title", "Second", "--tags", "other"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains("SetTags")) << result.err.toStdString();
+    EXPECT_EQ(field(id, "title"), "Second");
+    EXPECT_EQ(field(id, "tags"), "sunset \"new york\"");
+}
