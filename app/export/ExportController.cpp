@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "controls/AreaControls.h"
+
 namespace tessaly {
 
 namespace {
@@ -28,10 +30,6 @@ void reportReadError(const SqlResult& result) {
     std::fprintf(stderr, "SQL error: %s\n", result.message.toUtf8().constData());
 }
 
-template <typename T> T* make(TSControls& parent, const char* name) {
-    return new T(QString::fromLatin1(name), &parent);
-}
-
 QString itemsText(int count) {
     return count == 1 ? QStringLiteral("1 item") : QString("%1 items").arg(count);
 }
@@ -44,19 +42,19 @@ QString pictureLabel(const QString& title, const QString& id) {
 } // namespace
 
 ExportControls::ExportControls(TSControls& c) {
-    exportPanel = make<Window>(c, "exportPanel");
+    exportPanel = makeControl<Window>(c, "exportPanel");
     exportPanel->setTitle("Export Pictures");
-    selectedImagesTextField = make<TextField>(c, "selectedImagesTextField");
-    exportSizeButton = make<PopUpButton>(c, "exportSizeButton");
+    selectedImagesTextField = makeControl<TextField>(c, "selectedImagesTextField");
+    exportSizeButton = makeControl<PopUpButton>(c, "exportSizeButton");
     exportSizeButton->addItemsWithTitles({"Original size", "Large size"});
-    exportNameButton = make<PopUpButton>(c, "exportNameButton");
+    exportNameButton = makeControl<PopUpButton>(c, "exportNameButton");
     exportNameButton->addItemsWithTitles({"Use title", "Use filename", "Use prefix"});
-    exportPrefixTextField = make<TextField>(c, "exportPrefixTextField");
+    exportPrefixTextField = makeControl<TextField>(c, "exportPrefixTextField");
     exportPrefixTextField->setToolTip("Copies are named by this prefix, \"_\" and a number: trip "
                                       "gives trip_1.jpg, trip_2.jpg ...");
-    textFileCheck = make<Button>(c, "textFileCheck");
+    textFileCheck = makeControl<Button>(c, "textFileCheck");
     textFileCheck->setTitle("Also write a text file with each picture's information");
-    doExportButton = make<Button>(c, "doExportButton");
+    doExportButton = makeControl<Button>(c, "doExportButton");
     doExportButton->setTitle("Export...");
 }
 

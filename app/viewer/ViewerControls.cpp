@@ -1,37 +1,25 @@
 #include "ViewerControls.h"
 
+#include "controls/AreaControls.h"
+
 namespace tessaly {
 
-namespace {
-
-template <typename T> T* make(TSControls& parent, const char* name) {
-    return new T(QString::fromLatin1(name), &parent);
-}
-
-Button* button(TSControls& parent, const char* name, const QString& title) {
-    auto* b = make<Button>(parent, name);
-    b->setTitle(title);
-    return b;
-}
-
-} // namespace
-
 ViewerControls::ViewerControls(TSControls& c) {
-    imageView = make<ImageView>(c, "imageView");
-    editView = make<Control>(c, "editView");
+    imageView = makeControl<ImageView>(c, "imageView");
+    editView = makeControl<Control>(c, "editView");
     editView->setHidden(true);
-    imageNumberTextField = make<TextField>(c, "imageNumberTextField");
-    imageInfoTextView = make<TextView>(c, "imageInfoTextView");
-    prevButton = button(c, "prevButton", "Previous");
-    nextButton = button(c, "nextButton", "Next");
-    showImageButton = button(c, "showImageButton", " Exit Edit Mode");
+    imageNumberTextField = makeControl<TextField>(c, "imageNumberTextField");
+    imageInfoTextView = makeControl<TextView>(c, "imageInfoTextView");
+    prevButton = makeButton(c, "prevButton", "Previous");
+    nextButton = makeButton(c, "nextButton", "Next");
+    showImageButton = makeButton(c, "showImageButton", " Exit Edit Mode");
     showImageButton->setHidden(true);
-    editImageButton = button(c, "editImageButton", "Edit on Flickr...");
-    playVideoButton = button(c, "playVideoButton", "Play Video");
+    editImageButton = makeButton(c, "editImageButton", "Edit on Flickr...");
+    playVideoButton = makeButton(c, "playVideoButton", "Play Video");
     playVideoButton->setHidden(true);
-    flickrDataButton = button(c, "flickrDataButton", "Flickr Info");
-    exifDataButton = button(c, "exifDataButton", "EXIF Info");
-    chooseSizeButton = make<PopUpButton>(c, "chooseSizeButton");
+    flickrDataButton = makeButton(c, "flickrDataButton", "Flickr Info");
+    exifDataButton = makeButton(c, "exifDataButton", "EXIF Info");
+    chooseSizeButton = makeControl<PopUpButton>(c, "chooseSizeButton");
     chooseSizeButton->addItemsWithTitles({"Original size", "Large size"});
 }
 
