@@ -91,13 +91,8 @@ void SyncController::downloadFiles() {
         if (m_state.sizePhase == 0 && passRecordOver(folder)) {
             if (m_pendingSizes.size() >= kSizeBatch && !flushFileSizes())
                 return;
-            if (slice.elapsed() > kSliceMs) {
-                QTimer::singleShot(0, this, [this, run] {
-                    if (run == m_run)
-                        downloadFiles();
-                });
-                return;
-            }
+            if (slice.elapsed() > kSliceMs)
+                return resumeFilesLater(run);
             continue;
         }
         const QString url = currentURL();
@@ -130,13 +125,8 @@ void SyncController::downloadFiles() {
         }
         if (!finishFile())
             return;
-        if (slice.elapsed() > kSliceMs) {
-            QTimer::singleShot(0, this, [this, run] {
-                if (run == m_run)
-                    downloadFiles();
-            });
-            return;
-        }
+        if (slice.elapsed() > kSliceMs)
+            return resumeFilesLater(run);
     }
     if (m_phase == Phase::Running)
         finishFiles();
@@ -222,6 +212,13 @@ void SyncController::downloadDidFailWithError(URLDownload* download, const QStri
     log(QString("Gave up on %1 after %2 failed downloads.\n\n").arg(url).arg(policy.attempts));
     if (finishFile())
         downloadFiles();
+}
+
+void SyncController::resumeFilesLater(quint64 run) {
+    QTimer::singleShot(0, this, [this, run] {
+        if (run == m_run)
+            downloadFiles();
+    });
 }
 
 // The file of (fileIndex, sizePhase) is done, fetched or passed over: note

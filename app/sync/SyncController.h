@@ -123,6 +123,8 @@ private:
     void startFileDownload();
     bool fillURLLists();
     bool finishFile();
+    // The skip loop gives the event loop a turn, then goes on where it was.
+    void resumeFilesLater(quint64 run);
     bool passRecordOver(const QString& folder);
     void finishFiles();
     bool flushFileSizes();
