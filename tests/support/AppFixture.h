@@ -5,6 +5,7 @@
 #include "TSAppDelegate.h"
 #include "prefs/PreferencesStore.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -35,6 +36,19 @@ protected:
     void restart() {
         app.reset();
         store = std::make_unique<SettingsPreferencesStore>(prefsFile);
+    }
+
+    // One account whose picture folder is `pixFolder` (made here), then the
+    // controller started on it.
+    void startWithAccount(const QString& pixFolder, const QStringList& webAddresses = {}) {
+        QDir().mkpath(pixFolder);
+        store->setValue("pixPath", pixFolder);
+        store->setValue("pixPathArray", QStringList{pixFolder});
+        if (!webAddresses.isEmpty())
+            store->setValue("webAddressArray", webAddresses);
+        store->synchronize();
+        restart();
+        makeApp();
     }
 
     QString path(const QString& relative) const { return dir.filePath(relative); }

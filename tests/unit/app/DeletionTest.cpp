@@ -16,12 +16,7 @@ protected:
         AppFixture::SetUp();
         // A location whose path a shell would misread.
         pix = path("my \"odd\" place; $(touch x)/anna_pix");
-        QDir().mkpath(pix);
-        store->setValue("pixPath", pix);
-        store->setValue("pixPathArray", QStringList{pix});
-        store->synchronize();
-        restart();
-        makeApp();
+        startWithAccount(pix);
         for (const QString id : {"123", "1234", "99"}) {
             app->database().run("INSERT INTO photos (flickrID,title,url_sq) VALUES(?,?,?)",
                                 {id, "t" + id, "https://x/1/" + id + "_abc_s.jpg"});

@@ -19,13 +19,8 @@ protected:
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         pix = path("loc/anna_pix");
         out = path("out folder");
-        QDir().mkpath(pix);
         QDir().mkpath(out);
-        store->setValue("pixPath", pix);
-        store->setValue("pixPathArray", QStringList{pix});
-        store->synchronize();
-        restart();
-        makeApp();
+        startWithAccount(pix);
         c = &app->controls();
         x = &app->exporting().controls();
     }

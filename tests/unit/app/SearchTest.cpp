@@ -32,12 +32,7 @@ protected:
         AppFixture::SetUp();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         pix = path("loc/anna_pix");
-        QDir().mkpath(pix);
-        store->setValue("pixPath", pix);
-        store->setValue("pixPathArray", QStringList{pix});
-        store->synchronize();
-        restart();
-        makeApp();
+        startWithAccount(pix);
         c = &app->controls();
         s = &app->search().controls();
     }

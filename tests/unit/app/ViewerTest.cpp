@@ -18,13 +18,7 @@ protected:
         AppFixture::SetUp();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         pix = path("loc/anna_pix");
-        QDir().mkpath(pix);
-        store->setValue("pixPath", pix);
-        store->setValue("pixPathArray", QStringList{pix});
-        store->setValue("webAddressArray", QStringList{"https://www.flickr.com/photos/anna"});
-        store->synchronize();
-        restart();
-        makeApp();
+        startWithAccount(pix, QStringList{"https://www.flickr.com/photos/anna"});
         c = &app->controls();
         v = &app->viewer().controls();
     }
