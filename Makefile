@@ -5,7 +5,8 @@ CMAKE_FLAGS ?= -DTESSALY_WERROR=ON
 
 # Debian packages the build, the tests and the application need.
 DEB_PACKAGES := cmake make g++ pkg-config ccache \
-	qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev \
+	qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev qt6-svg-dev \
+	qt6-qpa-plugins xvfb xauth \
 	libqt6network6 libqt6gui6 libgl-dev \
 	libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev \
 	xdg-utils
