@@ -14,11 +14,34 @@
 #include "ui_window.h"
 
 #include <QDialog>
+#include <QEvent>
 #include <QHeaderView>
 #include <QTableView>
 #include <QMainWindow>
 
 namespace tessaly {
+
+namespace {
+
+// The main window's close button quits, but never while the quit item is
+// disabled (the information download runs): then the window stays.
+class QuitOnClose : public QObject {
+public:
+    QuitOnClose(TSAppDelegate& app, QObject* parent) : QObject(parent), m_app(app) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::Close)
+            return false;
+        if (m_app.windowShouldClose())
+            return false;
+        event->ignore();
+        return true;
+    }
+
+private:
+    TSAppDelegate& m_app;
+};
+
+} // namespace
 
 AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     m_mainWindow = std::make_unique<QMainWindow>();
@@ -72,6 +95,8 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
         m_binder->bindWindow(dialog);
     makeSearchWindow(app);
     makeViewerWindow(app);
+    // After the binder's own watcher, so that it runs first.
+    m_mainWindow->installEventFilter(new QuitOnClose(app, m_mainWindow.get()));
 }
 
 AppWindows::~AppWindows() = default;

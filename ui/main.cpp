@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -42,6 +43,10 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName("Tessaly");
     QApplication::setApplicationVersion(TESSALY_VERSION);
     QApplication::setDesktopFileName("tessaly");
+    QApplication::setWindowIcon(QIcon(":/images/tessaly.png"));
+    // Quitting is the controller's decision (the quit item and the main
+    // window's close button), not a side effect of a window going away.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     QCommandLineParser parser;
     parser.setApplicationDescription("A local, searchable archive of your Flickr photostream.");
