@@ -88,9 +88,17 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     m_binder->setMenuAboutToShow([&app] { app.revalidateMenuItems(); });
     m_binder->bindWindow(m_mainWindow.get());
     m_binder->bindWindow(m_prefPanel);
-    auto* header = prefForm.accountsTableView->horizontalHeader();
+    // The location takes the room there is, shortened in the middle (its
+    // tooltip has it whole); nothing scrolls sideways.
+    QTableView* accounts = prefForm.accountsTableView;
+    accounts->setTextElideMode(Qt::ElideMiddle);
+    accounts->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* header = accounts->horizontalHeader();
+    header->setStretchLastSection(false);
     header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    header->setSectionResizeMode(2, QHeaderView::Interactive);
+    header->resizeSection(2, 200);
     for (QDialog* dialog : std::as_const(sheets))
         m_binder->bindWindow(dialog);
     makeSearchWindow(app);

@@ -20,10 +20,10 @@ DemoProfile::DemoProfile(QObject* parent) : QObject(parent) {}
 
 DemoProfile::~DemoProfile() { stop(); }
 
-bool DemoProfile::start(QString* error) {
+bool DemoProfile::start(QString* error, int photos) {
     const QString program = QCoreApplication::applicationDirPath() + "/fakeflickr";
     m_service.setProgram(program);
-    m_service.setArguments({"--photos", QString::number(kPhotos), "--user", kUser, "--api-key",
+    m_service.setArguments({"--photos", QString::number(photos), "--user", kUser, "--api-key",
                             config::apiKey(), "--shared-secret", config::sharedSecret()});
     m_service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // The service ends with Tessaly, even when Tessaly is killed.

@@ -1,5 +1,5 @@
 // The viewer window's widgets, the drag-and-drop image view, and a picture
-// of the window showing a demo picture (build/screenshots/viewer.png).
+// of the window showing a demo picture (build/test-screenshots/viewer.png).
 #include "AppWindows.h"
 #include "DragDropImageView.h"
 #include "ServiceFixture.h"
