@@ -69,6 +69,11 @@ screenshots: build
 	  $(BUILD_DIR)/bin/tessaly --screenshots $(CURDIR)/$(BUILD_DIR)/screenshots
 	@ls $(BUILD_DIR)/screenshots/*.png
 
+# Into PREFIX (default /usr/local); DESTDIR stages it elsewhere, as packagers do.
+PREFIX ?= /usr/local
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
 bench: build
 	@for b in $(BUILD_DIR)/bin/bench/*; do [ -x "$$b" ] && "$$b"; done; true
 
