@@ -1,5 +1,6 @@
 #include "AppWindows.h"
 
+#include "CloseFilter.h"
 #include "ControlBinder.h"
 #include "TSAppDelegate.h"
 #include "ui_addAccountSheet.h"
@@ -14,34 +15,11 @@
 #include "ui_window.h"
 
 #include <QDialog>
-#include <QEvent>
 #include <QHeaderView>
 #include <QTableView>
 #include <QMainWindow>
 
 namespace tessaly {
-
-namespace {
-
-// The main window's close button quits, but never while the quit item is
-// disabled (the information download runs): then the window stays.
-class QuitOnClose : public QObject {
-public:
-    QuitOnClose(TSAppDelegate& app, QObject* parent) : QObject(parent), m_app(app) {}
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::Close)
-            return false;
-        if (m_app.windowShouldClose())
-            return false;
-        event->ignore();
-        return true;
-    }
-
-private:
-    TSAppDelegate& m_app;
-};
-
-} // namespace
 
 AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     m_mainWindow = std::make_unique<QMainWindow>();
@@ -103,8 +81,10 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
         m_binder->bindWindow(dialog);
     makeSearchWindow(app);
     makeViewerWindow(app);
-    // After the binder's own watcher, so that it runs first.
-    m_mainWindow->installEventFilter(new QuitOnClose(app, m_mainWindow.get()));
+    // The close button quits, but never while the quit item is disabled
+    // (the information download runs): then the window stays.
+    m_mainWindow->installEventFilter(
+        new CloseFilter([&app] { return app.windowShouldClose(); }, m_mainWindow.get()));
 }
 
 AppWindows::~AppWindows() = default;

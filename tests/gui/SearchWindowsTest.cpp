@@ -27,12 +27,7 @@ class SearchWindowsTest : public AppFixture {
 protected:
     void SetUp() override {
         AppFixture::SetUp();
-        const QString pix = path("loc/anna_pix");
-        QDir().mkpath(pix);
-        store->setValue("pixPath", pix);
-        store->setValue("pixPathArray", QStringList{pix});
-        store->synchronize();
-        restart();
+        storeAccount("anna");
         makeApp(false);
         windows = std::make_unique<AppWindows>(*app);
         app->applicationDidFinishLaunching();

@@ -21,12 +21,7 @@ class ShortcutsTest : public AppFixture {
 protected:
     void SetUp() override {
         AppFixture::SetUp();
-        pix = path("loc/anna_pix");
-        QDir().mkpath(pix);
-        store->setValue("pixPath", pix);
-        store->setValue("pixPathArray", QStringList{pix});
-        store->synchronize();
-        restart();
+        pix = storeAccount("anna");
     }
     void launch() {
         makeApp(false);

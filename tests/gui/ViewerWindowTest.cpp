@@ -54,12 +54,7 @@ protected:
     void SetUp() override {
         AppFixture::SetUp();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        pix = path("loc/anna_pix");
-        QDir().mkpath(pix);
-        store->setValue("pixPath", pix);
-        store->setValue("pixPathArray", QStringList{pix});
-        store->synchronize();
-        restart();
+        pix = storeAccount("anna");
         makeApp(false);
         windows = std::make_unique<AppWindows>(*app);
         app->applicationDidFinishLaunching();

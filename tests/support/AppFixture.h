@@ -5,6 +5,7 @@
 #include "TSAppDelegate.h"
 #include "prefs/PreferencesStore.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -38,6 +39,18 @@ protected:
     }
 
     QString path(const QString& relative) const { return dir.filePath(relative); }
+
+    // An account added earlier, current, with its picture folder made under
+    // loc/; the preferences are reopened as at a new start. Answers the folder.
+    QString storeAccount(const QString& name) {
+        const QString pix = path("loc/" + name + "_pix");
+        QDir().mkpath(pix);
+        store->setValue("pixPath", pix);
+        store->setValue("pixPathArray", QStringList{pix});
+        store->synchronize();
+        restart();
+        return pix;
+    }
 
     QTemporaryDir dir;
     QString prefsFile;

@@ -31,12 +31,7 @@ protected:
     void SetUp() override {
         AppFixture::SetUp();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        pix = path("loc/anna_pix");
-        QDir().mkpath(pix);
-        store->setValue("pixPath", pix);
-        store->setValue("pixPathArray", QStringList{pix});
-        store->synchronize();
-        restart();
+        pix = storeAccount("anna");
         makeApp();
         c = &app->controls();
         s = &app->search().controls();
