@@ -5,7 +5,8 @@ CMAKE_FLAGS ?= -DTESSALY_WERROR=ON
 
 # Debian packages the build, the tests and the application need.
 DEB_PACKAGES := cmake make g++ pkg-config ccache \
-	qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev \
+	qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev qt6-svg-dev \
+	qt6-qpa-plugins xvfb xauth fonts-dejavu-core fonts-droid-fallback \
 	libqt6network6 libqt6gui6 libgl-dev \
 	libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev \
 	xdg-utils
@@ -16,7 +17,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := true
 
-.PHONY: all deps configure build check check-asan run demo clean bench
+.PHONY: all deps configure build check check-asan run demo screenshots install clean bench
 
 all: build
 
@@ -54,6 +55,24 @@ run: build
 
 demo: build
 	$(BUILD_DIR)/bin/tessaly --demo
+
+# Pictures of every window on the demo profile, under a virtual X server, in
+# a throwaway home so that no real preferences or demo data are touched.
+SHOTS_HOME := $(CURDIR)/$(BUILD_DIR)/screenshots-home
+screenshots: build
+	rm -rf $(SHOTS_HOME) $(BUILD_DIR)/screenshots
+	mkdir -p $(SHOTS_HOME)/.config $(SHOTS_HOME)/.local/share $(SHOTS_HOME)/.cache $(SHOTS_HOME)/runtime
+	chmod 700 $(SHOTS_HOME)/runtime
+	HOME=$(SHOTS_HOME) XDG_CONFIG_HOME=$(SHOTS_HOME)/.config XDG_DATA_HOME=$(SHOTS_HOME)/.local/share \
+	XDG_CACHE_HOME=$(SHOTS_HOME)/.cache XDG_RUNTIME_DIR=$(SHOTS_HOME)/runtime QT_QPA_PLATFORM=xcb \
+	  xvfb-run -a -s "-screen 0 1600x1000x24" \
+	  $(BUILD_DIR)/bin/tessaly --screenshots $(CURDIR)/$(BUILD_DIR)/screenshots
+	@ls $(BUILD_DIR)/screenshots/*.png
+
+# Into PREFIX (default /usr/local); DESTDIR stages it elsewhere, as packagers do.
+PREFIX ?= /usr/local
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 bench: build
 	@for b in $(BUILD_DIR)/bin/bench/*; do [ -x "$$b" ] && "$$b"; done; true

@@ -139,6 +139,11 @@ void TSAppDelegate::applicationDidFinishLaunching() {
     if (m_state.updatesState != 0)
         m_platform.checkForUpdatesInBackground();
 
+    c.progressIndicator->setIndeterminate(true);
+    c.progressIndicator->setDisplayedWhenStopped(false);
+    c.progressIndicator->setUsesThreadedAnimation(true);
+    c.imageWindow->setAcceptsMouseMovedEvents(true);
+
     // Systems before 10.7 drew these buttons with their older images.
     const SystemVersion version = m_platform.systemVersion();
     if (version.major == 10 && version.minor < 7) {
@@ -236,6 +241,13 @@ void TSAppDelegate::setViewerOpen(bool open) {
 void TSAppDelegate::quitTessaly() {
     // Preferences are written whenever they change; nothing to save here.
     m_platform.terminate();
+}
+
+bool TSAppDelegate::windowShouldClose() {
+    if (!validateMenuItem(*m_controls->quitItem))
+        return false;
+    quitTessaly();
+    return true;
 }
 
 void TSAppDelegate::doAbout() { m_platform.showAboutPanel(); }

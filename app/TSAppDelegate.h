@@ -59,6 +59,9 @@ public:
     bool validateMenuItem(const MenuItem& item) const;
     void revalidateMenuItems();
     void quitTessaly();
+    // The main window's own close button: quits as the quit item would, and
+    // only when that item is enabled; answers whether the window may close.
+    bool windowShouldClose();
     void doAbout();
 
     // The progress panel long operations show; their callers close it.

@@ -82,6 +82,7 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
 
     progressPanel = make<Window>("progressPanel");
     indicator = make<ProgressIndicator>("indicator");
+    indicator->setDisplayedWhenStopped(false); // the panel is up only while it runs
     progressTextField = make<TextField>("progressTextField");
 
     searchWindow = make<Window>("searchWindow");

@@ -8,11 +8,14 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QSysInfo>
 #include <QTimer>
 
 namespace tessaly {
+
+QtPlatform::QtPlatform() : m_updater(QCoreApplication::applicationVersion()) {
+    m_updater.setUpdateFoundHandler(
+        [this](const UpdateOffer& offer) { tellUserOfUpdate(*this, offer, m_updater.currentVersion()); });
+}
 
 std::unique_ptr<QMessageBox> QtPlatform::makeAlertBox(const AlertRequest& alert, QWidget* parent) {
     auto box = std::make_unique<QMessageBox>(
@@ -92,12 +95,10 @@ bool QtPlatform::openFile(const QString& path) {
 }
 
 SystemVersion QtPlatform::systemVersion() const {
-    // The kernel's version stands for the system's on Linux.
-    static const QRegularExpression numbers(QStringLiteral("^(\\d+)\\.(\\d+)"));
-    const auto match = numbers.match(QSysInfo::kernelVersion());
-    if (!match.hasMatch())
-        return {};
-    return {match.captured(1).toInt(), match.captured(2).toInt()};
+    // The version asked for is the Mac OS X release, whose 10.x numbers pick
+    // the button images; Linux has none, and a kernel or distribution number
+    // such as 10.4 must not pass for one.
+    return {};
 }
 
 void QtPlatform::noteRecentDocument(const QString& path) { addRecentDocument(path); }

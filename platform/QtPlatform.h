@@ -14,6 +14,7 @@ namespace tessaly {
 // desktop's default applications.
 class QtPlatform : public PlatformServices {
 public:
+    QtPlatform();
     int runAlert(const AlertRequest& alert) override;
     QStringList runOpenPanel(const OpenPanelRequest& panel) override;
     QString runSavePanel(const SavePanelRequest& panel) override;
@@ -30,7 +31,7 @@ public:
     static std::unique_ptr<QMessageBox> makeAlertBox(const AlertRequest& alert, QWidget* parent);
 
 private:
-    SUUpdater m_updater;
+    SUUpdater m_updater;  // tells of a newer version through this platform's alerts
     URLDownloadService m_downloads;
 };
 

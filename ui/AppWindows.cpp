@@ -1,5 +1,6 @@
 #include "AppWindows.h"
 
+#include "CloseFilter.h"
 #include "ControlBinder.h"
 #include "TSAppDelegate.h"
 #include "ui_addAccountSheet.h"
@@ -65,13 +66,25 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     m_binder->setMenuAboutToShow([&app] { app.revalidateMenuItems(); });
     m_binder->bindWindow(m_mainWindow.get());
     m_binder->bindWindow(m_prefPanel);
-    auto* header = prefForm.accountsTableView->horizontalHeader();
+    // The location takes the room there is, shortened in the middle (its
+    // tooltip has it whole); nothing scrolls sideways.
+    QTableView* accounts = prefForm.accountsTableView;
+    accounts->setTextElideMode(Qt::ElideMiddle);
+    accounts->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* header = accounts->horizontalHeader();
+    header->setStretchLastSection(false);
     header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    header->setSectionResizeMode(2, QHeaderView::Interactive);
+    header->resizeSection(2, 200);
     for (QDialog* dialog : std::as_const(sheets))
         m_binder->bindWindow(dialog);
     makeSearchWindow(app);
     makeViewerWindow(app);
+    // The close button quits, but never while the quit item is disabled
+    // (the information download runs): then the window stays.
+    m_mainWindow->installEventFilter(
+        new CloseFilter([&app] { return app.windowShouldClose(); }, m_mainWindow.get()));
 }
 
 AppWindows::~AppWindows() = default;

@@ -19,6 +19,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -64,6 +65,9 @@ void bindWindowModel(QWidget* widget, Window* model, TSControls& controls) {
     widget->installEventFilter(new CloseWatcher(model, widget));
     auto sync = [widget, model, &controls] {
         widget->setWindowTitle(model->title());
+        widget->setMouseTracking(model->acceptsMouseMovedEvents());
+        if (auto* main = qobject_cast<QMainWindow*>(widget); main && main->centralWidget())
+            main->centralWidget()->setMouseTracking(model->acceptsMouseMovedEvents());
         widget->setProperty("tessalySyncing", true);
         if (model->isVisible()) {
             if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && model->sheetParent())
@@ -85,6 +89,10 @@ void bindWindowModel(QWidget* widget, Window* model, TSControls& controls) {
 void bindButton(QAbstractButton* button, Button* model) {
     if (model->title().isEmpty())
         model->setTitle(button->text());
+    // The interface file names a button's image in its "imageName" property.
+    if (const QString image = button->property("imageName").toString();
+        model->imageName().isEmpty() && !image.isEmpty())
+        model->setImageName(image);
     auto sync = [button, model] {
         button->setText(model->title());
         if (button->isCheckable())
@@ -306,9 +314,10 @@ void bindTextView(QTextEdit* edit, TextView* model) {
 
 void bindProgress(QProgressBar* bar, ProgressIndicator* model) {
     auto sync = [bar, model] {
-        bar->setRange(0, 0); // indeterminate
+        // Qt animates a busy bar from the event loop; there is no threaded kind.
+        bar->setRange(0, model->isIndeterminate() ? 0 : 100);
         bar->setEnabled(model->isEnabled());
-        bar->setVisible(model->isAnimating() && !model->isHidden());
+        bar->setVisible(model->isShown());
     };
     QObject::connect(model, &Control::changed, bar, sync);
     sync();

@@ -6,10 +6,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStandardPaths>
+
+#ifndef TESSALY_LIBEXEC_FROM_BIN
+#define TESSALY_LIBEXEC_FROM_BIN "../libexec/tessaly"
+#endif
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -20,10 +25,14 @@ DemoProfile::DemoProfile(QObject* parent) : QObject(parent) {}
 
 DemoProfile::~DemoProfile() { stop(); }
 
-bool DemoProfile::start(QString* error) {
-    const QString program = QCoreApplication::applicationDirPath() + "/fakeflickr";
+bool DemoProfile::start(QString* error, int photos) {
+    // Beside tessaly in the build, in libexec once installed.
+    const QDir bin(QCoreApplication::applicationDirPath());
+    QString program = bin.filePath("fakeflickr");
+    if (!QFileInfo(program).isExecutable())
+        program = QDir::cleanPath(bin.filePath(TESSALY_LIBEXEC_FROM_BIN "/fakeflickr"));
     m_service.setProgram(program);
-    m_service.setArguments({"--photos", QString::number(kPhotos), "--user", kUser, "--api-key",
+    m_service.setArguments({"--photos", QString::number(photos), "--user", kUser, "--api-key",
                             config::apiKey(), "--shared-secret", config::sharedSecret()});
     m_service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // The service ends with Tessaly, even when Tessaly is killed.

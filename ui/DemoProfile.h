@@ -28,7 +28,7 @@ public:
 
     // Starts the service beside this executable and points Tessaly at it.
     // Answers false (with `error`) when it does not come up.
-    bool start(QString* error);
+    bool start(QString* error, int photos = kPhotos);
     void stop();
     QUrl endpoint() const { return m_endpoint; }
 

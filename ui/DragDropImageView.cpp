@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QStyle>
 #include <QSaveFile>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -75,7 +76,7 @@ QRect DragDropImageView::imageRect() const {
     QSize size = m_displaySize;
     if (size.width() > width() || size.height() > height())
         size.scale(this->size(), Qt::KeepAspectRatio);
-    return {QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size};
+    return QStyle::alignedRect(layoutDirection(), m_alignment, size, rect());
 }
 
 void DragDropImageView::paintEvent(QPaintEvent*) {

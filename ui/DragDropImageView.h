@@ -38,6 +38,8 @@ public:
     void setEditable(bool editable) { m_editable = editable; }
     QString imageFileName() const { return m_imageFileName; }
     void setImageFileName(const QString& name) { m_imageFileName = name; }
+    // Where the image sits in a view larger than it (centred by default).
+    void setAlignment(Qt::Alignment alignment) { m_alignment = alignment; update(); }
     // An acceptable drag hovers over the view: the frame is drawn.
     bool highlight() const { return m_highlight; }
 
@@ -92,6 +94,7 @@ private:
     bool m_allowDrop = true;
     bool m_editable = false;
     QString m_imageFileName;
+    Qt::Alignment m_alignment = Qt::AlignCenter;
     QPoint m_pressPosition;
     bool m_pressed = false;
     // Dragged-out files live here until the view goes, one folder per drag,

@@ -1,6 +1,7 @@
 // The search window, its two sheets and the export panel.
 #include "AppWindows.h"
 
+#include "CloseFilter.h"
 #include "ControlBinder.h"
 #include "StyledTextDelegate.h"
 #include "TSAppDelegate.h"
@@ -11,34 +12,12 @@
 #include "ui_searchWindow.h"
 
 #include <QDialog>
-#include <QEvent>
 #include <QHeaderView>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QTableView>
 
 namespace tessaly {
-
-namespace {
-
-// Closing the search window by its own button goes back to the main
-// window, as "Main Window" does, rather than leaving no window at all.
-class GoHomeOnClose : public QObject {
-public:
-    GoHomeOnClose(TSAppDelegate& app, QObject* parent) : QObject(parent), m_app(app) {}
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() != QEvent::Close)
-            return false;
-        m_app.goHome();
-        event->ignore();
-        return true;
-    }
-
-private:
-    TSAppDelegate& m_app;
-};
-
-} // namespace
 
 void AppWindows::makeSearchWindow(TSAppDelegate& app) {
     m_searchWindow = std::make_unique<QMainWindow>();
@@ -84,7 +63,14 @@ void AppWindows::makeSearchWindow(TSAppDelegate& app) {
             resultsModel->performClick();
     });
 
-    m_searchWindow->installEventFilter(new GoHomeOnClose(app, m_searchWindow.get()));
+    // Closing the search window by its own button goes back to the main
+    // window, as "Main Window" does, rather than leaving no window at all.
+    m_searchWindow->installEventFilter(new CloseFilter(
+        [&app] {
+            app.goHome();
+            return false;
+        },
+        m_searchWindow.get()));
 }
 
 } // namespace tessaly

@@ -65,6 +65,9 @@ void AppWindows::makeViewerWindow(TSAppDelegate& app) {
     connect(form.fitWindowAction, &QAction::triggered, window,
             [imageView] { imageView->window()->resize(imageView->zoomedWindowSize()); });
 
+    // Beside the edit form, the picture keeps to the top.
+    form.editImageView->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+
     form.prevButton->setIcon(window->style()->standardIcon(QStyle::SP_ArrowBack));
     form.nextButton->setIcon(window->style()->standardIcon(QStyle::SP_ArrowForward));
     form.nextButton->setLayoutDirection(Qt::RightToLeft); // the arrow after the title

@@ -2,6 +2,7 @@
 #include "DemoProfile.h"
 #include "LaunchArguments.h"
 #include "QtPlatform.h"
+#include "ScreenshotTour.h"
 #include "SchemeRegistration.h"
 #include "SingleInstance.h"
 #include "TSAppDelegate.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -42,6 +44,10 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName("Tessaly");
     QApplication::setApplicationVersion(TESSALY_VERSION);
     QApplication::setDesktopFileName("tessaly");
+    QApplication::setWindowIcon(QIcon(":/images/tessaly.png"));
+    // Quitting is the controller's decision (the quit item and the main
+    // window's close button), not a side effect of a window going away.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     QCommandLineParser parser;
     parser.setApplicationDescription("A local, searchable archive of your Flickr photostream.");
@@ -50,10 +56,16 @@ int main(int argc, char** argv) {
     const QCommandLineOption demoOption(
         "demo", "Run on the demo profile against a built-in stand-in for Flickr.");
     parser.addOption(demoOption);
+    const QCommandLineOption screenshotsOption(
+        "screenshots",
+        "Walk through the windows on the demo profile, write a picture of each into <folder>, and quit.",
+        "folder");
+    parser.addOption(screenshotsOption);
     parser.addPositionalArgument("file", "An archive to open, or a tessaly:// callback address.",
                                  "[file...]");
     parser.process(application);
-    const bool demo = parser.isSet(demoOption);
+    const QString screenshots = parser.value(screenshotsOption);
+    const bool demo = parser.isSet(demoOption) || !screenshots.isEmpty();
     const QStringList messages = messagesFor(parser.positionalArguments());
 
     // A running Tessaly takes the arguments; this launch ends there.
@@ -72,7 +84,8 @@ int main(int argc, char** argv) {
     if (demo) {
         demoProfile = std::make_unique<DemoProfile>();
         QString error;
-        if (!demoProfile->start(&error)) {
+        // The tour needs a photostream that downloads in moments.
+        if (!demoProfile->start(&error, screenshots.isEmpty() ? DemoProfile::kPhotos : 60)) {
             QMessageBox::critical(nullptr, "Tessaly Demo", error);
             return 1;
         }
@@ -103,6 +116,11 @@ int main(int argc, char** argv) {
         DemoProfile::ensureDemoAccount(app);
     for (const QString& message : messages)
         deliver(app, message);
+    ScreenshotTour tour(app, windows, screenshots);
+    if (!screenshots.isEmpty()) {
+        QObject::connect(&tour, &ScreenshotTour::finished, &application, &QCoreApplication::exit);
+        tour.start();
+    }
 
     const int status = application.exec();
     appPointer = nullptr;

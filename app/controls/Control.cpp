@@ -90,6 +90,21 @@ void ProgressIndicator::stopAnimation() {
     emit changed();
 }
 
+void ProgressIndicator::setIndeterminate(bool indeterminate) { set(m_indeterminate, indeterminate); }
+
+void ProgressIndicator::setDisplayedWhenStopped(bool displayed) {
+    set(m_displayedWhenStopped, displayed);
+}
+
+void ProgressIndicator::setUsesThreadedAnimation(bool threaded) { set(m_threaded, threaded); }
+
+void Window::setAcceptsMouseMovedEvents(bool accepts) {
+    if (m_mouseMoved == accepts)
+        return;
+    m_mouseMoved = accepts;
+    emit changed();
+}
+
 void Window::setTitle(const QString& title) {
     if (m_title == title)
         return;

@@ -98,7 +98,8 @@ private:
     QString m_title;
 };
 
-// Indeterminate progress indicator, shown only while animating.
+// A progress indicator: indeterminate (a busy bar) unless told otherwise,
+// and shown while stopped unless told otherwise.
 class ProgressIndicator : public Control {
     Q_OBJECT
 public:
@@ -108,8 +109,29 @@ public:
     void startAnimation();
     void stopAnimation();
 
+    bool isIndeterminate() const { return m_indeterminate; }
+    void setIndeterminate(bool indeterminate);
+    bool isDisplayedWhenStopped() const { return m_displayedWhenStopped; }
+    void setDisplayedWhenStopped(bool displayed);
+    // Whether it animates apart from the event loop, so that a long step on
+    // the main thread does not freeze it.
+    bool usesThreadedAnimation() const { return m_threaded; }
+    void setUsesThreadedAnimation(bool threaded);
+
+    // Whether a bound widget shows now.
+    bool isShown() const { return !isHidden() && (m_animating || m_displayedWhenStopped); }
+
 private:
+    template <typename T> void set(T& field, T value) {
+        if (field == value)
+            return;
+        field = value;
+        emit changed();
+    }
     bool m_animating = false;
+    bool m_indeterminate = true;
+    bool m_displayedWhenStopped = true;
+    bool m_threaded = false;
 };
 
 // A window, panel or sheet. A sheet is shown attached to its parent window.
@@ -123,6 +145,10 @@ public:
 
     bool isVisible() const { return m_visible; }
     bool isKeyWindow() const { return m_key; }
+
+    // Whether the window hears of mouse moves without a button pressed.
+    bool acceptsMouseMovedEvents() const { return m_mouseMoved; }
+    void setAcceptsMouseMovedEvents(bool accepts);
 
     void makeKeyAndOrderFront();
     void orderFront();
@@ -143,6 +169,7 @@ private:
     QString m_title;
     bool m_visible = false;
     bool m_key = false;
+    bool m_mouseMoved = false;
     Window* m_sheetParent = nullptr;
 };
 

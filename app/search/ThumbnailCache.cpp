@@ -22,8 +22,10 @@ QImage ThumbnailCache::thumbnail(const QString& squareFile) {
     }
     if (!image.isNull())
         return image;
-    if (m_missing.isNull())
+    if (m_missing.isNull()) {
         m_missing.load(kMissingImage);
+        m_missing.setDevicePixelRatio(2);
+    }
     return m_missing;
 }
 

@@ -12,7 +12,8 @@ namespace tessaly {
 class ThumbnailCache {
 public:
     static constexpr QSize kDisplaySize{75, 75};
-    static inline const QString kMissingImage = QStringLiteral(":/images/cancl_32.png");
+    // Drawn at twice its 32-point size, so that it is sharp on high-DPI screens.
+    static inline const QString kMissingImage = QStringLiteral(":/images/cancl_32@2x.png");
 
     // `maxBytes` bounds the pixels held.
     explicit ThumbnailCache(qsizetype maxBytes = 24 * 1024 * 1024);

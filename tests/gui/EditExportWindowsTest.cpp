@@ -1,6 +1,6 @@
 // The edit view, the done-editing sheet and the export panel as the user
 // works them, against the stand-in service; a picture of the edit view
-// (build/screenshots/edit.png).
+// (build/test-screenshots/edit.png).
 #include "AppWindows.h"
 #include "DragDropImageView.h"
 #include "ServiceFixture.h"

@@ -27,12 +27,7 @@ class SearchWindowsTest : public AppFixture {
 protected:
     void SetUp() override {
         AppFixture::SetUp();
-        const QString pix = path("loc/anna_pix");
-        QDir().mkpath(pix);
-        store->setValue("pixPath", pix);
-        store->setValue("pixPathArray", QStringList{pix});
-        store->synchronize();
-        restart();
+        storeAccount("anna");
         makeApp(false);
         windows = std::make_unique<AppWindows>(*app);
         app->applicationDidFinishLaunching();
@@ -85,8 +80,8 @@ TEST_F(SearchWindowsTest, TypingAndReturnSearchAndTheTableShowsLiteralText) {
     // Markup in a title stays text; the colour runs come with it.
     EXPECT_TRUE(text.data().toString().contains("TITLE: Beach <b>day</b>\n"));
     EXPECT_EQ(text.data(ControlTableModel::StyledTextRole).value<StyledText>().spans.size(), 5);
-    EXPECT_EQ(table->model()->index(0, 0).data(Qt::DecorationRole).value<QImage>().size(),
-              QSize(32, 32));
+    EXPECT_EQ(table->model()->index(0, 0).data(Qt::DecorationRole).value<QImage>().deviceIndependentSize(),
+              QSizeF(32, 32));
     EXPECT_FALSE(table->model()->index(0, 0).data(Qt::DisplayRole).isValid());
 
     // A click in the thumbnail column runs the viewer's hook.

@@ -1,5 +1,5 @@
 // The viewer window's widgets, the drag-and-drop image view, and a picture
-// of the window showing a demo picture (build/screenshots/viewer.png).
+// of the window showing a demo picture (build/test-screenshots/viewer.png).
 #include "AppWindows.h"
 #include "DragDropImageView.h"
 #include "ServiceFixture.h"
@@ -54,12 +54,7 @@ protected:
     void SetUp() override {
         AppFixture::SetUp();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        pix = path("loc/anna_pix");
-        QDir().mkpath(pix);
-        store->setValue("pixPath", pix);
-        store->setValue("pixPathArray", QStringList{pix});
-        store->synchronize();
-        restart();
+        pix = storeAccount("anna");
         makeApp(false);
         windows = std::make_unique<AppWindows>(*app);
         app->applicationDidFinishLaunching();

@@ -41,6 +41,20 @@ protected:
     // One account whose picture folder is `pixFolder` (made here), then the
     // controller started on it.
     void startWithAccount(const QString& pixFolder, const QStringList& webAddresses = {}) {
+        storeAccountAt(pixFolder, webAddresses);
+        makeApp();
+    }
+
+    QString path(const QString& relative) const { return dir.filePath(relative); }
+
+    // An account added earlier, current, with its picture folder made under
+    // loc/; the preferences are reopened as at a new start. Answers the folder.
+    QString storeAccount(const QString& name) {
+        const QString pix = path("loc/" + name + "_pix");
+        storeAccountAt(pix);
+        return pix;
+    }
+    void storeAccountAt(const QString& pixFolder, const QStringList& webAddresses = {}) {
         QDir().mkpath(pixFolder);
         store->setValue("pixPath", pixFolder);
         store->setValue("pixPathArray", QStringList{pixFolder});
@@ -48,10 +62,7 @@ protected:
             store->setValue("webAddressArray", webAddresses);
         store->synchronize();
         restart();
-        makeApp();
     }
-
-    QString path(const QString& relative) const { return dir.filePath(relative); }
 
     QTemporaryDir dir;
     QString prefsFile;

@@ -30,6 +30,8 @@ void isolateHome() {
     // Never let a test reach a real Flickr host.
     if (qEnvironmentVariableIsEmpty("TESSALY_FLICKR_ENDPOINT"))
         qputenv("TESSALY_FLICKR_ENDPOINT", "http://127.0.0.1:9");
+    // Update checks reach only the feeds a test serves itself.
+    qunsetenv("TESSALY_UPDATE_FEED");
     // Calls Flickr could not serve are sent again after milliseconds, not minutes.
     if (qEnvironmentVariableIsEmpty("TESSALY_RETRY_WAIT_MS"))
         qputenv("TESSALY_RETRY_WAIT_MS", "5");

@@ -275,9 +275,9 @@ TEST(ThumbnailCache, HoldsABoundedNumberOfImagesAtTheDisplaySize) {
     // A missing file shows the missing-file image, and again once it is
     // remembered; after a clear the file is looked for anew.
     const QString later = dir.filePath("later_s.jpg");
-    EXPECT_EQ(cache.thumbnail(later).size(), QSize(32, 32));
+    EXPECT_EQ(cache.thumbnail(later).deviceIndependentSize(), QSizeF(32, 32));
     QImage(75, 75, QImage::Format_RGB32).save(later, "PNG");
-    EXPECT_EQ(cache.thumbnail(later).size(), QSize(32, 32));
+    EXPECT_EQ(cache.thumbnail(later).deviceIndependentSize(), QSizeF(32, 32));
     cache.clear();
     EXPECT_EQ(cache.thumbnail(later).size(), QSize(75, 75));
 }

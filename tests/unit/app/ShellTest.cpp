@@ -121,6 +121,8 @@ TEST_F(ShellTest, QuitAboutAndOlderSystemImages) {
     auto& app = makeApp();
     auto& c = app.controls();
     EXPECT_EQ(c.oauthAuthButton->imageName(), "flickr_sl.png");
+    EXPECT_EQ(c.downloadButton->imageName(), "glyphicon_bigdownload_sl.png");
+    EXPECT_EQ(c.downloadFilesButton->imageName(), "glyphicon_bigdownload_sl.png");
     EXPECT_EQ(c.searchDbButton->imageName(), "glyphicon_bigsearch_sl.png");
     c.aboutItem->performClick();
     EXPECT_EQ(platform.aboutPanelsShown, 1);
@@ -133,4 +135,30 @@ TEST_F(ShellTest, QuitAboutAndOlderSystemImages) {
     platform.version = {10, 7};
     auto& modern = makeApp();
     EXPECT_TRUE(modern.controls().oauthAuthButton->imageName().isEmpty());
+}
+
+TEST_F(ShellTest, StartUpSetsUpTheProgressIndicatorAndTheViewerWindow) {
+    auto& app = makeApp();
+    auto& c = app.controls();
+    EXPECT_TRUE(c.progressIndicator->isIndeterminate());
+    EXPECT_FALSE(c.progressIndicator->isDisplayedWhenStopped());
+    EXPECT_TRUE(c.progressIndicator->usesThreadedAnimation());
+    EXPECT_FALSE(c.progressIndicator->isShown());
+    c.progressIndicator->startAnimation();
+    EXPECT_TRUE(c.progressIndicator->isShown());
+    c.progressIndicator->stopAnimation();
+    EXPECT_FALSE(c.progressIndicator->isShown());
+    EXPECT_TRUE(c.imageWindow->acceptsMouseMovedEvents());
+}
+
+TEST_F(ShellTest, ClosingTheMainWindowQuitsOnlyWhenQuittingIsAllowed) {
+    auto& app = makeApp();
+    app.setInfoDownloadRunning(true);
+    EXPECT_FALSE(enabled(app.controls().quitItem));
+    EXPECT_FALSE(app.windowShouldClose());
+    app.controls().quitItem->performClick(); // disabled: no effect
+    EXPECT_EQ(platform.terminateRequests, 0);
+    app.setInfoDownloadRunning(false);
+    EXPECT_TRUE(app.windowShouldClose());
+    EXPECT_EQ(platform.terminateRequests, 1);
 }

@@ -1,0 +1,27 @@
+# Runs tessaly's screenshot tour offscreen in a throwaway home and checks
+# that it writes a picture of each of the eight windows.
+# cmake -DTESSALY=... -DWORK=... -P CheckScreenshotTour.cmake
+file(REMOVE_RECURSE ${WORK})
+foreach(dir .config .local/share .cache runtime)
+  file(MAKE_DIRECTORY ${WORK}/home/${dir})
+endforeach()
+file(CHMOD ${WORK}/home/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+set(ENV{HOME} ${WORK}/home)
+set(ENV{XDG_CONFIG_HOME} ${WORK}/home/.config)
+set(ENV{XDG_DATA_HOME} ${WORK}/home/.local/share)
+set(ENV{XDG_CACHE_HOME} ${WORK}/home/.cache)
+set(ENV{XDG_RUNTIME_DIR} ${WORK}/home/runtime)
+set(ENV{QT_QPA_PLATFORM} offscreen)
+unset(ENV{TESSALY_FLICKR_ENDPOINT})
+unset(ENV{TESSALY_UPDATE_FEED})
+execute_process(COMMAND ${TESSALY} --screenshots ${WORK}/shots
+                RESULT_VARIABLE status TIMEOUT 240 OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "the tour ended with ${status}")
+endif()
+foreach(name 1-main 2-preferences 3-count-sheet 4-search 5-viewer 6-exif 7-edit 8-export)
+  if(NOT EXISTS ${WORK}/shots/${name}.png)
+    message(FATAL_ERROR "no picture ${name}.png")
+  endif()
+endforeach()
+file(REMOVE_RECURSE ${WORK})
