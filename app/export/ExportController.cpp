@@ -63,13 +63,14 @@ ExportController::ExportController(TSAppDelegate& app) : m_app(app), m_c(app.con
     c.exportButton->setAction([this] { exportPix(); });
     c.exportItem->setAction([this] { exportPix(); });
     m_c.doExportButton->setAction([this] { doExportPix(); });
-    // The prefix matters only when naming by prefix.
-    const auto followNaming = [this] {
-        const int naming = m_c.exportNameButton->indexOfSelectedItem();
-        m_c.exportPrefixTextField->setEnabled(naming != kUseTitle && naming != kUseFilename);
-    };
-    m_c.exportNameButton->setAction(followNaming);
+    m_c.exportNameButton->setAction([this] { followNaming(); });
     followNaming();
+}
+
+void ExportController::followNaming() {
+    // The prefix matters only when naming by prefix; a menu with no pick names by title.
+    const int naming = m_c.exportNameButton->indexOfSelectedItem();
+    m_c.exportPrefixTextField->setEnabled(naming > kUseFilename);
 }
 
 void ExportController::selectionChanged() {
@@ -98,6 +99,7 @@ void ExportController::exportPix() {
     const bool originals = count.toLongLong() != 0;
     m_c.exportSizeButton->setItemEnabled(0, originals);
     m_c.exportSizeButton->selectItemAtIndex(originals ? 0 : kLargeSize);
+    followNaming();
     m_c.exportPanel->makeKeyAndOrderFront();
 }
 

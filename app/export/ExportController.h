@@ -46,6 +46,7 @@ public:
     void selectionChanged();
 
 private:
+    void followNaming();
     // The information text, then the EXIF text when there is one.
     QString pictureText(const QString& id);
     bool writeTextFile(const QString& id, const QString& path, QString* error);
