@@ -112,6 +112,9 @@ void SyncController::permsOrExif() {
     m_state.flickrIDList = PhotoStore(m_app.database()).photosNeedingPermissions(m_state.fullPerms, &result);
     if (!result.ok())
         alert(QString("SQL error: %1").arg(result.message));
+    // The progress counts the pictures asked about: only changed ones, unless all are wanted.
+    m_state.permsCountText = m_state.fullPerms ? m_state.photoCountText
+                                               : status::groupedNumber(m_state.flickrIDList.size());
     getPerms();
 }
 
@@ -137,10 +140,7 @@ void SyncController::processPerms(const QVariantMap& perms) {
         return;
     }
     m_app.controls().progressLabel->setStringValue(
-        QString("downloading permissions info... %1 of %2")
-            .arg(m_state.recordIndex)
-            // Of the pictures asked about: only changed ones, unless all are wanted.
-            .arg(m_state.fullPerms ? m_state.photoCountText : status::groupedNumber(m_state.flickrIDList.size())));
+        QString("downloading permissions info... %1 of %2").arg(m_state.recordIndex).arg(m_state.permsCountText));
     showEstimate(m_state.flickrIDList.size() - m_state.recordIndex, true);
 }
 

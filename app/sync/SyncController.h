@@ -26,6 +26,7 @@ enum class Phase { Idle, Counting, Confirming, Running, Finished };
 struct SyncState {
     int photoCount = 0;
     QString photoCountText;
+    QString permsCountText; // of the pictures whose permissions are asked for
     int currentPage = 0;
     int pageCount = 0;
     QVariantList responseItems;

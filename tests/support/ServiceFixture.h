@@ -6,6 +6,7 @@
 #include "sync/SyncController.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTest>
 
 #include <functional>
@@ -42,6 +43,18 @@ protected:
 
     QString pixFolder() const { return path("loc") + "/anna_pix"; }
     QString logFile() const { return path("loc") + "/anna_errorlog"; }
+    // The error log as the last download left it.
+    QString log() const {
+        QFile file(logFile());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    // How many calls of this method the service has had.
+    int calls(const QString& method) const {
+        int n = 0;
+        for (const auto& call : service->calls())
+            n += call.method == method ? 1 : 0;
+        return n;
+    }
 
     bool waitUntil(const std::function<bool()>& done, int ms = 500000) { return waitFor(done, ms); }
     sync::SyncController& flows() { return app->sync(); }

@@ -30,14 +30,6 @@ protected:
         OFCallBudget::shared().setCallsPerHour(0);
         ServiceFixture::TearDown();
     }
-    int calls(const QString& method) const {
-        const auto all = service->calls();
-        return int(std::count_if(all.begin(), all.end(), [&](const auto& call) { return call.method == method; }));
-    }
-    QString log() const {
-        QFile file(logFile());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
     int count(const QString& sql) {
         int n = -1;
         app->database().exec(sql, [&](const SqlRow& row) { return n = row.value(0).toInt(), 0; });

@@ -101,16 +101,6 @@ protected:
                 sets[stream.setMember(k, j)] << stream.setAt(k).id;
         return sets;
     }
-    int calls(const QString& method) const {
-        int n = 0;
-        for (const auto& call : service->calls())
-            n += call.method == method ? 1 : 0;
-        return n;
-    }
-    QString log() const {
-        QFile file(logFile());
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
 };
 
 TEST_F(SyncTest, TheInformationDownloadStoresWhatFlickrHoldsAndASecondRunChangesNothing) {
