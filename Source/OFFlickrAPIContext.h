@@ -89,7 +89,7 @@ public:
     // The text that is signed for these (already completed) OAuth parameters.
     static QString OAuthSignatureBaseString(const QVariantMap& parameters, const QUrl& baseURL,
                                             const QString& method);
-    // The OAuth-signed GET URL, as exact text and as a URL (QUrl shows "%7E" as "~").
+    // The OAuth-signed GET URL, as exact text and as a URL.
     QString oauthURLStringFromBaseURLMethodArguments(const QUrl& baseURL, const QString& method,
                                                      const QVariantMap& arguments) const;
     QUrl oauthURLFromBaseURLMethodArguments(const QUrl& baseURL, const QString& method,

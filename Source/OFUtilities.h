@@ -10,8 +10,9 @@
 #include <optional>
 
 // Characters escaped, on top of everything outside the URL character set, by all
-// OAuth escaping: together they leave only letters, digits, "-", "." and "_".
-inline constexpr char OFOAuthEscapeChars[] = R"(`~!@#$^&*()=+[]\{}|;':",/<>?)";
+// OAuth escaping: together they leave only letters, digits, "-", ".", "_" and
+// "~", the unreserved characters that Flickr, like RFC 5849, signs unescaped.
+inline constexpr char OFOAuthEscapeChars[] = R"(`!@#$^&*()=+[]\{}|;':",/<>?)";
 
 // 32 lower-case hex digits of the MD5 of the UTF-8 bytes (up to the first NUL).
 QString OFMD5HexDigest(const QString& text);

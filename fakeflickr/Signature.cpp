@@ -4,6 +4,9 @@
 #include <QMessageAuthenticationCode>
 #include <QStringList>
 
+#include <QUrl>
+
+#include <algorithm>
 #include <cstring>
 
 namespace fakeflickr {
@@ -14,7 +17,7 @@ QString oauthEscape(const QString& text) {
     for (const char c : text.toUtf8()) {
         const auto b = static_cast<unsigned char>(c);
         const bool keep = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9')
-                          || b == '-' || b == '.' || b == '_';
+                          || b == '-' || b == '.' || b == '_' || b == '~';
         if (keep) {
             out += QLatin1Char(char(b));
         } else {
@@ -31,14 +34,31 @@ QString hmacSha1Base64(const QString& key, const QString& data) {
         QMessageAuthenticationCode::hash(data.toUtf8(), key.toUtf8(), QCryptographicHash::Sha1).toBase64());
 }
 
+QString oauthBaseStringUri(const QString& url) {
+    const QUrl parsed(url);
+    if (!parsed.isValid() || parsed.scheme().isEmpty())
+        return url;
+    const QString scheme = parsed.scheme().toLower();
+    QString uri = scheme + QStringLiteral("://") + parsed.host().toLower();
+    const int port = parsed.port();
+    if (port >= 0 && !(scheme == QLatin1String("http") && port == 80) && !(scheme == QLatin1String("https") && port == 443))
+        uri += QLatin1Char(':') + QString::number(port);
+    const QString path = parsed.path(QUrl::FullyEncoded);
+    return uri + (path.isEmpty() ? QStringLiteral("/") : path);
+}
+
 QString oauthBaseString(const QString& httpMethod, const QString& baseUrl, const Params& params) {
-    QStringList pairs;
-    // QMap orders by QString's operator<, an ordinal comparison of UTF-16 units.
+    QList<QPair<QString, QString>> pairs;
     for (auto it = params.cbegin(); it != params.cend(); ++it)
         if (it.key() != QLatin1String("oauth_signature"))
-            pairs << it.key() + QLatin1Char('=') + oauthEscape(it.value());
-    return httpMethod + QLatin1Char('&') + oauthEscape(baseUrl) + QLatin1Char('&')
-           + oauthEscape(pairs.join(QLatin1Char('&')));
+            pairs.append({oauthEscape(it.key()), oauthEscape(it.value())});
+    // Escaped texts are ASCII, so QString's ordering is the byte order RFC 5849 sorts by.
+    std::sort(pairs.begin(), pairs.end());
+    QStringList joined;
+    for (const auto& [name, value] : std::as_const(pairs))
+        joined << name + QLatin1Char('=') + value;
+    return httpMethod.toUpper() + QLatin1Char('&') + oauthEscape(oauthBaseStringUri(baseUrl)) + QLatin1Char('&')
+           + oauthEscape(joined.join(QLatin1Char('&')));
 }
 
 QString oauthSignature(const QString& httpMethod, const QString& baseUrl, const Params& params,

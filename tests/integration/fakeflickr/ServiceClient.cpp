@@ -12,8 +12,7 @@
 namespace fftest {
 
 QString escape(const QString& text) {
-    // Unreserved characters stay, except "~".
-    return QString::fromLatin1(QUrl::toPercentEncoding(text, QByteArray(), "~"));
+    return QString::fromLatin1(QUrl::toPercentEncoding(text));
 }
 
 QString hmacSha1Base64(const QByteArray& keyIn, const QByteArray& data) {
@@ -29,7 +28,11 @@ QString hmacSha1Base64(const QByteArray& keyIn, const QByteArray& data) {
     return QString::fromLatin1(QCryptographicHash::hash(outer + innerHash, QCryptographicHash::Sha1).toBase64());
 }
 
-Args oauthSigned(const Args& args, const QString& httpMethod, const QString& baseUrl, const Credentials& c) {
+Args oauthSigned(const Args& args, const QString& httpMethod, const QString& baseUrl, const Credentials& c,
+                 bool escapeTilde) {
+    const auto escape = [escapeTilde](const QString& text) {
+        return QString::fromLatin1(QUrl::toPercentEncoding(text, QByteArray(), escapeTilde ? "~" : ""));
+    };
     Args out = args;
     out.insert(QStringLiteral("oauth_nonce"), QUuid::createUuid().toString(QUuid::WithoutBraces).left(8).toUpper());
     out.insert(QStringLiteral("oauth_timestamp"), QString::number(QDateTime::currentSecsSinceEpoch()));

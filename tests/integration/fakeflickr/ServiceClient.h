@@ -28,7 +28,7 @@ struct Reply {
     bool timedOut = false;
 };
 
-// The escaping Tessaly's client uses: only letters, digits, "-", "." and "_" stay.
+// RFC 5849 escaping: only letters, digits, "-", ".", "_" and "~" stay.
 QString escape(const QString& text);
 QString hmacSha1Base64(const QByteArray& key, const QByteArray& data);
 
@@ -40,7 +40,9 @@ struct Credentials {
 };
 
 // Adds the OAuth parameters and "oauth_signature" for the given HTTP method and URL.
-Args oauthSigned(const Args& args, const QString& httpMethod, const QString& baseUrl, const Credentials& c);
+// `escapeTilde` signs "~" as "%7E", as no RFC 5849 client does.
+Args oauthSigned(const Args& args, const QString& httpMethod, const QString& baseUrl, const Credentials& c,
+                 bool escapeTilde = false);
 Args legacySigned(const Args& args, const Credentials& c);
 QByteArray encodeQuery(const Args& args);
 // Moves the oauth_* parameters of signed arguments into an "Authorization: OAuth" value.

@@ -76,6 +76,13 @@ TEST_F(Service, SignedCallsAreAcceptedAndEveryKindOfTamperingIsRefused) {
     // Signed for POST, sent by GET.
     signedArgs = fftest::oauthSigned({{"method", "flickr.test.login"}}, "POST", endpoint, creds);
     EXPECT_EQ(errorCode(fftest::get(endpoint + "?" + fftest::encodeQuery(signedArgs))), 96);
+    // "~" is unreserved: signed escaped, it is not Flickr's signature; signed as
+    // RFC 5849 says, it is.
+    const Args tilde = {{"method", "flickr.test.login"}, {"x", "a~b ~"}};
+    signedArgs = fftest::oauthSigned(tilde, "GET", endpoint, creds, true);
+    EXPECT_EQ(errorCode(fftest::get(endpoint + "?" + fftest::encodeQuery(signedArgs))), 96);
+    signedArgs = fftest::oauthSigned(tilde, "GET", endpoint, creds);
+    EXPECT_EQ(errorCode(fftest::get(endpoint + "?" + fftest::encodeQuery(signedArgs))), 0);
 
     auto wrong = creds;
     wrong.tokenSecret = "nope";
@@ -94,7 +101,7 @@ TEST_F(Service, SignedCallsAreAcceptedAndEveryKindOfTamperingIsRefused) {
     EXPECT_EQ(errorCode(call("flickr.test.login", {{"api_key", "other"}})), 100);
 
     // Only calls that passed the checks are logged.
-    ASSERT_EQ(server->calls().size(), 1);
+    ASSERT_EQ(server->calls().size(), 2);
     EXPECT_EQ(server->calls()[0].method, "flickr.test.login");
 }
 

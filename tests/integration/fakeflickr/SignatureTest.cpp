@@ -26,13 +26,16 @@ TEST(ServiceSignature, OAuthExampleOfThePhotoService) {
               "tR3+Ty81lMeYAr/Fid0kMTYa/WM=");
 }
 
-TEST(ServiceSignature, EscapingFollowsTessalysClient) {
-    EXPECT_EQ(oauthEscape("a~b c&d=e"), "a%7Eb%20c%26d%3De");
+TEST(ServiceSignature, EscapingAndBaseStringFollowRfc5849) {
+    EXPECT_EQ(oauthEscape("a~b c&d=e"), "a~b%20c%26d%3De");
     EXPECT_EQ(oauthEscape("é/-._"), "%C3%A9%2F-._");
     EXPECT_EQ(oauthEscape("!*'();:@+$,?#[]"), "%21%2A%27%28%29%3B%3A%40%2B%24%2C%3F%23%5B%5D");
-    // Values are escaped, then the whole parameter text once more; names stay as they are.
-    const QString base = oauthBaseString("POST", "http://127.0.0.1:8/services/rest/", {{"title", "a~b"}, {"x y", "1"}});
-    EXPECT_EQ(base, "POST&http%3A%2F%2F127.0.0.1%3A8%2Fservices%2Frest%2F&title%3Da%257Eb%26x%20y%3D1");
+    // Names and values are escaped, then the whole parameter text once more; the
+    // address loses its default port and its case.
+    const QString base = oauthBaseString("POST", "HTTP://LocalHost:8/services/rest/", {{"title", "a~b"}, {"x y", "1"}});
+    EXPECT_EQ(base, "POST&http%3A%2F%2Flocalhost%3A8%2Fservices%2Frest%2F&title%3Da~b%26x%2520y%3D1");
+    EXPECT_EQ(oauthBaseStringUri("https://Api.Flickr.com:443/services/rest/?x=1"), "https://api.flickr.com/services/rest/");
+    EXPECT_EQ(oauthBaseStringUri("http://127.0.0.1:80/a%20b"), "http://127.0.0.1/a%20b");
     // The signing key joins the secrets unescaped.
     EXPECT_EQ(oauthSignature("GET", "u", {{"a", "b"}}, "s&x", "t~"), hmacSha1Base64("s&x&t~", oauthBaseString("GET", "u", {{"a", "b"}})));
 }

@@ -53,9 +53,8 @@ struct RecordingDelegate : OFFlickrAPIRequestDelegate {
 // parameters, with escaping written apart from the library's.
 bool signatureIsValid(const QString& method, const QUrl& url, const QByteArray& encodedParams,
                       const QString& signingKey) {
-    const auto escape = [](const QString& text) {
-        return QString(text.toUtf8().toPercentEncoding("-._", "~"));
-    };
+    // RFC 5849: everything but the unreserved characters (which include "~").
+    const auto escape = [](const QString& text) { return QString(text.toUtf8().toPercentEncoding()); };
     QMap<QString, QString> params;
     for (const QByteArray& piece : encodedParams.split('&')) {
         const qsizetype eq = piece.indexOf('=');
@@ -215,7 +214,7 @@ TEST_F(OFFlickrAPIRequestTest, POSTIsLegacySignedWithoutTokenSecretAndOAuthSigne
     delegate = RecordingDelegate();
     ASSERT_TRUE(finish(
         request->callAPIMethodWithPOSTArguments("flickr.photos.setMeta", {{"title", "Fish & ~"}})));
-    EXPECT_TRUE(lastSeen().body.contains("title=Fish%20%26%20%7E"));
+    EXPECT_TRUE(lastSeen().body.contains("title=Fish%20%26%20~"));
     EXPECT_TRUE(signatureIsValid("POST", server.url("/services/rest/"), lastSeen().body,
                                  "csecret&asecret"));
 }

@@ -54,13 +54,13 @@ TEST(OFOAuthSigning, GETURLForPinnedClockAndNonce) {
     context.setOAuthTokenSecret("tsecret");
     const QVariantMap args{{"method", "flickr.test.echo"},
                            {"text", QString::fromUtf8("a~b c&d=é")}};
-    // Values escaped once (a~b c&d=é -> a%7Eb%20c%26d%3D%C3%A9), then the whole
+    // Values escaped once (a~b c&d=é -> a~b%20c%26d%3D%C3%A9), then the whole
     // parameter text once more: "=" %3D, "&" %26, "%" %25.
     const QString base =
         "GET&https%3A%2F%2Fapi.flickr.com%2Fservices%2Frest%2F&"
         "method%3Dflickr.test.echo%26oauth_consumer_key%3Dckey%26oauth_nonce%3DABCDEF12"
         "%26oauth_signature_method%3DHMAC-SHA1%26oauth_timestamp%3D1700000000%26oauth_token%3Dtok"
-        "%26oauth_version%3D1.0%26text%3Da%257Eb%2520c%2526d%253D%25C3%25A9";
+        "%26oauth_version%3D1.0%26text%3Da~b%2520c%2526d%253D%25C3%25A9";
     const QString signature = hmacBase64("csecret&tsecret", base);
     // Base64 holds only "+", "/" and "=" besides letters and digits.
     const QString escapedSignature =
@@ -71,7 +71,7 @@ TEST(OFOAuthSigning, GETURLForPinnedClockAndNonce) {
         "&oauth_nonce=ABCDEF12&oauth_signature=" +
             escapedSignature +
             "&oauth_signature_method=HMAC-SHA1&oauth_timestamp=1700000000&oauth_token=tok"
-            "&oauth_version=1.0&text=a%7Eb%20c%26d%3D%C3%A9");
+            "&oauth_version=1.0&text=a~b%20c%26d%3D%C3%A9");
 }
 
 TEST(OFOAuthSigning, ArgumentTokenWinsAndKeyWithoutSecretEndsInAmpersand) {

@@ -53,8 +53,8 @@ TEST(OFEscape, ThreeStrengthsAndUTF8Bytes) {
     EXPECT_EQ(OFEscapeURLString(" %#[]\"<>\\^`{|}\n"),
               "%20%25%23%5B%5D%22%3C%3E%5C%5E%60%7B%7C%7D%0A");
     EXPECT_EQ(OFEscapeURLComponent("a&b=c~d e"), "a%26b=c~d%20e");
-    // OAuth: only letters, digits, "-", "." and "_" stay; "~" is escaped too.
-    EXPECT_EQ(OFEscapeOAuthComponent("aZ09-._~ &=%"), "aZ09-._%7E%20%26%3D%25");
+    // OAuth: only letters, digits, "-", ".", "_" and "~" stay.
+    EXPECT_EQ(OFEscapeOAuthComponent("aZ09-._~ &=%"), "aZ09-._~%20%26%3D%25");
     EXPECT_EQ(OFEscapeOAuthComponent("!*'();/?:@+$,"), "%21%2A%27%28%29%3B%2F%3F%3A%40%2B%24%2C");
     EXPECT_EQ(OFEscapeURLComponentWithChars("a~b", "~"), "a%7Eb");
     for (const auto escape : {OFEscapeURLString, OFEscapeURLComponent, OFEscapeOAuthComponent})
