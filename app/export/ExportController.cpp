@@ -2,6 +2,7 @@
 #include "ExportController.h"
 
 #include "ExportNaming.h"
+#include "NewFile.h"
 #include "PlatformServices.h"
 #include "TSAppDelegate.h"
 #include "viewer/PictureInfo.h"
@@ -9,7 +10,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <optional>
@@ -178,7 +178,10 @@ void ExportController::finishExportPix() {
             ++number;
         const QString name =
             exporter::destinationName(naming, source, picture->currentTitle, prefix, number);
-        const QString destination = exporter::freeDestination(folder, name, row + 1);
+        // The copy and its text file take a name that is free for both.
+        const QString destination = exporter::freeDestination(folder, name, row + 1, [&](const QString& path) {
+            return exporter::nameTaken(path) || (textFiles && exporter::nameTaken(exporter::textFilePath(path)));
+        });
         // Never over an existing file; written under a temporary name first.
         QFile file(source);
         if (!file.copy(destination)) {
@@ -228,15 +231,7 @@ QString ExportController::pictureText(const QString& id) {
 }
 
 bool ExportController::writeTextFile(const QString& id, const QString& path, QString* error) {
-    QSaveFile out(path);
-    if (out.open(QIODevice::WriteOnly)) {
-        const QByteArray bytes = pictureText(id).toUtf8();
-        if (out.write(bytes) == bytes.size() && out.commit())
-            return true;
-    }
-    *error = out.errorString();
-    out.cancelWriting();
-    return false;
+    return exporter::writeNewFile(path, pictureText(id).toUtf8(), error);
 }
 
 void ExportController::showOutcome(int exported, const QStringList& failures) {

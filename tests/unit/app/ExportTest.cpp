@@ -107,6 +107,11 @@ TEST_F(ExportTest, NamesByTitleStayInTheFolderAndNeverReplaceAFile) {
     searchAll();
     ASSERT_EQ(app->state().resultIDs.size(), 8);
     write(out + "/Harbour3.jpg", "the user's own");
+    // A name is taken when the copy's or its text file's is: by a file, or
+    // by a link that points nowhere yet (writing through it would create
+    // a file elsewhere).
+    write(out + "/Harbour.txt", "the user's notes");
+    ASSERT_TRUE(QFile::link(path("victim.txt"), out + "/Harbour2.txt"));
 
     c->resultsTableView->selectRowIndexes({0, 1, 2, 3, 4, 5, 6});
     c->exportItem->performClick();
@@ -126,27 +131,29 @@ TEST_F(ExportTest, NamesByTitleStayInTheFolderAndNeverReplaceAFile) {
 
     EXPECT_EQ(
         exported(),
-        QStringList({".jpg", ".txt", "Harbour.jpg", "Harbour.txt", "Harbour2.jpg", "Harbour2.txt",
-                     "Harbour3-2.jpg", "Harbour3-2.txt", "Harbour3.jpg", "Zürich – Straße ☀.jpg",
+        QStringList({".jpg", ".txt", "Harbour.txt", "Harbour1.jpg", "Harbour1.txt", "Harbour2-2.jpg",
+                     "Harbour2-2.txt", "Harbour3-2.jpg", "Harbour3-2.txt", "Harbour3.jpg", "Zürich – Straße ☀.jpg",
                      "Zürich – Straße ☀.txt", "_.._boats_at dawn.jpg", "_.._boats_at dawn.txt"}));
     EXPECT_EQ(QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
-    EXPECT_EQ(read(out + "/Harbour.jpg"), "11 o");
-    EXPECT_EQ(read(out + "/Harbour2.jpg"), "12 b");
+    EXPECT_EQ(read(out + "/Harbour1.jpg"), "11 o");
+    EXPECT_EQ(read(out + "/Harbour2-2.jpg"), "12 b");
     EXPECT_EQ(read(out + "/Harbour3-2.jpg"), "13 o");
     EXPECT_EQ(read(out + "/Harbour3.jpg"), "the user's own");
+    EXPECT_EQ(read(out + "/Harbour.txt"), "the user's notes");
+    EXPECT_FALSE(QFile::exists(path("victim.txt")));
     EXPECT_EQ(read(out + "/.jpg"), "16 o");
 
     // A text file holds the information text, and the EXIF text after two line
     // ends when there is one; the whole UTF-8 text, however long in characters.
     const auto [info11, exif11] = viewerTexts(0);
-    EXPECT_EQ(QString::fromUtf8(read(out + "/Harbour.txt")), info11 + "\n\n" + exif11);
+    EXPECT_EQ(QString::fromUtf8(read(out + "/Harbour1.txt")), info11 + "\n\n" + exif11);
     EXPECT_EQ(exif11, "\nMake:  Canon\n\nModel:  EOS\n");
     const QString text15 = QString::fromUtf8(read(out + "/Zürich – Straße ☀.txt"));
     EXPECT_EQ(text15, viewerTexts(4).first + "\n\n\nMake:  Nikon\n");
     EXPECT_TRUE(text15.contains("\nTitle:  Zürich – Straße ☀\n\n"));
     EXPECT_TRUE(text15.contains("\nFile Size:  4\n\n")); // "15 o", measured
     // Without EXIF data: the information text alone.
-    EXPECT_EQ(QString::fromUtf8(read(out + "/Harbour2.txt")), viewerTexts(1).first);
+    EXPECT_EQ(QString::fromUtf8(read(out + "/Harbour2-2.txt")), viewerTexts(1).first);
 
     // The missing file is named; nothing claims it was exported.
     ASSERT_EQ(platform.alerts.size(), 1);
