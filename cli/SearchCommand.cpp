@@ -84,11 +84,9 @@ int run(const Invocation& invocation) {
             return invocation.usageError(
                 QString("option --near: %1 is not a latitude and longitude such as 48.85,2.35")
                     .arg(invocation.value("near")));
-        // Tessaly's distance filter leaves a centre on the equator or the
-        // prime meridian alone; a search that would list everything is refused.
+        // A radius of 0 would keep everything: a search that lists all is refused.
         if (!filter.applies())
-            return invocation.usageError(
-                "option --near: a centre whose latitude or longitude is 0 cannot be searched");
+            return invocation.usageError("option --within: the distance must be more than 0 metres");
     }
 
     Session session(*invocation.console);
@@ -129,8 +127,8 @@ const CommandSpec& searchCommand() {
         "  --removed       the pictures of the archive that the photostream no longer\n"
         "                  listed at the last download of the picture information.\n"
         "--near LAT,LON with --within METRES keeps the pictures within METRES of the\n"
-        "point (a centre with a latitude or longitude of 0 is refused: Tessaly does\n"
-        "not filter by it). Results go to standard output: as text, one a line with\n"
+        "point (pictures without a location are left out). Results go to standard\n"
+        "output: as text, one a line with\n"
         "the ID, the media (photo or video) and the title separated by tabs; as json,\n"
         "an array of objects with the columns flickrID, title, description, url_sq,\n"
         "tags, latitude, longitude and media (values as stored; null where the\n"

@@ -58,11 +58,9 @@ struct DistanceFilter {
     double searchDistance = 0;  // metres
     int distanceIndex = 0;
 
-    // Only a centre and a radius that are all non-zero filter anything.
-    bool applies() const {
-        return distanceSearchOn && searchLatitude != 0 && searchLongitude != 0 &&
-               searchDistance != 0;
-    }
+    // A centre on the equator or the prime meridian is a place like any
+    // other; only a missing centre or a zero radius filters nothing.
+    bool applies() const { return distanceSearchOn && searchDistance != 0; }
     friend bool operator==(const DistanceFilter&, const DistanceFilter&) = default;
 };
 

@@ -210,10 +210,14 @@ TEST(ResultRows, DistanceFilterKeepsTheRadiusAndDropsPicturesWithoutLocation) {
     const DistanceFilter nearZero{true, 0.5, 0.5, 1000000.0, 8};
     EXPECT_FALSE(passesDistanceFilter(nearZero, "0", "0"));
     EXPECT_TRUE(passesDistanceFilter(nearZero, "0", "0.1"));
-    // A zero part of the centre or radius turns the filter off.
-    for (const DistanceFilter off :
-         {DistanceFilter{true, 0, 2, 100, 0}, DistanceFilter{true, 48, 0, 100, 0},
-          DistanceFilter{true, 48, 2, 0, 0}, DistanceFilter{false, 48, 2, 100, 0}})
+    // A centre on the equator or the prime meridian filters like any other;
+    // only no centre or a zero radius turns the filter off.
+    for (const DistanceFilter zero : {DistanceFilter{true, 0, 2, 100, 0}, DistanceFilter{true, 48, 0, 100, 0}}) {
+        EXPECT_FALSE(passesDistanceFilter(zero, "10", "10"));
+        EXPECT_FALSE(passesDistanceFilter(zero, "0", "0"));
+        EXPECT_TRUE(passesDistanceFilter(zero, QString::number(zero.searchLatitude), QString::number(zero.searchLongitude)));
+    }
+    for (const DistanceFilter off : {DistanceFilter{true, 48, 2, 0, 0}, DistanceFilter{false, 48, 2, 100, 0}})
         EXPECT_TRUE(passesDistanceFilter(off, "0", "0"));
 }
 
