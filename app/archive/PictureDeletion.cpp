@@ -52,7 +52,8 @@ void PictureDeletion::deletePix() {
         chosen << ids[row];
     }
     deletePictures(chosen);
-    m_app.search().retrievePix();
+    // The list the user looks at, whatever made it, without what went.
+    m_app.search().refreshResults();
 }
 
 void PictureDeletion::deletePictures(const QStringList& ids) {

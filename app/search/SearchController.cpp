@@ -173,6 +173,12 @@ bool SearchController::runStatement(const QString& sql, const search::DistanceFi
     return retrieve();
 }
 
+bool SearchController::refreshResults() {
+    if (m_shownStatement.isEmpty())
+        return false;
+    return runStatement(m_shownStatement, m_shownDistance);
+}
+
 bool SearchController::retrieve() {
     m_c.SQLPanel->endSheet();
     clearResults();
@@ -192,6 +198,8 @@ bool SearchController::retrieve() {
         m_platform.criticalAlert({}, QString("SQL Error: %1 %2").arg(result.message, m_sqlString));
         return false;
     }
+    m_shownStatement = m_sqlString;
+    m_shownDistance = m_distance;
     m_app.setResultsShown(true);
     c.exportButton->setHidden(false);
     c.exportTextField->setHidden(false);
@@ -202,6 +210,7 @@ bool SearchController::retrieve() {
 }
 
 void SearchController::clearResults() {
+    m_shownStatement.clear();
     m_state.resultIDs.clear();
     m_resultRows.clear();
     m_resultRecords.clear();

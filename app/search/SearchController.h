@@ -58,6 +58,9 @@ public:
     // Runs a whole statement as a saved search does, with this distance
     // filter: the way in for a front end that has no search form.
     bool runStatement(const QString& sql, const search::DistanceFilter& filter);
+    // Runs again the statement behind the list on show (the builder's, a
+    // saved search or a hand-edited one), with its distance filter.
+    bool refreshResults();
     // Empties the result list (leaving the search window or the archive).
     void clearResults();
     const QList<ResultsRow>& resultRows() const { return m_resultRows; }
@@ -130,6 +133,9 @@ private:
     QString m_whereString;
     search::DistanceFilter m_distance;
     bool m_centreValid = true;
+    // What produced the list on show.
+    QString m_shownStatement;
+    search::DistanceFilter m_shownDistance;
     search::SetLists m_sets; // filled together by the sets menu only
     QList<ResultsRow> m_resultRows;
     QList<SqlRow> m_resultRecords;

@@ -74,4 +74,14 @@ TEST_F(DeletionTest, DeletingRemovesTheRecordsAndExactlyTheirFiles) {
     EXPECT_EQ(c.resultsTableView->numberOfSelectedRows(), 0);
     c.deleteItem->performClick();
     EXPECT_EQ(platform.alerts.size(), 2);
+
+    // A list a hand-edited statement made is that statement's list again.
+    app->database().run("INSERT INTO photos (flickrID,title) VALUES('55','t55')", {});
+    app->search().editSqlString();
+    app->search().controls().whereTextField->setStringValue("WHERE flickrID != '55'");
+    app->search().makeSQLString();
+    ASSERT_EQ(app->state().resultIDs.size(), 2);
+    c.resultsTableView->selectRow(rowOf("99"));
+    c.deleteItem->performClick();
+    EXPECT_EQ(app->state().resultIDs, QStringList({"1234"}));
 }
