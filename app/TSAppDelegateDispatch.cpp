@@ -82,7 +82,7 @@ void TSAppDelegate::flickrAPIRequestDidFailWithError(OFFlickrAPIRequest* request
                    AlertStyle::Informational});
         return;
     }
-    if (EditingController::isEditingStage(stage) && stage != QLatin1String("GetTagsList")) {
+    if (EditingController::isEditingStage(stage) && stage != QLatin1String("GetPhotoInfo")) {
         editingStageFailed(stage, error);
         return;
     }

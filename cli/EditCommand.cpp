@@ -44,7 +44,7 @@ QString licenseCheck(const QString& value) {
                : QString("%1 is not a licence number from 0 to %2").arg(value).arg(kLicenseNames.size() - 1);
 }
 
-// The edit view as the user would leave it: the archive's values, then those given.
+// The edit view as the user would leave it: Flickr's values, then those given.
 void fillEditView(const Invocation& invocation, EditingControls& c) {
     const std::pair<const char*, TextField*> texts[] = {{"title", c.editTitleTextField},
                                                         {"description", c.editDescTextField},
@@ -76,7 +76,7 @@ int run(const Invocation& invocation) {
         !session.selectAsResults({id}) || !session.connectWithStoredToken())
         return ExitFailure;
 
-    // The editor opens once Flickr has said which tags the picture has.
+    // The editor opens once Flickr has said what the picture holds now.
     EditingController& editor = session.app().editing();
     const int alerts = session.platform().alertsShown();
     editor.editFlickr();
@@ -93,7 +93,10 @@ int run(const Invocation& invocation) {
     session.settle();
     if (!c.doneEditingSheet->isVisible())
         return ExitFailure; // the alert has told why
-    session.console().out(QString("The picture %1 was updated on Flickr and in the archive.").arg(id));
+    if (editor.lastSubmissionCalls() == 0)
+        session.console().out(QString("Nothing to change: Flickr already holds these values for the picture %1.").arg(id));
+    else
+        session.console().out(QString("The picture %1 was updated on Flickr and in the archive.").arg(id));
     return ExitOk;
 }
 
@@ -105,11 +108,12 @@ const CommandSpec& editCommand() {
         "ID",
         "Change a picture's data on Flickr and in the archive.",
         "Opens the picture ID of the current account's archive for editing as the\n"
-        "viewer's edit view does (its tags as Flickr has them, the rest as the archive\n"
-        "holds it), replaces the values given, and sends them to Flickr in six calls:\n"
-        "title and description, tags, date taken, visibility and permissions,\n"
-        "licence, location. The archive takes each change once Flickr has accepted\n"
-        "it; a call that fails stops the rest (exit status 1). Tags are separated by\n"
+        "viewer's edit view does (with what Flickr holds now), replaces the values\n"
+        "given, and sends Flickr only what changed, one call for each of: title and\n"
+        "description, tags, date taken, visibility and permissions, licence,\n"
+        "location. Everything not given stays on Flickr exactly as it is. The archive\n"
+        "takes each change once Flickr has accepted it; a call that fails stops the\n"
+        "rest (exit status 1). Tags are separated by\n"
         "blanks, a tag of several words in double quotes. Licences are numbered as on\n"
         "Flickr (0 All Rights Reserved ... 10 Public Domain Mark); who may comment or\n"
         "add notes: 0 nobody, 1 friends and family, 2 contacts, 3 everybody. Connects\n"

@@ -11,14 +11,14 @@
 
 namespace fakeflickr {
 
-namespace {
-
-QString coordinate(double value) {
+QString coordinateText(double value) {
     QString text = QString::number(value, 'f', 6);
     while (text.contains(QLatin1Char('.')) && (text.endsWith(QLatin1Char('0')) || text.endsWith(QLatin1Char('.'))))
         text.chop(1);
     return text == QLatin1String("-0") ? QStringLiteral("0") : text;
 }
+
+namespace {
 
 // A taken_dates or dates entry: Unix seconds, or a MySQL datetime.
 qint64 dateBound(const QString& text) {
@@ -67,6 +67,7 @@ const QHash<QString, RestApi::Handler>& RestApi::handlers() {
         {"flickr.test.login", &RestApi::testLogin},
         {"flickr.urls.getUserProfile", &RestApi::getUserProfile},
         {"flickr.tags.getListPhoto", &RestApi::tagsGetListPhoto},
+        {"flickr.photos.getInfo", &RestApi::getInfo},
         {"flickr.photos.setMeta", &RestApi::setMeta},
         {"flickr.photos.setTags", &RestApi::setTags},
         {"flickr.photos.setDates", &RestApi::setDates},
@@ -179,8 +180,8 @@ void RestApi::writePhotoElement(Xml& xml, const Photo& p, const QStringList& ext
     if (has("original_format") && p.hasOriginalUrl)
         xml.attr("originalsecret", p.originalSecret).attr("originalformat", QStringLiteral("jpg"));
     if (has("geo")) {
-        xml.attr("latitude", p.geotagged ? coordinate(p.latitude) : QStringLiteral("0"))
-            .attr("longitude", p.geotagged ? coordinate(p.longitude) : QStringLiteral("0"))
+        xml.attr("latitude", p.geotagged ? coordinateText(p.latitude) : QStringLiteral("0"))
+            .attr("longitude", p.geotagged ? coordinateText(p.longitude) : QStringLiteral("0"))
             .attr("accuracy", p.geotagged ? p.accuracy : 0);
         if (p.geotagged)
             xml.attr("context", 0).attr("geo_is_public", 1).attr("geo_is_contact", 0).attr("geo_is_friend", 0).attr("geo_is_family", 0);
@@ -283,14 +284,19 @@ RestAnswer RestApi::tagsGetListPhoto(const Params& args, const Caller& caller) {
     if (!p || (!p->isPublic && !caller.owner))
         return error(1, QStringLiteral("Photo not found"));
     Xml xml;
-    xml.open("photo").attr("id", p->id).open("tags");
-    for (int i = 0; i < p->rawTags.size(); ++i) {
-        xml.open("tag").attr("id", QStringLiteral("%1-%2-%3").arg(m_nsid.section(QLatin1Char('@'), 0, 0)).arg(p->id).arg(i + 1))
-            .attr("author", m_nsid).attr("authorname", m_options.userName).attr("raw", p->rawTags[i])
-            .attr("machine_tag", 0).text(normalizedTag(p->rawTags[i])).close("tag");
-    }
-    xml.close("tags").close("photo");
+    xml.open("photo").attr("id", p->id);
+    writeTags(xml, *p);
+    xml.close("photo");
     return ok(xml.bytes());
+}
+
+void RestApi::writeTags(Xml& xml, const Photo& p) const {
+    xml.open("tags");
+    for (int i = 0; i < p.rawTags.size(); ++i)
+        xml.open("tag").attr("id", QStringLiteral("%1-%2-%3").arg(m_nsid.section(QLatin1Char('@'), 0, 0)).arg(p.id).arg(i + 1))
+            .attr("author", m_nsid).attr("authorname", m_options.userName).attr("raw", p.rawTags[i])
+            .attr("machine_tag", 0).text(normalizedTag(p.rawTags[i])).close("tag");
+    xml.close("tags");
 }
 
 } // namespace fakeflickr

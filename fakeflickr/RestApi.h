@@ -26,6 +26,9 @@ struct RestAnswer {
 };
 
 // The REST methods Tessaly calls, answering with Flickr's XML shapes.
+// A coordinate as Flickr writes it: at most six decimals, no trailing zeros.
+QString coordinateText(double value);
+
 class RestApi {
 public:
     RestApi(PhotoLibrary& library, const Options& options, QString nsid);
@@ -60,6 +63,7 @@ private:
     RestAnswer testLogin(const Params& args, const Caller&);
     RestAnswer getUserProfile(const Params& args, const Caller&);
     RestAnswer tagsGetListPhoto(const Params& args, const Caller&);
+    RestAnswer getInfo(const Params& args, const Caller&);
     // Write methods (RestWrites.cpp).
     RestAnswer setMeta(const Params& args, const Caller&);
     RestAnswer setTags(const Params& args, const Caller&);
@@ -72,6 +76,8 @@ private:
     bool isUser(const QString& userId) const;
     QString userNameOf(const Caller& caller) const;
     void writePhotoElement(class Xml& xml, const Photo& photo, const QStringList& extras) const;
+    // The "tags" element of a picture, each tag with its raw form.
+    void writeTags(class Xml& xml, const Photo& photo) const;
     QString fileUrl(const Photo& photo, char suffix) const;
     void store(Photo photo);
 

@@ -11,6 +11,8 @@
 #include <QObject>
 #include <QTcpServer>
 
+#include <functional>
+
 #include <memory>
 #include <optional>
 
@@ -61,6 +63,8 @@ public:
     void removePhotos(const QList<int>& indexes);
     // Edits pictures as their owner would: each one's lastupdate moves on.
     void touchPhotos(const QStringList& ids);
+    // Changes a picture as its owner would on Flickr's own pages.
+    void editPhoto(const QString& id, const std::function<void(Photo&)>& change);
     // The service's clock, in milliseconds.
     qint64 nowMs() const;
 

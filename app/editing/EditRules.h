@@ -12,8 +12,8 @@ namespace tessaly::editing {
 // same tags.
 QString tagsText(const QStringList& rawTags);
 
-// The tags of a "flickr.tags.getListPhoto" answer as their author wrote
-// them, in order.
+// The tags of a "flickr.photos.getInfo" (or "flickr.tags.getListPhoto")
+// answer as their author wrote them, in order.
 QStringList rawTagsFrom(const QVariantMap& response);
 
 // A date taken the search window's date fields would accept: a day
@@ -48,3 +48,42 @@ QString locationFieldText(const QString& latitude, const QString& longitude);
 QString storedText(QString text);
 
 } // namespace tessaly::editing
+
+namespace tessaly {
+
+// What the edit view shows of a picture, and what an edit sends to Flickr
+// and writes into the archive.
+struct EditValues {
+    // The picture edited: fixed when the editor opens, so every call and
+    // every archive update of one edit is for the same picture.
+    QString requestFlickrID;
+    QString title;
+    QString description;
+    QString tags;
+    QString dateTaken;
+    QString uploadDate; // read with the record, not used further
+    int isFamily = 0;
+    int isFriend = 0;
+    int isPublic = 0;
+    int license = 0;
+    int permComment = 0;
+    int permMeta = 0;
+    QString locationText; // the location field: "latitude,longitude" or empty
+    editing::LocationEntry location;
+};
+
+namespace editing {
+
+// Takes what a "flickr.photos.getInfo" answer says of the picture: Flickr's
+// own texts, byte for byte, its date taken, visibility, permissions, licence,
+// location and tags. What the answer does not carry is left as it was.
+void takeFlickrInfo(const QVariantMap& response, EditValues* values);
+
+// The calls an edit needs, in the order they are made: only those of fields
+// that differ from what the edit view showed.
+QStringList changedStages(const EditValues& shown, const EditValues& edited);
+// Copies the fields that the call of `stage` sent from `sent` into `held`.
+void takeSentGroup(const QString& stage, const EditValues& sent, EditValues* held);
+
+} // namespace editing
+} // namespace tessaly

@@ -1,5 +1,6 @@
-// Editing a picture's Flickr data: opening the edit view, checking and
-// sending the changes, and the archive following each call that succeeds.
+// Editing a picture's Flickr data: opening the edit view on what Flickr
+// holds, checking and sending what changed, and the archive following each
+// call that succeeds.
 #include "EditingController.h"
 
 #include "OFFlickrAPIRequest.h"
@@ -13,7 +14,7 @@ namespace tessaly {
 
 namespace {
 
-const QString kTagsStage = QStringLiteral("GetTagsList");
+const QString kInfoStage = QStringLiteral("GetPhotoInfo");
 const QString kBusy = QStringLiteral("Another request to Flickr was under way.");
 
 // A picture's record as the edit view shows it.
@@ -42,7 +43,7 @@ EditingController::EditingController(TSAppDelegate& app) : m_app(app), m_c(app.c
 
 bool EditingController::isEditingStage(const QString& stage) {
     static const QStringList stages = {"SetMeta",    "SetTags",   "SetDates",   "SetPerms",
-                                       "SetLicense", "SetLatLon", "GetTagsList"};
+                                       "SetLicense", "SetLatLon", "GetPhotoInfo"};
     return stages.contains(stage);
 }
 
@@ -67,11 +68,11 @@ void EditingController::editFlickr() {
         if (id.isEmpty())
             return;
         m_values.requestFlickrID = id;
-        // A tags call still out for another picture asks again when it answers.
+        // A call still out for another picture asks again when it answers.
         const OFFlickrAPIRequest& request = m_app.flickrRequest();
-        if (request.isRunning() && request.sessionInfo().toString() == kTagsStage)
+        if (request.isRunning() && request.sessionInfo().toString() == kInfoStage)
             return;
-        requestTags(id);
+        requestInfo(id);
         return;
     }
     case 0:
@@ -87,9 +88,9 @@ void EditingController::editFlickr() {
     }
 }
 
-void EditingController::requestTags(const QString& id) {
-    m_tagsRequestID = id;
-    if (callStage(kTagsStage, "flickr.tags.getListPhoto", {}))
+void EditingController::requestInfo(const QString& id) {
+    m_infoRequestID = id;
+    if (callStage(kInfoStage, "flickr.photos.getInfo", {}))
         return;
     m_app.postAlert(
         {"Edit on Flickr",
@@ -99,13 +100,13 @@ void EditingController::requestTags(const QString& id) {
          AlertStyle::Informational});
 }
 
-void EditingController::processTagsList(const QVariantMap& response) {
+void EditingController::processPhotoInfo(const QVariantMap& response) {
     // The user stepped to another picture while this answer was on its way.
-    if (m_tagsRequestID != m_values.requestFlickrID) {
-        requestTags(m_values.requestFlickrID);
+    if (m_infoRequestID != m_values.requestFlickrID) {
+        requestInfo(m_values.requestFlickrID);
         return;
     }
-    m_c.editTagsTextField->setStringValue(editing::tagsText(editing::rawTagsFrom(response)));
+    m_info = response;
     editFlickr2();
 }
 
@@ -128,7 +129,13 @@ void EditingController::editFlickr2() {
     c.imageWindow->makeKeyAndOrderFront();
     m_app.setViewerOpen(true);
 
+    // The archive's record, then what Flickr holds now: the texts the archive
+    // stores lost their line breaks, and only Flickr's own may be sent back.
     readRecord();
+    editing::takeFlickrInfo(m_info, &m_values);
+    m_shown = m_values;
+    m_c.editTagsTextField->setStringValue(m_values.tags);
+    m_c.editLatLon->setStringValue(m_values.locationText);
     m_c.editTitleTextField->setStringValue(m_values.title);
     m_c.editDescTextField->setStringValue(m_values.description);
     m_c.editDateTaken->setStringValue(m_values.dateTaken);
@@ -168,7 +175,7 @@ void EditingController::readRecord() {
     });
     if (!result.ok())
         std::fprintf(stderr, "SQL error: %s\n", result.message.toUtf8().constData());
-    m_c.editLatLon->setStringValue(editing::locationFieldText(latitude, longitude));
+    m_values.locationText = editing::locationFieldText(latitude, longitude);
 }
 
 void EditingController::submitFlickr() {
@@ -179,13 +186,17 @@ void EditingController::submitFlickr() {
     m_values.title = m_c.editTitleTextField->stringValue();
     m_values.description = m_c.editDescTextField->stringValue();
     m_values.tags = m_c.editTagsTextField->stringValue();
-    m_values.dateTaken = m_c.editDateTaken->stringValue().trimmed();
-    if (!editing::isValidDateTaken(m_values.dateTaken)) {
+    // Only what the user changed is checked: Flickr's own values go back untouched.
+    const QString date = m_c.editDateTaken->stringValue();
+    m_values.dateTaken = date == m_shown.dateTaken ? date : date.trimmed();
+    if (m_values.dateTaken != m_shown.dateTaken && !editing::isValidDateTaken(m_values.dateTaken)) {
         m_c.invalidDate->setHidden(false);
         return;
     }
-    m_values.location = editing::checkLocation(m_c.editLatLon->stringValue());
-    if (m_values.location.kind == editing::LocationEntry::Refused) {
+    m_values.locationText = m_c.editLatLon->stringValue();
+    m_values.location = editing::checkLocation(m_values.locationText);
+    if (m_values.locationText.trimmed() != m_shown.locationText.trimmed() &&
+        m_values.location.kind == editing::LocationEntry::Refused) {
         m_c.invalidLatLon->setHidden(false);
         return;
     }
@@ -196,15 +207,37 @@ void EditingController::submitFlickr() {
     m_values.permComment = qMax(0, m_c.editPermcommentPopUpButton->indexOfSelectedItem());
     m_values.permMeta = qMax(0, m_c.editPermnotePopUpButton->indexOfSelectedItem());
 
+    m_pendingStages = editing::changedStages(m_shown, m_values);
+    m_submissionCalls = int(m_pendingStages.size());
     m_submitting = true;
     m_app.doProgressPanel("Updating Flickr Data");
-    setMeta();
+    nextStage();
+}
+
+void EditingController::nextStage() {
+    if (m_pendingStages.isEmpty()) {
+        doneEditing();
+        return;
+    }
+    const QString stage = m_pendingStages.takeFirst();
+    if (stage == QLatin1String("SetMeta"))
+        setMeta();
+    else if (stage == QLatin1String("SetTags"))
+        setTags();
+    else if (stage == QLatin1String("SetDates"))
+        setDates();
+    else if (stage == QLatin1String("SetPerms"))
+        setPerms();
+    else if (stage == QLatin1String("SetLicense"))
+        setLicense();
+    else
+        setLatLon();
 }
 
 bool EditingController::callStage(const QString& stage, const QString& method,
                                   QVariantMap arguments) {
     arguments.insert("api_key", m_app.flickrContext().key());
-    arguments.insert("photo_id", stage == kTagsStage ? m_tagsRequestID : m_values.requestFlickrID);
+    arguments.insert("photo_id", stage == kInfoStage ? m_infoRequestID : m_values.requestFlickrID);
     return m_app.callFlickr(stage, method, arguments, TSAppDelegate::HttpVerb::Post);
 }
 
@@ -242,18 +275,13 @@ void EditingController::setLicense() {
 }
 
 void EditingController::setLatLon() {
-    // An empty location field sends no location: the picture keeps its own.
-    if (m_values.location.kind != editing::LocationEntry::Given) {
-        doneEditing();
-        return;
-    }
     startStage("SetLatLon", "flickr.photos.geo.setLocation",
                {{"lat", m_values.location.latitude}, {"lon", m_values.location.longitude}});
 }
 
 void EditingController::didComplete(const QString& stage, const QVariantMap& response) {
-    if (stage == kTagsStage) {
-        processTagsList(response);
+    if (stage == kInfoStage) {
+        processPhotoInfo(response);
         return;
     }
     if (!m_submitting)
@@ -261,30 +289,36 @@ void EditingController::didComplete(const QString& stage, const QVariantMap& res
     const EditValues& v = m_values;
     const QString& id = v.requestFlickrID;
     using editing::storedText;
+    bool stored = false;
     if (stage == QLatin1String("SetMeta")) {
-        if (update("UPDATE photos SET title=?,description=? WHERE flickrID=?",
-                   {storedText(v.title), storedText(v.description), id}, true))
-            setTags();
+        // A text left as it was keeps the archive's own form of it.
+        const bool title = v.title != m_shown.title;
+        const bool description = v.description != m_shown.description;
+        stored = title && description
+                     ? update("UPDATE photos SET title=?,description=? WHERE flickrID=?",
+                              {storedText(v.title), storedText(v.description), id}, true)
+                 : title ? update("UPDATE photos SET title=? WHERE flickrID=?", {storedText(v.title), id}, true)
+                         : update("UPDATE photos SET description=? WHERE flickrID=?",
+                                  {storedText(v.description), id}, true);
     } else if (stage == QLatin1String("SetTags")) {
-        if (update("UPDATE photos SET tags=? WHERE flickrID=?", {storedText(v.tags), id}, true))
-            setDates();
+        stored = update("UPDATE photos SET tags=? WHERE flickrID=?", {storedText(v.tags), id}, true);
     } else if (stage == QLatin1String("SetDates")) {
-        if (update("UPDATE photos SET datetaken=? WHERE flickrID=?", {storedText(v.dateTaken), id},
-                   false))
-            setPerms();
+        stored = update("UPDATE photos SET datetaken=? WHERE flickrID=?", {storedText(v.dateTaken), id}, false);
     } else if (stage == QLatin1String("SetPerms")) {
-        if (update("UPDATE photos SET isfamily=?,isfriend=?,ispublic=?,permcomment=?,permmeta=? "
-                   "WHERE flickrID=?",
-                   {v.isFamily, v.isFriend, v.isPublic, v.permComment, v.permMeta, id}, false))
-            setLicense();
+        stored = update("UPDATE photos SET isfamily=?,isfriend=?,ispublic=?,permcomment=?,permmeta=? "
+                        "WHERE flickrID=?",
+                        {v.isFamily, v.isFriend, v.isPublic, v.permComment, v.permMeta, id}, false);
     } else if (stage == QLatin1String("SetLicense")) {
-        if (update("UPDATE photos SET license=? WHERE flickrID=?", {v.license, id}, false))
-            setLatLon();
+        stored = update("UPDATE photos SET license=? WHERE flickrID=?", {v.license, id}, false);
     } else if (stage == QLatin1String("SetLatLon")) {
-        if (update("UPDATE photos SET latitude=?,longitude=? WHERE flickrID=?",
-                   {v.location.latitudeValue, v.location.longitudeValue, id}, false))
-            doneEditing();
+        stored = update("UPDATE photos SET latitude=?,longitude=? WHERE flickrID=?",
+                        {v.location.latitudeValue, v.location.longitudeValue, id}, false);
     }
+    if (!stored)
+        return;
+    // Flickr now holds these: a second try after a failure sends only the rest.
+    editing::takeSentGroup(stage, v, &m_shown);
+    nextStage();
 }
 
 bool EditingController::update(const QString& sql, const QVariantList& parameters,
@@ -324,6 +358,7 @@ void EditingController::failStage(const QString& stage, const QString& descripti
 
 void EditingController::stopChain() {
     m_submitting = false;
+    m_pendingStages.clear();
     m_app.controls().progressPanel->close();
 }
 
@@ -344,7 +379,10 @@ void EditingController::currentArchiveChanged() {
     if (m_c.doneEditingSheet->isVisible())
         m_c.doneEditingSheet->endSheet();
     m_values = EditValues{};
-    m_tagsRequestID.clear();
+    m_shown = EditValues{};
+    m_info.clear();
+    m_pendingStages.clear();
+    m_infoRequestID.clear();
 }
 
 } // namespace tessaly

@@ -12,29 +12,12 @@ namespace tessaly {
 
 class TSAppDelegate;
 
-// What an edit sends to Flickr and writes into the archive.
-struct EditValues {
-    // The picture edited: fixed when the editor opens, so every call and
-    // every archive update of one edit is for the same picture.
-    QString requestFlickrID;
-    QString title;
-    QString description;
-    QString tags;
-    QString dateTaken;
-    QString uploadDate; // read with the record, not used further
-    int isFamily = 0;
-    int isFriend = 0;
-    int isPublic = 0;
-    int license = 0;
-    int permComment = 0;
-    int permMeta = 0;
-    editing::LocationEntry location;
-};
-
-// Editing a picture's Flickr data from the viewer window: the tags fetched
-// from Flickr, the edit view filled from the archive, and on submission six
-// calls one after the other, the archive following each call that succeeds.
-// Owned by the controller, which routes the editing stages here.
+// Editing a picture's Flickr data from the viewer window: the edit view
+// filled with what Flickr holds (asked for when it opens), and on submission
+// one call for each group of fields the user changed, one after the other,
+// the archive following each call that succeeds. A field left as it was is
+// never sent, so Flickr keeps it byte for byte. Owned by the controller,
+// which routes the editing stages here.
 class EditingController {
 public:
     explicit EditingController(TSAppDelegate& app);
@@ -43,12 +26,14 @@ public:
 
     EditingControls& controls() { return m_c; }
     const EditValues& values() const { return m_values; }
-    // The six calls of a submission are under way.
+    // The calls of a submission are under way.
     bool isSubmitting() const { return m_submitting; }
+    // How many calls the last submission needed (0: nothing was changed).
+    int lastSubmissionCalls() const { return m_submissionCalls; }
 
     static bool isEditingStage(const QString& stage);
     void didComplete(const QString& stage, const QVariantMap& response);
-    // Failures of the "Set..." stages ("GetTagsList" follows the general rule).
+    // Failures of the "Set..." stages ("GetPhotoInfo" follows the general rule).
     void didFail(const QString& stage, const OFError& error);
     // The current account or archive changed: the call in flight was dropped.
     void currentArchiveChanged();
@@ -68,9 +53,11 @@ public:
 private:
     // The picture the viewer shows, else the selected result's; empty when none.
     QString pictureToEdit() const;
-    void requestTags(const QString& id);
-    void processTagsList(const QVariantMap& response);
+    void requestInfo(const QString& id);
+    void processPhotoInfo(const QVariantMap& response);
     void readRecord();
+    // Starts the next call the submission needs, or finishes it.
+    void nextStage();
     bool callStage(const QString& stage, const QString& method, QVariantMap arguments);
     // Starts one call of the chain; one that cannot start fails its stage.
     void startStage(const QString& stage, const QString& method, const QVariantMap& arguments);
@@ -82,8 +69,14 @@ private:
     TSAppDelegate& m_app;
     EditingControls m_c;
     EditValues m_values;
-    // The picture whose tags the call in flight asks for.
-    QString m_tagsRequestID;
+    // What the edit view showed when it opened: Flickr's own values.
+    EditValues m_shown;
+    // Flickr's answer about the picture, taken in when the view opens.
+    QVariantMap m_info;
+    // The picture whose information the call in flight asks for.
+    QString m_infoRequestID;
+    QStringList m_pendingStages;
+    int m_submissionCalls = 0;
     bool m_submitting = false;
 };
 

@@ -5,6 +5,9 @@
 #include "search/SearchController.h"
 #include "viewer/ViewerController.h"
 
+#include <cstring>
+#include <tuple>
+
 using namespace tessaly;
 using namespace tessaly::test;
 
@@ -71,18 +74,18 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchive) {
     const fakeflickr::Photo before = *service->photo(id);
     openEditor(id);
 
-    // The edit view shows the record and Flickr's tags.
+    // The edit view shows what Flickr holds.
     EXPECT_TRUE(app->viewer().editMode());
     EXPECT_EQ(c->imageWindow->title(), "Editing Flickr Data");
     EXPECT_TRUE(v->imageView->isHidden());
     EXPECT_FALSE(v->showImageButton->isHidden());
     EXPECT_TRUE(v->editImageButton->isHidden());
     EXPECT_FALSE(c->window->isVisible());
-    EXPECT_EQ(e->editTitleTextField->stringValue(), field(id, "title"));
+    EXPECT_EQ(e->editTitleTextField->stringValue(), before.title);
     EXPECT_EQ(e->editDateTaken->stringValue(), before.dateTaken);
     EXPECT_EQ(e->editLicensePopUpButton->indexOfSelectedItem(), before.license);
     EXPECT_EQ(e->editPublicCheck->state(), before.isPublic ? Button::On : Button::Off);
-    EXPECT_EQ(service->calls().last().method, "flickr.tags.getListPhoto");
+    EXPECT_EQ(service->calls().last().method, "flickr.photos.getInfo");
     EXPECT_EQ(service->calls().last().httpMethod, "POST");
 
     const QString description = "She said \"hello\"\nand left.\n\nThe end";
@@ -161,6 +164,66 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchive) {
     EXPECT_TRUE(platform.alerts.isEmpty());
 }
 
+TEST_F(EditingTest, OnlyWhatTheUserChangedReachesFlickrAndItArrivesByteForByte) {
+    const QString id = app->state().resultIDs.value(2);
+    // Texts the archive cannot hold as they are (line breaks, a backslash
+    // before a quote) and that signing must carry exactly ("~", "&", "<").
+    const QString title = "Say \\\"cheese\\\" now\t~ & <b>";
+    const QString description = QString::fromUtf8("Line one\n\nLine three\t\\\"q\\\" & <i> Zürich ~ end");
+    service->editPhoto(id, [&](fakeflickr::Photo& p) {
+        p.title = title;
+        p.description = description;
+        p.rawTags = {"new york", "a~b", QString::fromUtf8("Zürich")};
+    });
+    fakeflickr::Photo before = *service->photo(id);
+    const auto unchangedBut = [&](const char* changed) {
+        const fakeflickr::Photo after = *service->photo(id);
+        if (strcmp(changed, "title") != 0) {
+            EXPECT_EQ(after.title, before.title);
+        }
+        EXPECT_EQ(after.description, before.description);
+        EXPECT_EQ(after.rawTags, before.rawTags);
+        EXPECT_EQ(after.dateTaken, before.dateTaken);
+        EXPECT_EQ(std::tuple(after.isPublic, after.isFriend, after.isFamily, after.permComment, after.permAddMeta),
+                  std::tuple(before.isPublic, before.isFriend, before.isFamily, before.permComment, before.permAddMeta));
+        if (strcmp(changed, "license") != 0) {
+            EXPECT_EQ(after.license, before.license);
+        }
+        EXPECT_EQ(std::tuple(after.geotagged, after.latitude, after.longitude),
+                  std::tuple(before.geotagged, before.latitude, before.longitude));
+    };
+    service->clearLog();
+    openEditor(id);
+    EXPECT_EQ(e->editTitleTextField->stringValue(), title);
+    EXPECT_EQ(e->editDescTextField->stringValue(), description);
+    EXPECT_EQ(e->editTagsTextField->stringValue(), QString::fromUtf8("\"new york\" a~b Zürich "));
+
+    e->editLicensePopUpButton->selectItemAtIndex(before.license == 4 ? 5 : 4);
+    e->submitFlickrButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return e->doneEditingSheet->isVisible(); }));
+    EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.licenses.setLicense"}));
+    unchangedBut("license");
+    EXPECT_EQ(field(id, "license"), QString::number(before.license == 4 ? 5 : 4));
+
+    // A title holding "~": signed as Flickr signs it, and the description
+    // sent beside it exactly as Flickr held it.
+    before = *service->photo(id);
+    e->doneEditingButton->performClick();
+    openEditor(id);
+    service->clearLog();
+    e->editTitleTextField->setStringValue("a~b ~ c");
+    e->submitFlickrButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return e->doneEditingSheet->isVisible(); }));
+    ASSERT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
+    EXPECT_EQ(service->writeCalls()[0].errorCode, 0);
+    EXPECT_EQ(service->photo(id)->title, "a~b ~ c");
+    unchangedBut("title");
+    // The archive keeps its own form of the description it was not asked to change.
+    EXPECT_EQ(field(id, "title"), "a~b ~ c");
+    EXPECT_FALSE(field(id, "description").contains('\n'));
+    EXPECT_TRUE(platform.alerts.isEmpty());
+}
+
 TEST_F(EditingTest, RefusedDatesAndLocationsSendNothing) {
     const QString id = app->state().resultIDs.first();
     const QString title = field(id, "title");
@@ -189,7 +252,7 @@ TEST_F(EditingTest, RefusedDatesAndLocationsSendNothing) {
     EXPECT_EQ(value("SELECT count(*) FROM photos"), "12");
 
     // A picture without a location: the field is empty and, left empty,
-    // no location is sent; the rest goes through.
+    // no location is sent; the title goes through, and only it.
     const QString plain = value("SELECT flickrID FROM photos WHERE latitude = '0'");
     ASSERT_FALSE(plain.isEmpty());
     openEditor(plain);
@@ -197,7 +260,7 @@ TEST_F(EditingTest, RefusedDatesAndLocationsSendNothing) {
     e->editTitleTextField->setStringValue("Changed");
     e->editLatLon->performClick(); // Return in the location
     ASSERT_TRUE(waitUntil([&] { return e->doneEditingSheet->isVisible(); }));
-    EXPECT_EQ(service->writeCalls().size(), 5);
+    EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
     EXPECT_FALSE(service->photo(plain)->geotagged);
     EXPECT_EQ(field(plain, "title"), "Changed");
     EXPECT_EQ(field(plain, "latitude || ',' || longitude"), "0,0");
@@ -244,10 +307,12 @@ TEST_F(EditingTest, AFailedCallStopsTheChainAndKeepsWhatWentBefore) {
     EXPECT_EQ(field(id, "license"), QString::number(before.license));
     EXPECT_EQ(field(id, "ispublic"), QString::number(before.isPublic));
 
-    // A failure of the first call has its own message.
+    // A failure of the first call has its own message; what Flickr took
+    // already is not sent again.
     service->clearFaults();
     service->clearLog();
     ASSERT_TRUE(service->addFault("error:flickr.photos.setMeta:106"));
+    e->editTitleTextField->setStringValue("Newer title");
     e->submitFlickrButton->performClick();
     ASSERT_TRUE(submitted());
     ASSERT_TRUE(waitUntil([&] { return platform.alerts.size() == 2; }));
@@ -269,8 +334,8 @@ TEST_F(EditingTest, AFailedCallStopsTheChainAndKeepsWhatWentBefore) {
     ASSERT_TRUE(submitted());
     ASSERT_TRUE(waitUntil([&] { return platform.alerts.size() == 3; }));
     EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
-    EXPECT_EQ(platform.alerts.last().message, "SQL error: the archive is frozen UPDATE photos SET "
-                                              "title=?,description=? WHERE flickrID=?");
+    EXPECT_EQ(platform.alerts.last().message,
+              "SQL error: the archive is frozen UPDATE photos SET title=? WHERE flickrID=?");
     EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
     EXPECT_EQ(service->photo(id)->title, "Third title");
     EXPECT_EQ(field(id, "title"), "New title");
@@ -299,12 +364,12 @@ TEST_F(EditingTest, EditingWhileNotConnectedOpensTheEditorOnceConnected) {
     EXPECT_TRUE(c->imageWindow->isVisible());
     EXPECT_TRUE(app->viewer().editMode());
     EXPECT_EQ(app->editing().values().requestFlickrID, id);
-    EXPECT_EQ(e->editTitleTextField->stringValue(), field(id, "title"));
+    EXPECT_EQ(e->editTitleTextField->stringValue(), service->photo(id)->title);
     QStringList methods;
     for (const auto& call : service->calls())
         methods << call.method;
     // The resumed edit takes the place of the profile call.
-    EXPECT_EQ(methods, QStringList({"flickr.test.login", "flickr.tags.getListPhoto"}));
+    EXPECT_EQ(methods, QStringList({"flickr.test.login", "flickr.photos.getInfo"}));
 }
 
 TEST_F(EditingTest, SteppingInEditModeEditsTheNextPicture) {
@@ -315,7 +380,7 @@ TEST_F(EditingTest, SteppingInEditModeEditsTheNextPicture) {
     ASSERT_TRUE(
         waitUntil([&] { return !v->editView->isHidden() && !app->flickrRequest().isRunning(); }));
     EXPECT_EQ(app->editing().values().requestFlickrID, ids[5]);
-    EXPECT_EQ(e->editTitleTextField->stringValue(), field(ids[5], "title"));
+    EXPECT_EQ(e->editTitleTextField->stringValue(), service->photo(ids[5])->title);
 
     // Another row selected meanwhile does not redirect the edit.
     c->resultsTableView->selectRow(0);

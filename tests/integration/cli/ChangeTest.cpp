@@ -3,6 +3,8 @@
 #include "CliArchive.h"
 #include "CliFixture.h"
 
+#include <tuple>
+
 #include <QFileInfo>
 
 using namespace tessaly;
@@ -73,13 +75,35 @@ TEST_F(CliChangeTest, ExportCopiesNamedAndSizedWithTheirTextsAndNeverReplacesAFi
 
 TEST_F(CliChangeTest, EditSendsWhatIsGivenAndTheArchiveFollowsFlickr) {
     const QString id = idAt(4);
-    const QString description = field(id, "description");
-    CliResult result = run({"edit", id, "--title", "Harbour at dusk", "--tags", "sunset \"new york\"", "--public",
+    // A licence alone changes the licence alone: texts the archive cannot
+    // hold as they are stay on Flickr byte for byte.
+    const QString description = QString::fromUtf8("Line one\n\nLine three: \\\"q\\\" ~ & <b>\tZürich");
+    service->editPhoto(id, [&](fakeflickr::Photo& p) {
+        p.title = "Say \\\"cheese\\\" ~";
+        p.description = description;
+    });
+    const fakeflickr::Photo before = *service->photo(id);
+    const QString license = before.license == 4 ? "5" : "4";
+    CliResult result = run({"edit", id, "--license", license});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    ASSERT_EQ(service->writeCalls().size(), 1);
+    EXPECT_EQ(service->writeCalls()[0].method, "flickr.photos.licenses.setLicense");
+    fakeflickr::Photo after = *service->photo(id);
+    EXPECT_EQ(after.license, license.toInt());
+    EXPECT_EQ(std::tuple(after.title, after.description, after.rawTags, after.dateTaken, after.isPublic, after.permComment,
+                         after.geotagged),
+              std::tuple(before.title, before.description, before.rawTags, before.dateTaken, before.isPublic,
+                         before.permComment, before.geotagged));
+    EXPECT_EQ(run({"edit", id, "--license", license}).out,
+              "Nothing to change: Flickr already holds these values for the picture " + id + ".\n");
+    EXPECT_EQ(service->writeCalls().size(), 1);
+
+    result = run({"edit", id, "--title", "Harbour at dusk", "--tags", "sunset \"new york\"", "--public",
                             "0", "--comments", "2", "--license", "4", "--location", " 45.5,-73.25 "});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    const fakeflickr::Photo after = *service->photo(id);
+    after = *service->photo(id);
     EXPECT_EQ(after.title, "Harbour at dusk");
-    EXPECT_EQ(after.description, description); // as the archive holds it
+    EXPECT_EQ(after.description, description); // as Flickr held it
     EXPECT_EQ(after.rawTags, QStringList({"sunset", "new york"}));
     EXPECT_FALSE(after.isPublic);
     EXPECT_EQ(after.permComment, 2);
