@@ -155,6 +155,8 @@ public:
         const QString& fullName, const QString& userName, const QString& nsid) override;
 
     ErrorLog& errorLog() { return m_errorLog; }
+    // Drops the call in flight: its answer will reach nobody.
+    void cancelCallInFlight();
 
     // Tables.
     int numberOfRowsInTableView(const TableView* table) const override;
@@ -176,7 +178,6 @@ private:
     void endConnectionSheet();
     bool beginCall(const QString& stage);
     std::optional<CallTicket> takeTicket(OFFlickrAPIRequest* request);
-    void cancelCallInFlight();
     void currentAccountDidChange();
     void currentArchiveDidChange();
     void testConnectionIfTokenHeld();

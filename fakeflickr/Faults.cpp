@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <cstring>
+
 namespace fakeflickr {
 
 namespace {
@@ -54,7 +56,8 @@ int httpStatusOf(const QString& kindName, bool onFile) {
 std::optional<Fault> Fault::parse(const QString& text, QString* error) {
     static const QHash<QString, Kind> kinds = {
         {"stall", Kind::Stall}, {"drop", Kind::Drop}, {"truncate", Kind::Drop},
-        {"malformed", Kind::Malformed}, {"error", Kind::Error}, {"fail", Kind::Http}};
+        {"malformed", Kind::Malformed}, {"error", Kind::Error}, {"fail", Kind::Http},
+        {"empty", Kind::Empty}, {"nolist", Kind::NoList}, {"claim", Kind::Claim}};
     Fault f;
     f.text = text;
     QString body = text;
@@ -89,7 +92,7 @@ std::optional<Fault> Fault::parse(const QString& text, QString* error) {
             f.httpStatus = 500;
             name = name.left(last);
         }
-        if (f.kind == Kind::Malformed || f.kind == Kind::Error || name.isEmpty())
+        if (f.kind == Kind::Malformed || f.kind == Kind::Error || f.kind >= Kind::Empty || name.isEmpty())
             return fail(error, QStringLiteral("\"%1\" does not apply to a file").arg(text));
         f.fileName = QRegularExpression(QRegularExpression::wildcardToRegularExpression(
             name, QRegularExpression::UnanchoredWildcardConversion));
@@ -116,6 +119,15 @@ std::optional<Fault> Fault::parse(const QString& text, QString* error) {
         }
         if (!ok)
             return fail(error, QStringLiteral("error:METHOD[@SEL]:CODE needs a code in \"%1\"").arg(text));
+    }
+    if (f.kind == Kind::Claim) {
+        const int last = target.lastIndexOf(QLatin1Char(':'));
+        const int eq = target.indexOf(QLatin1Char('='), last + 1);
+        if (last <= 0 || eq <= last + 1)
+            return fail(error, QStringLiteral("claim:METHOD[@SEL]:ATTR=VALUE needs an attribute in \"%1\"").arg(text));
+        f.claimName = target.mid(last + 1, eq - last - 1);
+        f.claimValue = target.mid(eq + 1);
+        target = target.left(last);
     }
 
     const int at = target.indexOf(QLatin1Char('@'));
@@ -182,6 +194,36 @@ std::optional<Fault> FaultList::takeForCall(const QString& method, const Params&
 
 std::optional<Fault> FaultList::takeForFile(const QString& name) {
     return take(m_faults, [&](const Fault& f) { return f.matchesFile(name); });
+}
+
+QByteArray rewriteAnswer(const QByteArray& body, const Fault& fault) {
+    const qsizetype rsp = body.indexOf("<rsp");
+    const qsizetype listStart = body.indexOf('<', body.indexOf('>', rsp) + 1);
+    if (rsp < 0 || listStart < 0 || body.at(listStart + 1) == '/')
+        return body; // nothing inside <rsp>
+    qsizetype nameEnd = listStart + 1;
+    while (nameEnd < body.size() && !std::strchr(" \t\r\n/>", body.at(nameEnd)))
+        ++nameEnd;
+    const QByteArray name = body.mid(listStart + 1, nameEnd - listStart - 1);
+    const qsizetype startEnd = body.indexOf('>', listStart);
+    const QByteArray closing = "</" + name + ">";
+    const qsizetype listEnd = body.lastIndexOf(closing);
+    switch (fault.kind) {
+    case Fault::Kind::NoList:
+        return body.left(listStart) + body.mid(listEnd < 0 ? startEnd + 1 : listEnd + closing.size());
+    case Fault::Kind::Empty:
+        if (listEnd < 0)
+            return body; // empty already
+        return body.left(startEnd + 1) + "\n" + body.mid(listEnd);
+    case Fault::Kind::Claim: {
+        QString text = QString::fromUtf8(body);
+        text.replace(QRegularExpression(QStringLiteral(" %1=\"[^\"]*\"").arg(QRegularExpression::escape(fault.claimName))),
+                     QStringLiteral(" %1=\"%2\"").arg(fault.claimName, fault.claimValue.toHtmlEscaped()));
+        return text.toUtf8();
+    }
+    default:
+        return body;
+    }
 }
 
 QString flickrErrorMessage(int code) {

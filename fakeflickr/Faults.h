@@ -16,6 +16,10 @@ namespace fakeflickr {
 //   httpNNN:METHOD[@SEL]    answer HTTP NNN with an HTML page: 429, 500, 502, 503 or 504
 //   malformed:METHOD[@SEL]  answer XML that does not parse
 //   error:METHOD[@SEL]:CODE a Flickr error answer with that code (also METHOD@ID=CODE)
+//   empty:METHOD[@SEL]      an "ok" answer whose list keeps its attributes but holds no items
+//   nolist:METHOD[@SEL]     an "ok" answer without its list element
+//   claim:METHOD[@SEL]:ATTR=VALUE  an answer whose ATTR attributes all say VALUE
+//                           (a count or page total that is not so)
 //   stall:file:NAME, drop:file:NAME, truncate:file:NAME (fewer bytes than Content-Length),
 //   httpNNN:file:NAME (429, 500, 502, 503, 504, and the lasting 403, 404, 410 of
 //   removed or withheld files), fail:file:NAME:COUNT (HTTP 500 COUNT times, then the file)
@@ -23,7 +27,7 @@ namespace fakeflickr {
 // "#COUNT": the fault applies COUNT times, then is gone. "~SECONDS": the answer
 // carries "Retry-After: SECONDS".
 struct Fault {
-    enum class Kind { Stall, Drop, Http, Malformed, Error };
+    enum class Kind { Stall, Drop, Http, Malformed, Error, Empty, NoList, Claim };
 
     Kind kind = Kind::Stall;
     bool onFile = false;
@@ -33,6 +37,8 @@ struct Fault {
     QRegularExpression fileName;
     int httpStatus = 0;    // for Kind::Http
     int errorCode = 0;
+    QString claimName;     // for Kind::Claim
+    QString claimValue;
     int remaining = -1;    // -1: every time
     int retryAfter = -1;   // seconds, -1: no Retry-After
     QString text;          // as given
@@ -56,5 +62,8 @@ private:
 
 // Flickr's message for an error code of a method, for injected errors.
 QString flickrErrorMessage(int code);
+
+// An "ok" answer as an Empty, NoList or Claim fault changes it.
+QByteArray rewriteAnswer(const QByteArray& body, const Fault& fault);
 
 } // namespace fakeflickr

@@ -99,6 +99,13 @@ void Server::touchPhotos(const QStringList& ids) {
             m_library.storeEdited(*photo);
 }
 
+void Server::editPhoto(const QString& id, const std::function<void(Photo&)>& change) {
+    if (auto photo = m_library.photoById(id)) {
+        change(*photo);
+        m_library.storeEdited(*photo);
+    }
+}
+
 QList<Server::ApiCall> Server::writeCalls() const {
     QList<ApiCall> out;
     for (const ApiCall& call : m_calls)
@@ -200,6 +207,8 @@ void Server::handleRest(HttpConnection* connection, const HttpRequest& request, 
         response.body = answer.body;
         if (fault && fault->kind == Fault::Kind::Malformed)
             response.body = malformed(response.body);
+        else if (fault && answer.errorCode == 0)
+            response.body = rewriteAnswer(response.body, *fault);
         log(answer.errorCode, 200);
     }
     addRetryAfter(response, fault ? fault->retryAfter : -1);

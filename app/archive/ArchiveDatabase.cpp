@@ -33,6 +33,9 @@ SqlResult ArchiveDatabase::open(const QString& path) {
         return result;
     }
     sqlite3_extended_result_codes(db, 1);
+    // Another program reading the archive (a long search, tessaly-cli) delays
+    // a write for a while instead of failing it at once.
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     // Searches written by hand compare with double-quoted texts.
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 1, nullptr);

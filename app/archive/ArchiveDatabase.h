@@ -39,6 +39,9 @@ struct SqlResult {
 // The archive database connection: one per process, held by the controller.
 class ArchiveDatabase {
 public:
+    // How long a statement waits for another connection's lock to go.
+    static constexpr int kBusyTimeoutMs = 5000;
+
     ArchiveDatabase() = default;
     ~ArchiveDatabase();
     ArchiveDatabase(const ArchiveDatabase&) = delete;

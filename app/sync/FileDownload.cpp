@@ -161,8 +161,7 @@ bool SyncController::startDownloadingURLFileDest(const QString& url, const QStri
     }
     alert(QString("The download of %1 was unsuccessful.").arg(url));
     clearProgress();
-    m_flow = Flow::None;
-    m_phase = Phase::Idle;
+    enterIdle();
     return false;
 }
 
@@ -249,8 +248,7 @@ bool SyncController::flushFileSizes() {
         return true;
     alert(QString("SQL error: %1").arg(result.message));
     clearProgress();
-    m_flow = Flow::None;
-    m_phase = Phase::Idle;
+    enterIdle();
     return false;
 }
 

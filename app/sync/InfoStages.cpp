@@ -23,7 +23,117 @@ void SyncController::downloadFlickr() {
                {"page", QString::number(m_state.currentPage)}});
 }
 
-void SyncController::processPhotos(int page) {
+void SyncController::photostreamPageAnswered(const QVariantMap& response) {
+    const int page = m_state.currentPage;
+    const QVariant list = response.value(QStringLiteral("photos"));
+    if (list.typeId() != QMetaType::QVariantMap) {
+        endWithFailure("DownloadPhotos",
+                       QString("Flickr's answer for page %1 of the photostream held no list of pictures.").arg(page));
+        return;
+    }
+    const QVariantMap photos = list.toMap();
+    const int total = int(leadingInteger(photos.value(QStringLiteral("total")).toString()));
+    if (m_state.streamTotal >= 0 && total != m_state.streamTotal)
+        m_state.streamTotalSteady = false;
+    m_state.streamTotal = total;
+    m_state.photoCount = total;
+    m_state.photoCountText = status::groupedNumber(total);
+    m_state.pageCount = int(leadingInteger(photos.value(QStringLiteral("pages")).toString()));
+    m_state.responseItems = asList(photos.value(QStringLiteral("photo")));
+    if (m_state.responseItems.isEmpty()) {
+        // Flickr counts more pages than this: a page was lost, not the stream's end.
+        if (page < m_state.pageCount) {
+            endWithFailure("DownloadPhotos", QString("Page %1 of the %2 pages of the photostream came back "
+                                                     "without pictures.")
+                                                 .arg(page)
+                                                 .arg(m_state.pageCount));
+            return;
+        }
+        photostreamRead();
+        return;
+    }
+    const qsizetype before = m_listed.size();
+    for (const QVariant& item : std::as_const(m_state.responseItems))
+        m_listed.insert(item.toMap().value(QStringLiteral("id")).toString());
+    if (m_listed.size() == before) {
+        endWithFailure("DownloadPhotos",
+                       QString("Page %1 of the photostream listed only pictures of the pages before it.").arg(page));
+        return;
+    }
+    const bool more = m_state.pageCount > 0 ? page < m_state.pageCount : m_state.responseItems.size() >= 500;
+    if (more) {
+        // Flickr prepares the next page while this one is stored.
+        ++m_state.currentPage;
+        downloadFlickr();
+        processPhotos(page);
+        return;
+    }
+    if (processPhotos(page))
+        photostreamRead();
+}
+
+void SyncController::photostreamRead() {
+    // Only a walk that saw the whole stream, unchanged while it was read, can
+    // tell which pictures Flickr no longer has.
+    if (m_state.streamTotalSteady && m_listed.size() == m_state.streamTotal) {
+        if (!noteRemovedPictures())
+            return;
+    } else {
+        m_removedCount = 0;
+        log(QString("The photostream changed while it was read (Flickr counts %1 pictures, %2 were listed); "
+                    "which pictures are no longer on Flickr is decided by the next download.\n")
+                .arg(status::groupedNumber(m_state.streamTotal), status::groupedNumber(m_listed.size())));
+    }
+    m_listed.clear();
+    m_state.setsPage = 1;
+    m_setsListed.clear();
+    getSets();
+}
+
+bool SyncController::morePages(int page, const QVariantMap& list, const QVariantList& items, QSet<QString>* seen) {
+    const qsizetype before = seen->size();
+    for (const QVariant& item : items)
+        seen->insert(item.toMap().value(QStringLiteral("id")).toString());
+    if (items.isEmpty() || seen->size() == before)
+        return false;
+    const int pages = int(leadingInteger(list.value(QStringLiteral("pages")).toString()));
+    return pages > 0 ? page < pages : items.size() >= 500;
+}
+
+void SyncController::setListAnswered(const QVariantMap& response) {
+    const QVariantMap list = response.value(QStringLiteral("photosets")).toMap();
+    m_state.responseItems = asList(list.value(QStringLiteral("photoset")));
+    if (!processSets())
+        return;
+    if (morePages(m_state.setsPage, list, m_state.responseItems, &m_setsListed)) {
+        ++m_state.setsPage;
+        getSets();
+        return;
+    }
+    m_state.setPhotosPage = 1;
+    m_state.setIndex = 0;
+    SqlResult result;
+    m_state.setIDList = PhotoStore(m_app.database()).column("SELECT setID FROM sets", &result);
+    if (!result.ok())
+        std::fprintf(stderr, "SQL error: %s\n", result.message.toUtf8().constData());
+    nextSetOrOn();
+}
+
+void SyncController::setPhotosAnswered(const QVariantMap& response) {
+    // One picture or many: whatever the total says, one is a list of one.
+    const QVariantMap list = response.value(QStringLiteral("photoset")).toMap();
+    m_state.responseItems = asList(list.value(QStringLiteral("photo")));
+    if (!processPhotoSets())
+        return;
+    if (morePages(m_state.setPhotosPage, list, m_state.responseItems, &m_setPhotosListed)) {
+        ++m_state.setPhotosPage;
+        requestSetPhotos();
+        return;
+    }
+    nextSetOrOn();
+}
+
+bool SyncController::processPhotos(int page) {
     QList<PhotoRecord> records;
     records.reserve(m_state.responseItems.size());
     for (const QVariant& item : std::as_const(m_state.responseItems))
@@ -31,11 +141,15 @@ void SyncController::processPhotos(int page) {
     if (const auto failure = PhotoStore(m_app.database()).storePhotos(records)) {
         alert(QString("SQL error: %1, title = %2:%3  %4")
                   .arg(failure->result.message, failure->id, failure->title, failure->statement));
-        return;
+        endWithFailure("DownloadPhotos", QString("Page %1 of the photostream could not be stored: %2")
+                                             .arg(page)
+                                             .arg(failure->result.message));
+        return false;
     }
     m_app.controls().progressLabel->setStringValue(QString("downloading picture info... %1 of %2")
-                                                       .arg(page * 500)
+                                                       .arg(qMin(qint64(page) * 500, qint64(m_state.streamTotal)))
                                                        .arg(m_state.photoCountText));
+    return true;
 }
 
 void SyncController::getSets() {
@@ -45,13 +159,17 @@ void SyncController::getSets() {
               {{"per_page", "500"}, {"page", QString::number(m_state.setsPage)}});
 }
 
-void SyncController::processSets() {
+bool SyncController::processSets() {
     QList<SetRecord> records;
     for (const QVariant& item : std::as_const(m_state.responseItems))
         records << setRecordFrom(item.toMap());
-    if (const auto failure = PhotoStore(m_app.database()).storeSets(records))
-        alert(QString("SQL error: %1, title = %2:%3  %4")
-                  .arg(failure->result.message, failure->id, failure->title, failure->statement));
+    const auto failure = PhotoStore(m_app.database()).storeSets(records);
+    if (!failure)
+        return true;
+    alert(QString("SQL error: %1, title = %2:%3  %4")
+              .arg(failure->result.message, failure->id, failure->title, failure->statement));
+    endWithFailure("GetSets", QString("The photo sets could not be stored: %1").arg(failure->result.message));
+    return false;
 }
 
 void SyncController::getPhotoSets() {
@@ -60,6 +178,7 @@ void SyncController::getPhotoSets() {
     m_state.currentSetID = m_state.setIDList[m_state.setIndex];
     ++m_state.setIndex;
     m_state.setPhotosPage = 1;
+    m_setPhotosListed.clear();
     requestSetPhotos();
 }
 
@@ -75,20 +194,23 @@ void SyncController::nextSetOrOn() {
         getPhotoSets();
         return;
     }
-    prepareRecordList();
     permsOrExif();
 }
 
-void SyncController::processPhotoSets() {
+bool SyncController::processPhotoSets() {
     QStringList ids;
     for (const QVariant& item : std::as_const(m_state.responseItems))
         ids << item.toMap().value("id").toString();
     const SqlResult result = PhotoStore(m_app.database()).recordMembership(ids, m_state.currentSetID);
-    if (!result.ok())
-        alert(QString("SQL error: %1").arg(result.message));
+    if (result.ok())
+        return true;
+    alert(QString("SQL error: %1").arg(result.message));
+    endWithFailure("GetPhotoSets", QString("The pictures of the photo set %1 could not be stored: %2")
+                                       .arg(m_state.currentSetID, result.message));
+    return false;
 }
 
-void SyncController::prepareRecordList() {
+bool SyncController::prepareRecordList() {
     m_state.recordIndex = 0;
     PhotoStore store(m_app.database());
     SqlResult result;
@@ -96,14 +218,21 @@ void SyncController::prepareRecordList() {
     if (!result.ok())
         alert(QString("SQL error: %1").arg(result.message));
     // Which records still lack EXIF data, asked once instead of per picture.
+    // Not knowing it would count every picture as having some.
     const QStringList without = store.photosNeedingExif(&result);
+    if (!result.ok()) {
+        endWithFailure("GetExif", QString("The archive could not say which pictures lack EXIF data: %1")
+                                      .arg(result.message));
+        return false;
+    }
     m_withoutExif = QSet<QString>(without.cbegin(), without.cend());
     m_withExifCount = int(m_state.flickrIDList.size() - m_withoutExif.size());
+    return true;
 }
 
 void SyncController::permsOrExif() {
     if (!m_state.permsOption) {
-        getExif();
+        afterPermissions();
         return;
     }
     // Only the permissions that may have changed are asked for again.
@@ -121,8 +250,7 @@ void SyncController::permsOrExif() {
 void SyncController::getPerms() {
     // An archive without records has no permissions to ask for.
     if (m_state.recordIndex >= m_state.flickrIDList.size()) {
-        prepareRecordList();
-        getExif();
+        afterPermissions();
         return;
     }
     m_state.requestFlickrID = m_state.flickrIDList[m_state.recordIndex];
@@ -130,18 +258,31 @@ void SyncController::getPerms() {
     callStage("GetPerms", "flickr.photos.getPerms", {{"photo_id", m_state.requestFlickrID}});
 }
 
-void SyncController::processPerms(const QVariantMap& perms) {
+void SyncController::afterPermissions() {
+    // Without the EXIF option the download ends here, asking nothing more.
+    if (!m_state.exifOption) {
+        finishInformation("All of your picture information has finished downloading.");
+        return;
+    }
+    if (prepareRecordList())
+        getExif();
+}
+
+bool SyncController::processPerms(const QVariantMap& perms) {
     const QString id = m_state.flickrIDList.value(m_state.recordIndex - 1);
     const SqlResult result = PhotoStore(m_app.database())
                                  .storePermissions(id, int(leadingInteger(perms.value("permcomment").toString())),
                                                    int(leadingInteger(perms.value("permaddmeta").toString())));
     if (!result.ok()) {
         alert(QString("SQL error: %1").arg(result.message));
-        return;
+        endWithFailure("GetPerms", QString("The permissions of the picture %1 could not be stored: %2")
+                                       .arg(id, result.message));
+        return false;
     }
     m_app.controls().progressLabel->setStringValue(
         QString("downloading permissions info... %1 of %2").arg(m_state.recordIndex).arg(m_state.permsCountText));
     showEstimate(m_state.flickrIDList.size() - m_state.recordIndex, true);
+    return true;
 }
 
 void SyncController::getExif() {
@@ -157,7 +298,7 @@ void SyncController::getExif() {
     finishInformation("All of your Flickr and EXIF picture information has finished downloading.");
 }
 
-void SyncController::processExif() {
+bool SyncController::processExif() {
     const QString id = m_state.flickrIDList.value(m_state.recordIndex - 1);
     const ExifRecord exif = exifRecordFrom(m_state.exifEntries);
     const SqlResult result = PhotoStore(m_app.database()).storeExif(id, exif);
@@ -169,13 +310,16 @@ void SyncController::processExif() {
                        QString("UPDATE photos SET exifdata=\"%1\",Make=\"%2\",Model=\"%3\",Flash=\"%4\" "
                                "WHERE flickrID=\"%5\"")
                            .arg(doubled, exif.make, exif.model, exif.flash, id)));
-        return;
+        endWithFailure("GetExif", QString("The EXIF data of the picture %1 could not be stored: %2")
+                                      .arg(id, result.message));
+        return false;
     }
     if (m_withoutExif.remove(id))
         ++m_withExifCount;
     m_app.controls().progressLabel->setStringValue(
         QString("downloading EXIF info... %1 of %2").arg(m_state.recordIndex).arg(m_state.photoCountText));
     showEstimate(m_withoutExif.size(), true);
+    return true;
 }
 
 } // namespace tessaly::sync

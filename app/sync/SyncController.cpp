@@ -87,9 +87,11 @@ bool SyncController::callStage(const QString& stage, const QString& method, QVar
 void SyncController::getPhotoCount() {
     if (m_phase != Phase::Idle && m_phase != Phase::Finished)
         return; // one flow at a time
+    m_app.setPixPath();
+    if (!takeDownloadLock())
+        return;
     m_flow = Flow::Information;
     m_phase = Phase::Counting;
-    m_app.setPixPath();
     openErrorLog();
     requestCount();
 }
@@ -97,11 +99,41 @@ void SyncController::getPhotoCount() {
 void SyncController::getPhotoFiles() {
     if (m_phase != Phase::Idle && m_phase != Phase::Finished)
         return;
+    m_app.setPixPath();
+    if (!takeDownloadLock())
+        return;
     m_flow = Flow::Files;
     m_phase = Phase::Counting;
-    m_app.setPixPath();
     openErrorLog();
     requestCount();
+}
+
+bool SyncController::takeDownloadLock() {
+    const QString archive = m_app.state().dbPath;
+    m_lock = std::make_unique<QLockFile>(archive + QStringLiteral(".lock"));
+    // Held as long as the download runs; only a dead process's lock is stale.
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0))
+        return true;
+    const bool held = m_lock->error() == QLockFile::LockFailedError;
+    m_lock.reset();
+    m_app.postAlert(
+        {"Download Already Running",
+         held ? QString("Another download of the account \"%1\" is running, in Tessaly or in "
+                        "tessaly-cli. Try again when it has finished.")
+                    .arg(m_app.state().currentAccountName)
+              : QString("Tessaly could not create the file %1.lock beside the archive, so it "
+                        "cannot make sure that no other download of this account is running.")
+                    .arg(archive),
+         {},
+         AlertStyle::Critical});
+    return false;
+}
+
+void SyncController::enterIdle() {
+    m_flow = Flow::None;
+    m_phase = Phase::Idle;
+    m_lock.reset();
 }
 
 void SyncController::requestCount(int attempts) {
@@ -138,8 +170,7 @@ void SyncController::countPhotos() {
                          "download the picture information before downloading the picture files.",
                          {},
                          AlertStyle::Informational});
-        m_flow = Flow::None;
-        m_phase = Phase::Idle;
+        enterIdle();
         return;
     }
     c.countTextField->setStringValue(
@@ -164,8 +195,11 @@ void SyncController::doCount() {
     m_state.fullPerms = c.fullPermsCheck->state() == Button::On;
     c.permsOptionSheet->endSheet();
     c.progressLabel->setStringValue("Downloading picture info...");
-    m_state.pageCount = m_state.photoCount / 500 + 1;
+    // The answers say how many pages there are; the count only asked the question.
+    m_state.pageCount = 1;
     m_state.currentPage = 1;
+    m_state.streamTotal = -1;
+    m_state.streamTotalSteady = true;
     m_listed.clear();
     m_removedCount = 0;
     c.progressIndicator->startAnimation();
@@ -177,70 +211,29 @@ void SyncController::cancelCount() {
     c.permsOptionSheet->endSheet();
     c.countSheet->endSheet();
     clearProgress();
-    m_phase = Phase::Idle; // the error log stays open until the next flow
+    enterIdle(); // the error log stays open until the next flow
 }
 
 void SyncController::didComplete(const QString& stage, const QVariantMap& response) {
     if (m_phase == Phase::Idle)
         return; // the flow was stopped meanwhile
     if (stage == QLatin1String("DownloadPhotos")) {
-        m_state.responseItems = asList(OFValueForKeyPath(response, "photos.photo"));
-        for (const QVariant& item : std::as_const(m_state.responseItems))
-            m_listed.insert(item.toMap().value(QStringLiteral("id")).toString());
-        if (m_state.currentPage < m_state.pageCount) {
-            // Flickr prepares the next page while this one is stored.
-            const int stored = m_state.currentPage++;
-            downloadFlickr();
-            processPhotos(stored);
-        } else {
-            processPhotos(m_state.currentPage);
-            noteRemovedPictures();
-            m_state.setsPage = 1;
-            getSets();
-        }
+        photostreamPageAnswered(response);
     } else if (stage == QLatin1String("GetSets")) {
-        m_state.responseItems = asList(OFValueForKeyPath(response, "photosets.photoset"));
-        processSets();
-        const int pages = int(leadingInteger(OFValueForKeyPath(response, "photosets.pages").toString()));
-        if (pages > 0 ? m_state.setsPage < pages : m_state.responseItems.size() >= 500) {
-            ++m_state.setsPage;
-            getSets();
-            return;
-        }
-        m_state.setPhotosPage = 1;
-        m_state.setIndex = 0;
-        SqlResult result;
-        m_state.setIDList = PhotoStore(m_app.database()).column("SELECT setID FROM sets", &result);
-        if (!result.ok())
-            std::fprintf(stderr, "SQL error: %s\n", result.message.toUtf8().constData());
-        nextSetOrOn();
+        setListAnswered(response);
     } else if (stage == QLatin1String("GetPhotoSets")) {
-        // One picture or many: whatever the total says, one is a list of one.
-        m_state.responseItems = asList(OFValueForKeyPath(response, "photoset.photo"));
-        processPhotoSets();
-        const int pages = int(leadingInteger(OFValueForKeyPath(response, "photoset.pages").toString()));
-        if (pages > 0 ? m_state.setPhotosPage < pages : m_state.responseItems.size() >= 500) {
-            ++m_state.setPhotosPage;
-            requestSetPhotos();
-            return;
-        }
-        nextSetOrOn();
+        setPhotosAnswered(response);
     } else if (stage == QLatin1String("GetPerms")) {
-        processPerms(OFValueForKeyPath(response, "perms").toMap());
-        if (m_state.recordIndex >= m_state.flickrIDList.size()) {
-            prepareRecordList();
-            getExif();
-        } else {
-            getPerms();
-        }
-    } else if (stage == QLatin1String("GetExif")) {
-        if (m_withExifCount == m_state.flickrIDList.size() || !m_state.exifOption) {
-            finishInformation("All of your picture information has finished downloading.");
+        if (!processPerms(OFValueForKeyPath(response, "perms").toMap()))
             return;
-        }
+        if (m_state.recordIndex >= m_state.flickrIDList.size())
+            afterPermissions();
+        else
+            getPerms();
+    } else if (stage == QLatin1String("GetExif")) {
         m_state.exifEntries = asList(OFValueForKeyPath(response, "photo.exif"));
-        processExif();
-        getExif();
+        if (processExif())
+            getExif();
     } else if (stage == QLatin1String("CountPhotos")) {
         const QVariantMap first =
             asList(OFValueForKeyPath(response, "photocounts.photocount")).value(0).toMap();
@@ -271,12 +264,10 @@ void SyncController::didFail(const QString& stage, const OFError& error) {
         log(QString("An error occurred while downloading the permissions information. Stage: %1, "
                     "Error: %2\n\n")
                 .arg(stage, description));
-        if (m_state.recordIndex >= m_state.flickrIDList.size()) {
-            prepareRecordList();
-            getExif();
-        } else {
+        if (m_state.recordIndex >= m_state.flickrIDList.size())
+            afterPermissions();
+        else
             getPerms();
-        }
         return;
     }
     // A set deleted on Flickr since an earlier download: the others go on.
@@ -291,12 +282,14 @@ void SyncController::didFail(const QString& stage, const OFError& error) {
 }
 
 void SyncController::endWithFailure(const QString& stage, const QString& description) {
+    // A call this flow has out (the next page, asked for early) is its own no more.
+    if (isSyncStage(m_app.flickrRequest().sessionInfo().toString()))
+        m_app.cancelCallInFlight();
     log(QString("An error occurred in the stage %1, Error: %2\n").arg(stage, description));
     clearProgress();
     m_app.setInfoDownloadRunning(false);
     flushFileSizes();
-    m_flow = Flow::None;
-    m_phase = Phase::Idle;
+    enterIdle();
 }
 
 void SyncController::currentArchiveChanged() {
@@ -312,8 +305,7 @@ void SyncController::currentArchiveChanged() {
     log("The download stopped because the current account changed.\n");
     clearProgress();
     m_app.setInfoDownloadRunning(false);
-    m_flow = Flow::None;
-    m_phase = Phase::Idle;
+    enterIdle();
 }
 
 void SyncController::showFinish(const QString& message) {
@@ -323,18 +315,22 @@ void SyncController::showFinish(const QString& message) {
     c.doneTextField2->setStringValue(message);
     c.errorsTextField->setStringValue(m_app.errorLog().readAll());
     m_phase = Phase::Finished;
+    m_lock.reset();
     if (c.errorsTextField->stringValue().isEmpty())
         c.doneDownloadingSheet2->beginSheet(c.window);
     else
         c.doneDownloadingSheet->beginSheet(c.window);
 }
 
-void SyncController::noteRemovedPictures() {
+bool SyncController::noteRemovedPictures() {
     SqlResult result;
     m_removedCount = PhotoStore(m_app.database()).recordRemovedPictures(m_listed, &result);
-    if (!result.ok())
-        std::fprintf(stderr, "SQL error: %s\n", result.message.toUtf8().constData());
-    m_listed.clear();
+    if (result.ok())
+        return true;
+    m_removedCount = 0;
+    endWithFailure("DownloadPhotos", QString("The pictures no longer on Flickr could not be noted in the "
+                                             "archive: %1").arg(result.message));
+    return false;
 }
 
 void SyncController::finishInformation(const QString& message) {
@@ -355,10 +351,8 @@ void SyncController::doneDownloading() {
     c.doneDownloadingSheet->endSheet();
     c.doneDownloadingSheet2->endSheet();
     c.progressIndicator->stopAnimation();
-    if (m_phase == Phase::Finished) {
-        m_flow = Flow::None;
-        m_phase = Phase::Idle;
-    }
+    if (m_phase == Phase::Finished)
+        enterIdle();
 }
 
 } // namespace tessaly::sync

@@ -4,11 +4,14 @@
 #include "PhotoStore.h"
 #include "URLDownload.h"
 
+#include <QLockFile>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
 #include <QStringList>
 #include <QVariantList>
+
+#include <memory>
 
 struct OFError;
 
@@ -28,7 +31,11 @@ struct SyncState {
     QString photoCountText;
     QString permsCountText; // of the pictures whose permissions are asked for
     int currentPage = 0;
-    int pageCount = 0;
+    int pageCount = 0; // as the last photostream answer says
+    // The photostream's total as its answers give it, and whether every
+    // answer of this download gave the same one.
+    int streamTotal = -1;
+    bool streamTotalSteady = true;
     QVariantList responseItems;
     QStringList setIDList;
     int setIndex = 0;
@@ -83,18 +90,19 @@ public:
     void waitingToRetry(double seconds, const QString& reason);
     bool isRefreshingPreferences() const { return m_refreshingPreferences; }
 
-    // The stages of the information download.
+    // The stages of the information download. A process step that cannot
+    // store what it was given ends the flow as failed and answers false.
     void downloadFlickr();
     // Stores the pictures of the page answered last (number `page`).
-    void processPhotos(int page);
+    bool processPhotos(int page);
     void getSets();
-    void processSets();
+    bool processSets();
     void getPhotoSets();
-    void processPhotoSets();
+    bool processPhotoSets();
     void getPerms();
-    void processPerms(const QVariantMap& perms);
+    bool processPerms(const QVariantMap& perms);
     void getExif();
-    void processExif();
+    bool processExif();
 
     // The picture-file download.
     void downloadFiles();
@@ -107,6 +115,8 @@ public:
 private:
     bool callStage(const QString& stage, const QString& method, QVariantMap arguments);
     void endWithFailure(const QString& stage, const QString& description);
+    // The flow is over: nothing runs, and the account's lock is let go.
+    void enterIdle();
     void finishInformation(const QString& message);
     void showFinish(const QString& message);
     void clearProgress();
@@ -115,11 +125,22 @@ private:
     void log(const QString& line);
     void openErrorLog();
     void requestCount(int attempts = 600);
+    // A download of this account in another process, or in this one, holds
+    // the lock beside the archive: the flow starts nothing and says so.
+    bool takeDownloadLock();
+    void photostreamPageAnswered(const QVariantMap& response);
+    void photostreamRead();
+    void setListAnswered(const QVariantMap& response);
+    void setPhotosAnswered(const QVariantMap& response);
+    // Whether a listing goes on after a page of `items`: while the answer's
+    // own page count says so, never after a page that listed nothing new.
+    static bool morePages(int page, const QVariantMap& list, const QVariantList& items, QSet<QString>* seen);
     void requestSetPhotos();
     void nextSetOrOn();
-    void prepareRecordList();
+    bool prepareRecordList();
     void permsOrExif();
-    void noteRemovedPictures();
+    void afterPermissions();
+    bool noteRemovedPictures();
 
     void startFileDownload();
     bool fillURLLists();
@@ -150,6 +171,10 @@ private:
     // they no longer list.
     QSet<QString> m_listed;
     int m_removedCount = 0;
+    // The sets, and the pictures of the current set, listed so far.
+    QSet<QString> m_setsListed;
+    QSet<QString> m_setPhotosListed;
+    std::unique_ptr<QLockFile> m_lock;
 };
 
 } // namespace sync

@@ -1,9 +1,16 @@
 // The download flows against the stand-in Flickr service: what the archive
 // and the picture folder hold afterwards, and how the flows meet faults.
 #include "ServiceFixture.h"
+#include "archive/Schema.h"
 #include "sync/SyncValues.h"
 
+#include <sqlite3.h>
+
+#include <atomic>
+#include <thread>
+
 #include <QDateTime>
+#include <QLockFile>
 #include <QDirIterator>
 #include <QFileInfo>
 
@@ -242,6 +249,144 @@ TEST_F(SyncTest, APictureOrSetThatFailsIsLoggedAndTheFlowGoesOn) {
     EXPECT_TRUE(c.doneDownloadingSheet2->isVisible());
 }
 
+TEST_F(SyncTest, PagesFollowFlickrsAnswersAndOnlyAWholeListingMakesAPictureRemoved) {
+    fakeflickr::Options options;
+    options.photos = 1000;
+    options.sets = 3;
+    startService(options);
+    connectAccount();
+    const auto removed = [&] { return table("SELECT flickrID FROM removedfromflickr").keys(); };
+    // A count that is a multiple of 500: two pages, no third.
+    ASSERT_TRUE(downloadInformation(false, false));
+    ASSERT_TRUE(finished()) << log().toStdString();
+    EXPECT_EQ(calls("flickr.people.getPhotos"), 2);
+    dismissFinish();
+
+    // A page that comes back without pictures before Flickr's last page, or
+    // without its list, fails the download; nothing is judged removed.
+    const QString gone = service->photostream().photoAt(3).idText();
+    service->removePhotos({3});
+    for (const QString fault : {"empty:flickr.people.getPhotos@page=1", "nolist:flickr.people.getPhotos@page=2"}) {
+        service->clearFaults();
+        ASSERT_TRUE(service->addFault(fault));
+        ASSERT_TRUE(downloadInformation(false, false));
+        EXPECT_TRUE(idle()) << fault.toStdString();
+        EXPECT_TRUE(log().startsWith("An error occurred in the stage DownloadPhotos, Error: ")) << log().toStdString();
+        EXPECT_TRUE(removed().isEmpty()) << fault.toStdString();
+    }
+    EXPECT_EQ(table().size(), 1000);
+
+    // A count lower than the stream: the pages go on as the answers say, and
+    // the whole walk finds the one picture Flickr no longer has.
+    service->clearFaults();
+    service->clearLog();
+    ASSERT_TRUE(service->addFault("claim:flickr.photos.getCounts:count=400"));
+    ASSERT_TRUE(downloadInformation(false, false));
+    ASSERT_TRUE(finished()) << log().toStdString();
+    EXPECT_EQ(calls("flickr.people.getPhotos"), 2);
+    EXPECT_EQ(removed(), QStringList{gone});
+    EXPECT_EQ(log(), "The archive keeps 1 picture that is no longer in your Flickr photostream.\n");
+    dismissFinish();
+
+    // Lists that claim endless pages end at their first empty one.
+    service->clearFaults();
+    service->clearLog();
+    ASSERT_TRUE(service->addFault("claim:flickr.photosets.getList:pages=1000000000"));
+    ASSERT_TRUE(service->addFault("claim:flickr.photosets.getPhotos:pages=1000000000"));
+    ASSERT_TRUE(downloadInformation(false, false));
+    ASSERT_TRUE(finished()) << log().toStdString();
+    EXPECT_EQ(calls("flickr.photosets.getList"), 2);
+    int setPages = 0;
+    for (int k = 0; k < service->photostream().setCount(); ++k)
+        setPages += (service->photostream().setAt(k).count + 499) / 500 + 1;
+    EXPECT_EQ(calls("flickr.photosets.getPhotos"), setPages);
+}
+
+namespace {
+
+// Another program reading the archive: a read transaction held for a while.
+class ArchiveReader {
+public:
+    ArchiveReader(const QString& file, int ms)
+        : m_thread([this, name = file.toUtf8(), ms] {
+              sqlite3* db = nullptr;
+              sqlite3_open(name.constData(), &db);
+              sqlite3_exec(db, "BEGIN; SELECT count(*) FROM photos;", nullptr, nullptr, nullptr);
+              m_holding = true;
+              std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+              sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+              sqlite3_close(db);
+          }) {
+        while (!m_holding)
+            std::this_thread::yield();
+    }
+    ~ArchiveReader() { m_thread.join(); }
+
+private:
+    std::atomic<bool> m_holding = false;
+    std::thread m_thread;
+};
+
+} // namespace
+
+TEST_F(SyncTest, ABusyArchiveDelaysAWriteAndOneThatCannotBeStoredFailsTheDownload) {
+    fakeflickr::Options options;
+    options.photos = 1200;
+    startService(options);
+    connectAccount();
+    const QString archive = path("loc/anna_db");
+    {
+        ArchiveReader reader(archive, 1000);
+        ASSERT_TRUE(downloadInformation(false, false));
+        ASSERT_TRUE(finished()) << log().toStdString();
+        EXPECT_EQ(table().size(), 1200);
+    }
+    dismissFinish();
+    {
+        // Held longer than Tessaly waits: the download stops and says why.
+        ArchiveReader reader(archive, ArchiveDatabase::kBusyTimeoutMs + 2000);
+        ASSERT_TRUE(downloadInformation(false, false));
+        EXPECT_TRUE(idle());
+        EXPECT_TRUE(log().contains("Page 1 of the photostream could not be stored: database is locked"))
+            << log().toStdString();
+    }
+    ASSERT_TRUE(waitUntil([&] { return !platform.alerts.isEmpty(); }));
+    EXPECT_TRUE(platform.alerts.last().message.startsWith("SQL error: database is locked"));
+    platform.alerts.clear();
+
+    // One download of an account at a time, whichever program runs it.
+    QLockFile other(archive + ".lock");
+    ASSERT_TRUE(other.tryLock(0));
+    service->clearLog();
+    app->controls().downloadButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return !platform.alerts.isEmpty(); }));
+    EXPECT_EQ(platform.alerts.last().title, "Download Already Running");
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(calls("flickr.photos.getCounts"), 0);
+    other.unlock();
+    ASSERT_TRUE(downloadInformation(false, false));
+    EXPECT_TRUE(finished());
+}
+
+TEST_F(SyncTest, AnArchiveThatCannotTellWhichPicturesLackExifFailsTheDownload) {
+    fakeflickr::Options options;
+    options.photos = 20;
+    startService(options);
+    // An archive whose photos table lacks the EXIF column.
+    QDir().mkpath(path("loc"));
+    {
+        ArchiveDatabase db;
+        ASSERT_TRUE(db.open(path("loc/anna_db")).ok());
+        ASSERT_TRUE(db.exec(QString(schema::kCreatePhotos).replace(",exifdata TEXT", "")).ok());
+    }
+    connectAccount();
+    ASSERT_TRUE(downloadInformation(false, true));
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(log(), "An error occurred in the stage GetExif, Error: The archive could not say which pictures "
+                     "lack EXIF data: no such column: exifdata\n");
+    EXPECT_EQ(calls("flickr.photos.getExif"), 0);
+}
+
 TEST_F(SyncTest, SetListsLongerThanAPageAreReadPageByPage) {
     fakeflickr::Options options;
     options.photos = 30;
@@ -253,8 +398,8 @@ TEST_F(SyncTest, SetListsLongerThanAPageAreReadPageByPage) {
     EXPECT_EQ(calls("flickr.photosets.getList"), 2);
     EXPECT_EQ(table("SELECT * FROM sets").size(), 501);
     EXPECT_EQ(calls("flickr.photosets.getPhotos"), 501);
-    // Without the EXIF option one EXIF call is made, and its answer ends the flow.
-    EXPECT_EQ(calls("flickr.photos.getExif"), 1);
+    // Without the EXIF option no EXIF call is made, and the finish says only what was done.
+    EXPECT_EQ(calls("flickr.photos.getExif"), 0);
     EXPECT_EQ(app->controls().doneTextField2->stringValue(),
               "All of your picture information has finished downloading.");
 }

@@ -3,6 +3,7 @@
 #include "CliFixture.h"
 
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRegularExpression>
 
 #include <cerrno>
@@ -54,15 +55,15 @@ TEST_F(CliSyncTest, EveryOptionRunsBothFlowsToTheirFinish) {
         EXPECT_TRUE(QFileInfo::exists(pix(stream.photoAt(i).fileName('s')))) << i;
     EXPECT_TRUE(run({"status"}).out.startsWith("45 pictures in this archive"));
 
-    // Again without options: only the EXIF data still missing is asked for,
-    // no file is fetched, and the finish without EXIF is told.
+    // Again without options: no EXIF data is asked for, no file is fetched,
+    // and the finish without EXIF is told.
     service->clearFaults();
     service->clearLog();
     result = run({"sync", "--files"});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.outLines(), QStringList({kInformationDone, kFilesDone}));
     EXPECT_EQ(calls("flickr.photos.getPerms"), 0);
-    EXPECT_EQ(calls("flickr.photos.getExif"), 1);
+    EXPECT_EQ(calls("flickr.photos.getExif"), 0);
     EXPECT_TRUE(service->fileRequests().isEmpty());
 }
 
@@ -83,6 +84,17 @@ TEST_F(CliSyncTest, AFailureThatEndsAFlowGivesStatusOne) {
     EXPECT_EQ(calls("flickr.people.getPhotos"), 6); // page 2 was tried five times
     EXPECT_TRUE(service->fileRequests().isEmpty()); // the files wait for whole information
 
+    // Another download of the account (a timer's, say) runs: this one starts nothing.
+    {
+        QLockFile other(path("loc/anna_db.lock"));
+        ASSERT_TRUE(other.tryLock(0));
+        service->clearLog();
+        result = run({"sync"});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.err.contains("Another download of the account \"anna\" is running")) << result.err.toStdString();
+        EXPECT_EQ(calls("flickr.photos.getCounts"), 0);
+    }
+
     // Without a token there is nothing to sync with.
     ASSERT_EQ(run({"add-account", "bob", "--location", path("loc")}).exitCode, 0);
     result = run({"sync", "--account", "bob"});
@@ -99,7 +111,7 @@ TEST_F(CliSyncTest, AnEmptyPhotostreamHasNoFilesToDownload) {
     // The file download ends at its alert, before it asks.
     const CliResult result = run({"sync", "--files"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.outLines(), QStringList{kExifDone}); // no record lacks EXIF data
+    EXPECT_EQ(result.outLines(), QStringList{kInformationDone});
     EXPECT_TRUE(result.err.contains("\nThere is no picture information in your Tessaly database."))
         << result.err.toStdString();
     EXPECT_TRUE(result.err.endsWith("tessaly-cli: the picture-file download did not finish\n"));
