@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
         "Faults, each KIND:TARGET[#COUNT][~SECONDS]:\n"
         "  stall|drop|malformed|http429|http500|http502|http503|http504:METHOD[@page=N|@photo=ID|@ARG=VALUE]\n"
         "  error:METHOD[@photo=ID]:CODE\n"
+        "  empty|nolist:METHOD[@SEL] (an ok answer whose list holds nothing, or has no list)\n"
+        "  claim:METHOD[@SEL]:ATTR=VALUE (every ATTR attribute of the answer says VALUE)\n"
         "  stall|truncate|http429|http500|http502|http503|http504:file:NAME\n"
         "  http403|http404|http410:file:NAME (lasting, as for removed or withheld originals)\n"
         "  fail:file:NAME:COUNT (HTTP 500 COUNT times)\n"

@@ -106,8 +106,14 @@ TEST_F(Access, OnlyTheOwnersOAuthTokenSeesPrivatePictures) {
     // A legacy auth_token still passes the methods that need a user, with the public view.
     EXPECT_TRUE(legacyToken->run("flickr.test.login"));
     EXPECT_EQ(counted(*legacyToken), publicCount);
-    EXPECT_FALSE(legacyToken->run("flickr.tags.getListPhoto", {{"photo_id", privateId}}));
-    EXPECT_EQ(legacyToken->errorCode(), 1);
+    for (const char* method : {"flickr.tags.getListPhoto", "flickr.photos.getInfo"}) {
+        EXPECT_FALSE(legacyToken->run(method, {{"photo_id", privateId}}));
+        EXPECT_EQ(legacyToken->errorCode(), 1);
+    }
+    // The owner sees a private picture's information, with who may comment.
+    ASSERT_TRUE(owner->run("flickr.photos.getInfo", {{"photo_id", privateId}}));
+    EXPECT_EQ(owner->at("photo.visibility.ispublic"), "0");
+    EXPECT_FALSE(owner->at("photo.permissions.permcomment").toString().isEmpty());
 
     // Sets list what the caller sees; a picture the owner makes private leaves the others' view.
     const PhotoSet big = server->photostream().setAt(0);
