@@ -99,6 +99,7 @@ TEST_F(ShortcutsTest, ApplicationShortcutsWorkFromEveryWindowAndTheViewersKeysSt
         {Qt::ControlModifier | Qt::Key_Q, false, {"quits", "quits", "quits"}},
         {Qt::ControlModifier | Qt::Key_Q, true, {"", "", ""}},
         {Qt::Key_Right, false, {"", "", "next picture"}},
+        {Qt::ControlModifier | Qt::Key_S, false, {"", "", "save"}},
     };
     for (const Row& row : rows) {
         for (int in : {Main, Search, Viewer}) {
