@@ -90,16 +90,17 @@ TEST_F(ShortcutsTest, ApplicationShortcutsWorkFromEveryWindowAndTheViewersKeysSt
         bool downloading;
         std::array<const char*, 3> effects; // in the main, search and viewer window
     };
+    const auto ctrl = Qt::ControlModifier;
     const Row rows[] = {
-        {Qt::ControlModifier | Qt::Key_Comma, false, {"preferences", "preferences", "preferences"}},
-        {Qt::ControlModifier | Qt::Key_F, false, {"closes, new search", "new search", "closes, new search"}},
-        {Qt::ControlModifier | Qt::Key_E, false, {"", "export", "export"}},
-        {Qt::Key_Delete, false, {"", "asks to delete", "asks to delete"}},
-        {Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_A, false, {"", "deselects", "deselects"}},
-        {Qt::ControlModifier | Qt::Key_Q, false, {"quits", "quits", "quits"}},
-        {Qt::ControlModifier | Qt::Key_Q, true, {"", "", ""}},
+        {ctrl | Qt::Key_Comma, false, {"preferences", "preferences", "preferences"}},
+        {ctrl | Qt::Key_F, false, {"closes, new search", "new search", "closes, new search"}},
+        {ctrl | Qt::Key_E, false, {"", "export", "export"}},
+        {Qt::Key_Delete, false, {"", "alert Delete Pictures", "alert Delete Pictures"}},
+        {ctrl | Qt::ShiftModifier | Qt::Key_A, false, {"", "deselects", "deselects"}},
+        {ctrl | Qt::Key_Q, false, {"quits", "quits", "quits"}},
+        {ctrl | Qt::Key_Q, true, {"", "", ""}},
         {Qt::Key_Right, false, {"", "", "next picture"}},
-        {Qt::ControlModifier | Qt::Key_S, false, {"", "", "save"}},
+        {ctrl | Qt::Key_S, false, {"", "", "save"}},
     };
     for (const Row& row : rows) {
         for (int in : {Main, Search, Viewer}) {
@@ -135,12 +136,13 @@ TEST_F(ShortcutsTest, ApplicationShortcutsWorkFromEveryWindowAndTheViewersKeysSt
                 seen << "closes";
             if (windows->prefPanel()->isVisible())
                 seen << "preferences";
-            if (c.searchWindow->isVisible() && !app->state().resultsShown && !c.imageWindow->isVisible())
+            if (c.searchWindow->isVisible() && !app->state().resultsShown &&
+                !c.imageWindow->isVisible())
                 seen << "new search";
             if (app->exporting().controls().exportPanel->isVisible())
                 seen << "export";
             if (!desktop->alerts.isEmpty())
-                seen << (desktop->alerts[0].title == "Delete Pictures" ? "asks to delete" : "alert");
+                seen << "alert " + desktop->alerts[0].title;
             if (app->state().resultsShown && c.resultsTableView->numberOfSelectedRows() == 0 &&
                 !c.deselectItem->isEnabled())
                 seen << "deselects";
