@@ -111,7 +111,10 @@ void QtPlatform::showAboutPanel() {
 }
 
 void QtPlatform::terminate() {
-    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    // Not quit(): Qt would first close every window, and one that refuses (the
+    // search window goes back to the main window) would cancel it. The
+    // controller has already decided, by the quit item's rule.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
 }
 
 } // namespace tessaly

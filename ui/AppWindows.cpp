@@ -14,31 +14,12 @@
 #include "ui_progressPanel.h"
 #include "ui_window.h"
 
-#include <QCoreApplication>
 #include <QDialog>
 #include <QHeaderView>
 #include <QTableView>
 #include <QMainWindow>
 
 namespace tessaly {
-
-namespace {
-
-// Qt closes every window before it quits, and one that refuses cancels the
-// quit: the search window's close goes back to the main window instead. The
-// controller has decided already, by the quit item's rule, so the run ends.
-class QuitWithoutClosing : public QObject {
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != QCoreApplication::instance() || event->type() != QEvent::Quit)
-            return false;
-        QCoreApplication::exit(0);
-        return true;
-    }
-};
-
-} // namespace
 
 AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     m_mainWindow = std::make_unique<QMainWindow>();
@@ -104,7 +85,6 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     // (the information download runs): then the window stays.
     m_mainWindow->installEventFilter(
         new CloseFilter([&app] { return app.windowShouldClose(); }, m_mainWindow.get()));
-    QCoreApplication::instance()->installEventFilter(new QuitWithoutClosing(this));
 }
 
 AppWindows::~AppWindows() = default;
