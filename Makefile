@@ -8,7 +8,7 @@ DEB_PACKAGES := cmake make g++ pkg-config ccache \
 	qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev qt6-svg-dev \
 	qt6-qpa-plugins xvfb xauth fonts-dejavu-core fonts-droid-fallback \
 	libqt6network6 libqt6gui6 libgl-dev \
-	libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev \
+	libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev libexiv2-dev \
 	xdg-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

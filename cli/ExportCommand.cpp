@@ -61,6 +61,7 @@ int run(const Invocation& invocation) {
                                                                            : kNameByTitle);
     panel.exportPrefixTextField->setStringValue(naming.mid(7));
     panel.textFileCheck->setState(invocation.has("text") ? Button::On : Button::Off);
+    panel.metadataCheck->setState(invocation.has("metadata") ? Button::On : Button::Off);
 
     session.platform().openPanelAnswers.enqueue({folder});
     const int critical = session.platform().criticalAlertsShown();
@@ -82,13 +83,18 @@ const CommandSpec& exportCommand() {
         "A name already taken gets a number; no file is ever replaced. --size picks\n"
         "the original (the default when the archive holds originals) or the large\n"
         "file. With --text each copy gets a text file of the picture's information\n"
-        "and EXIF data beside it. Exit status 1 when a picture could not be exported\n"
-        "(each one is named on standard error) or an ID is not in the archive.",
+        "and EXIF data beside it. With --metadata each JPEG, PNG or TIFF copy carries\n"
+        "the picture's title, description, tags, date taken, place, licence and\n"
+        "Flickr page address in its XMP, IPTC and EXIF data, as photo managers read\n"
+        "them; the camera's own EXIF data stays. Exit status 1 when a picture could\n"
+        "not be exported (each one is named on standard error) or an ID is not in\n"
+        "the archive.",
         {accountOption(),
          {"to", "DIR", "The folder to copy the pictures into (required)."},
          {"name", "HOW", "title, filename or prefix:P.", &nameCheck},
          {"size", "SIZE", "original or large.", &sizeCheck},
-         {"text", {}, "Also write a text file with each picture's information."}},
+         {"text", {}, "Also write a text file with each picture's information."},
+         {"metadata", {}, "Write the Flickr information into each copy."}},
         1,
         INT_MAX,
         &run};

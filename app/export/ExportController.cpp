@@ -3,6 +3,7 @@
 
 #include "ExportNaming.h"
 #include "NewFile.h"
+#include "editing/EditingControls.h"
 #include "PlatformServices.h"
 #include "TSAppDelegate.h"
 #include "viewer/PictureInfo.h"
@@ -54,6 +55,8 @@ ExportControls::ExportControls(TSControls& c) {
                                       "gives trip_1.jpg, trip_2.jpg ...");
     textFileCheck = makeControl<Button>(c, "textFileCheck");
     textFileCheck->setTitle("Also write a text file with each picture's information");
+    metadataCheck = makeControl<Button>(c, "metadataCheck");
+    metadataCheck->setTitle("Write the Flickr information into the copies");
     doExportButton = makeControl<Button>(c, "doExportButton");
     doExportButton->setTitle("Export...");
 }
@@ -139,6 +142,7 @@ void ExportController::finishExportPix() {
                                                      : exporter::Naming::Prefix;
     const QString prefix = m_c.exportPrefixTextField->stringValue();
     const bool textFiles = m_c.textFileCheck->state() == Button::On;
+    const bool metadata = m_c.metadataCheck->state() == Button::On;
 
     const QStringList ids = s.resultIDs;
     int number = 0;
@@ -182,10 +186,17 @@ void ExportController::finishExportPix() {
         const QString destination = exporter::freeDestination(folder, name, row + 1, [&](const QString& path) {
             return exporter::nameTaken(path) || (textFiles && exporter::nameTaken(exporter::textFilePath(path)));
         });
-        // Never over an existing file; written under a temporary name first.
-        QFile file(source);
-        if (!file.copy(destination)) {
-            failures << QString("%1: it could not be copied (%2)").arg(label, file.errorString());
+        // Never over an existing file; written under a temporary name first,
+        // and the information goes into that copy, never into the picture folder.
+        exporter::TemporaryChange addInformation;
+        if (metadata && exporter::carriesInformation(source)) {
+            addInformation = [information = flickrInformation(id)](const QString& copy, QString* error) {
+                return exporter::writeFlickrInformation(copy, information, error);
+            };
+        }
+        QString copyError;
+        if (!exporter::copyAsNewFile(source, destination, addInformation, &copyError)) {
+            failures << QString("%1: it could not be copied (%2)").arg(label, copyError);
             continue;
         }
         ++exported;
@@ -228,6 +239,34 @@ QString ExportController::pictureText(const QString& id) {
     if (exif)
         text += QStringLiteral("\n\n") + *exif;
     return text;
+}
+
+exporter::FlickrInformation ExportController::flickrInformation(const QString& id) {
+    exporter::FlickrInformation information;
+    const SqlResult read = m_app.database().run(
+        "SELECT title,description,tags,datetaken,latitude,longitude,license,owner FROM photos WHERE flickrID = ?",
+        {id}, [&](const SqlRow& row) {
+            information.title = row.value(0);
+            information.description = row.value(1);
+            information.tags = exporter::splitTags(row.value(2));
+            information.dateTaken = row.value(3);
+            bool latOk = false, lonOk = false;
+            const double latitude = row.value(4).toDouble(&latOk);
+            const double longitude = row.value(5).toDouble(&lonOk);
+            // 0,0 is how the archive says "no location".
+            if (latOk && lonOk && (latitude != 0 || longitude != 0))
+                information.location = std::pair(latitude, longitude);
+            bool known = false;
+            const int license = row.value(6).toInt(&known);
+            if (known && license >= 0 && license < kLicenseNames.size())
+                information.licenseName = kLicenseNames[license];
+            information.pageAddress =
+                exporter::flickrPageAddress(m_app.state().currentWebAddress, row.value(7), id);
+            return 0;
+        });
+    if (!read.ok())
+        reportReadError(read);
+    return information;
 }
 
 bool ExportController::writeTextFile(const QString& id, const QString& path, QString* error) {

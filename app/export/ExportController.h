@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TSControls.h"
+#include "export/ExportMetadata.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,8 @@ struct ExportControls {
     PopUpButton* exportNameButton;
     TextField* exportPrefixTextField;
     Button* textFileCheck;
+    // Title, description, tags, date, place, licence and page written into each copy.
+    Button* metadataCheck;
     Button* doExportButton;
 };
 
@@ -50,6 +53,8 @@ private:
     // The information text, then the EXIF text when there is one.
     QString pictureText(const QString& id);
     bool writeTextFile(const QString& id, const QString& path, QString* error);
+    // The record's Flickr information as a copy carries it.
+    exporter::FlickrInformation flickrInformation(const QString& id);
     void showOutcome(int exported, const QStringList& failures);
 
     TSAppDelegate& m_app;

@@ -64,14 +64,15 @@ bool nameTaken(const QString& path) {
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-bool writeNewFile(const QString& path, const QByteArray& bytes, QString* error) {
-    const QByteArray target = QFile::encodeName(path);
-    QTemporaryFile temp(QFileInfo(path).absolutePath() + QStringLiteral("/.tessaly-XXXXXX"));
-    if (!temp.open() || temp.write(bytes) != bytes.size() || !temp.flush() || ::fsync(int(temp.handle())) != 0 ||
-        ::fchmod(int(temp.handle()), newFileMode()) != 0) {
+namespace {
+
+// Gives the finished temporary file its name, if the name is still free.
+bool placeTemporary(QTemporaryFile& temp, const QString& path, QString* error) {
+    if (!temp.flush() || ::fsync(int(temp.handle())) != 0 || ::fchmod(int(temp.handle()), newFileMode()) != 0) {
         *error = temp.errorString();
         return false;
     }
+    const QByteArray target = QFile::encodeName(path);
     const QByteArray source = QFile::encodeName(temp.fileName());
     if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0) {
         temp.setAutoRemove(false);
@@ -88,7 +89,63 @@ bool writeNewFile(const QString& path, const QByteArray& bytes, QString* error) 
         *error = QStringLiteral("a file of that name is already there");
         return false;
     }
-    return createExclusively(target, bytes, error);
+    temp.seek(0);
+    return createExclusively(target, temp.readAll(), error);
+}
+
+QString temporaryTemplate(const QString& path) {
+    return QFileInfo(path).absolutePath() + QStringLiteral("/.tessaly-XXXXXX");
+}
+
+} // namespace
+
+bool writeNewFile(const QString& path, const QByteArray& bytes, QString* error) {
+    QTemporaryFile temp(temporaryTemplate(path));
+    if (!temp.open() || temp.write(bytes) != bytes.size()) {
+        *error = temp.errorString();
+        return false;
+    }
+    return placeTemporary(temp, path, error);
+}
+
+bool copyAsNewFile(const QString& source, const QString& path, const TemporaryChange& change, QString* error) {
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        *error = in.errorString();
+        return false;
+    }
+    QTemporaryFile temp(temporaryTemplate(path));
+    if (!temp.open()) {
+        *error = temp.errorString();
+        return false;
+    }
+    QByteArray chunk;
+    while (!(chunk = in.read(1 << 20)).isEmpty()) {
+        if (temp.write(chunk) != chunk.size()) {
+            *error = temp.errorString();
+            return false;
+        }
+    }
+    if (in.error() != QFileDevice::NoError) {
+        *error = in.errorString();
+        return false;
+    }
+    if (change) {
+        // The change works on the file by its name: what the handle holds is written first.
+        if (!temp.flush()) {
+            *error = temp.errorString();
+            return false;
+        }
+        if (!change(temp.fileName(), error))
+            return false;
+        // A change may have put a new file in its place: the name is what counts.
+        temp.close();
+        if (!temp.open()) {
+            *error = temp.errorString();
+            return false;
+        }
+    }
+    return placeTemporary(temp, path, error);
 }
 
 } // namespace tessaly::exporter
