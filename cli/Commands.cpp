@@ -34,6 +34,7 @@ const QList<const CommandSpec*>& allCommands() {
     static const QList<const CommandSpec*> commands = {
         &accountsCommand(), &addAccountCommand(), &statusCommand(), &connectCommand(), &syncCommand(),
         &searchCommand(),   &showCommand(),       &exportCommand(), &editCommand(),    &deleteCommand(),
+        &verifyCommand(),
     };
     return commands;
 }

@@ -16,6 +16,7 @@ const CommandSpec& showCommand();
 const CommandSpec& deleteCommand();
 const CommandSpec& exportCommand();
 const CommandSpec& editCommand();
+const CommandSpec& verifyCommand();
 
 const QList<const CommandSpec*>& allCommands();
 const CommandSpec* findCommand(const QString& name);
