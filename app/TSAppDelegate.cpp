@@ -5,6 +5,7 @@
 #include "PlatformServices.h"
 #include "sync/SyncController.h"
 #include "archive/PictureDeletion.h"
+#include "archive/VerifyController.h"
 #include "editing/EditingController.h"
 #include "export/ExportController.h"
 #include "search/SearchController.h"
@@ -44,6 +45,7 @@ TSAppDelegate::TSAppDelegate(PlatformServices& platform, PreferencesStore& store
     m_deletion = std::make_unique<PictureDeletion>(*this);
     m_editing = std::make_unique<EditingController>(*this);
     m_export = std::make_unique<ExportController>(*this);
+    m_verify = std::make_unique<VerifyController>(*this);
     // Menus that depend on a window's visibility follow it.
     for (Window* w : {m_controls->searchWindow, m_controls->imageWindow})
         connect(w, &Window::visibilityChanged, this, &TSAppDelegate::revalidateMenuItems);
@@ -210,6 +212,9 @@ bool TSAppDelegate::validateMenuItem(const MenuItem& item) const {
         return c.searchWindow->isVisible();
     if (title == QLatin1String("Quit Tessaly"))
         return !m_state.infoDownloadRunning;
+    if (title == QLatin1String("Verify Archive..."))
+        return m_database.isOpen() && !m_verify->isVerifying() && !m_state.infoDownloadRunning &&
+               m_sync->flow() == sync::Flow::None;
     return true;
 }
 

@@ -25,6 +25,7 @@ class PictureDeletion;
 class ViewerController;
 class EditingController;
 class ExportController;
+class VerifyController;
 
 // The application controller: owns the run-time state, the one archive
 // connection and the control models, and carries every action. Its
@@ -48,6 +49,7 @@ public:
     EditingController& editing() { return *m_editing; }
     // Exporting the selected results.
     ExportController& exporting() { return *m_export; }
+    VerifyController& verifying() { return *m_verify; }
     // Deleting pictures from the archive.
     PictureDeletion& deletion() { return *m_deletion; }
 
@@ -200,6 +202,7 @@ private:
     std::unique_ptr<ViewerController> m_viewer;
     std::unique_ptr<EditingController> m_editing;
     std::unique_ptr<ExportController> m_export;
+    std::unique_ptr<VerifyController> m_verify;
     std::shared_ptr<OFFlickrAPIContext> _flickrContext;
     std::unique_ptr<OFFlickrAPIRequest, void (*)(OFFlickrAPIRequest*)> _flickrRequest;
     std::optional<CallTicket> m_callTicket;

@@ -3,6 +3,7 @@
 
 #include "PlatformServices.h"
 #include "editing/EditingController.h"
+#include "archive/VerifyController.h"
 #include "sync/SyncController.h"
 
 #include <utility>
@@ -130,6 +131,7 @@ void TSAppDelegate::currentArchiveDidChange() {
     if (m_callTicket && !kAccountStages.contains(m_callTicket->stage))
         cancelCallInFlight();
     m_editing->currentArchiveChanged();
+    m_verify->currentArchiveChanged();
 }
 
 void TSAppDelegate::currentAccountDidChange() {
@@ -142,6 +144,7 @@ void TSAppDelegate::currentAccountDidChange() {
     ++m_accountGeneration;
     cancelCallInFlight();
     m_editing->currentArchiveChanged();
+    m_verify->currentArchiveChanged();
     if (m_controls->doneSheet->isVisible())
         m_controls->doneSheet->endSheet();
     const int index = s.indexOfAccount(s.currentAccountName);

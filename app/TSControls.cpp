@@ -107,6 +107,7 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
     downloadInfoItem = item("downloadInfoItem", "Download picture information...");
     downloadPixItem = item("downloadPixItem", "Download picture files...");
     schemaItem = item("schemaItem", "Database Schema");
+    verifyItem = item("verifyItem", "Verify Archive...");
     searchItem = item("searchItem", "Search Archive");
     goHomeItem = item("goHomeItem", "Main Window");
     savePicItem = item("savePicItem", "Save Picture...");

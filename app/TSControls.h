@@ -110,6 +110,7 @@ public:
     MenuItem* downloadInfoItem;
     MenuItem* downloadPixItem;
     MenuItem* schemaItem;
+    MenuItem* verifyItem;
     MenuItem* searchItem;
     MenuItem* goHomeItem;
     MenuItem* savePicItem;

@@ -12,6 +12,7 @@
 #include "ui_noAcctSheet.h"
 #include "ui_prefPanel.h"
 #include "ui_progressPanel.h"
+#include "ui_verifySheet.h"
 #include "ui_window.h"
 
 #include <QDialog>
@@ -58,6 +59,7 @@ AppWindows::AppWindows(TSAppDelegate& app, QObject* parent) : QObject(parent) {
     sheet(Ui::CountSheetForm());
     sheet(Ui::DoneDownloadingSheetForm());
     sheet(Ui::DoneDownloadingSheet2Form());
+    sheet(Ui::VerifySheetForm());
 
     prefForm.accountsTableView->setWordWrap(false);
 

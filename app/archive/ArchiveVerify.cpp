@@ -83,10 +83,14 @@ void ArchiveVerifier::addFile(const QString& url, const QString& flickrID, const
     if (viewer::pictureFile(m_pixPath, url).isEmpty())
         return; // the address names no file
     const QString name = paths::lastPathComponent(url);
-    // Records that share an address share the file: it is looked at once.
-    if (m_named.contains(name))
+    // Records that share an address share the file: it is looked at once,
+    // named by its own size, and measured when it serves as an original.
+    if (const auto it = m_named.constFind(name); it != m_named.cend()) {
+        if (expectedSize > 0)
+            m_files[*it].expectedSize = expectedSize;
         return;
-    m_named.insert(name);
+    }
+    m_named.insert(name, m_files.size());
     m_files.append({name, flickrID, role, expectedSize});
 }
 
@@ -102,9 +106,9 @@ SqlResult ArchiveVerifier::start() {
         const QString square = row.value(3);
         const QString large = row.value(2).isEmpty() ? square : row.value(2);
         const QString original = row.value(1).isEmpty() ? large : row.value(1);
-        addFile(original, id, QStringLiteral("original"), row.value(4).toLongLong());
-        addFile(large, id, QStringLiteral("large"), 0);
         addFile(square, id, QStringLiteral("square"), 0);
+        addFile(large, id, QStringLiteral("large"), 0);
+        addFile(original, id, QStringLiteral("original"), row.value(4).toLongLong());
         return 0;
     });
 }

@@ -72,7 +72,8 @@ private:
     QString m_pixPath;
     bool m_deep;
     QList<FileToCheck> m_files;
-    QSet<QString> m_named; // the file names the records name
+    // The file names the records name, with their place in m_files.
+    QHash<QString, qsizetype> m_named;
     qsizetype m_next = 0;
     bool m_straysListed = false;
     QList<Finding> m_findings;

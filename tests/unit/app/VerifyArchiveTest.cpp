@@ -1,0 +1,53 @@
+// Archive > Verify Archive...: the walk under the progress panel, the sheet
+// of what it found, and Repair, through the control models.
+#include "AppFixture.h"
+#include "Wait.h"
+#include "archive/VerifyController.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+
+using namespace tessaly;
+using tessaly::test::AppFixture;
+
+class VerifyArchiveTest : public AppFixture {};
+
+TEST_F(VerifyArchiveTest, TheSheetListsWhatIsBrokenAndRepairMovesItAside) {
+    const QString pix = path("loc/anna_pix");
+    startWithAccount(pix);
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    for (const QString id : {"1", "2"}) {
+        for (const QString size : {"o", "s"})
+            ASSERT_TRUE(image.save(pix + "/" + id + "_" + size + ".jpg", "JPEG"));
+        app->database().run("INSERT INTO photos (flickrID,url_o,url_sq,filesize) VALUES(?,?,?,?)",
+                            {id, "https://x/1/" + id + "_o.jpg", "https://x/1/" + id + "_s.jpg",
+                             QString::number(QFileInfo(pix + "/" + id + "_o.jpg").size())});
+    }
+    QFile html(pix + "/2_s.jpg");
+    ASSERT_TRUE(html.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    html.write("<html>busy</html>");
+    html.close();
+
+    auto& c = app->controls();
+    VerifyControls& v = app->verifying().controls();
+    app->revalidateMenuItems();
+    ASSERT_TRUE(c.verifyItem->isEnabled());
+    c.verifyItem->performClick();
+    EXPECT_EQ(c.progressPanel->title(), "Verifying the Archive...");
+    ASSERT_TRUE(test::waitFor([&] { return v.verifySheet->isVisible(); }));
+    EXPECT_FALSE(c.progressPanel->isVisible());
+    EXPECT_EQ(v.verifySummaryTextField->stringValue(), "1 problem among the 4 files the archive names.");
+    EXPECT_EQ(v.verifyProblemsTextField->stringValue(),
+              "the square file 2_s.jpg of 2 is not a picture (jpeg expected)");
+    EXPECT_TRUE(v.repairButton->isEnabled());
+
+    // Not connected: the file goes aside, and the alert says how to fetch it again.
+    v.repairButton->performClick();
+    EXPECT_FALSE(v.verifySheet->isVisible());
+    EXPECT_EQ(QDir(pix + "/.broken").entryList(QDir::Files), QStringList{"2_s.jpg"});
+    EXPECT_FALSE(QFile::exists(pix + "/2_s.jpg"));
+    ASSERT_EQ(platform.alerts.size(), 1);
+    EXPECT_TRUE(platform.alerts.last().message.startsWith("1 broken file was moved aside"));
+}
