@@ -54,7 +54,8 @@ int httpStatusOf(const QString& kindName, bool onFile) {
 std::optional<Fault> Fault::parse(const QString& text, QString* error) {
     static const QHash<QString, Kind> kinds = {
         {"stall", Kind::Stall}, {"drop", Kind::Drop}, {"truncate", Kind::Drop},
-        {"malformed", Kind::Malformed}, {"error", Kind::Error}, {"fail", Kind::Http}};
+        {"malformed", Kind::Malformed}, {"error", Kind::Error}, {"fail", Kind::Http},
+        {"endless", Kind::Endless}, {"html", Kind::Html}, {"empty", Kind::Empty}};
     Fault f;
     f.text = text;
     QString body = text;
@@ -96,7 +97,8 @@ std::optional<Fault> Fault::parse(const QString& text, QString* error) {
         f.fileName.setPattern(QStringLiteral("^(?:%1)$").arg(f.fileName.pattern()));
         return f;
     }
-    if (kindName == QLatin1String("truncate") || kindName == QLatin1String("fail"))
+    if (kindName == QLatin1String("truncate") || kindName == QLatin1String("fail") || f.kind == Kind::Html ||
+        f.kind == Kind::Empty)
         return fail(error, QStringLiteral("\"%1\" applies to files only").arg(text));
 
     if (f.kind == Kind::Error) {

@@ -7,6 +7,7 @@
 #include "PlatformServices.h"
 #include "TSAppDelegate.h"
 #include "accounts/PathRules.h"
+#include "SyncValues.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,8 +19,11 @@ namespace tessaly::sync {
 namespace {
 
 // The name a picture file takes in the picture folder: the address's last
-// path component. One that names no file of its own is refused.
+// path component. An address that is not a web address, or that names no
+// file of its own, gives none.
 QString fileNameOf(const QString& url) {
+    if (!isWebAddress(url))
+        return {};
     const QString name = paths::lastPathComponent(url);
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
         name.contains(QChar(0)))
@@ -31,6 +35,8 @@ QString fileNameOf(const QString& url) {
 constexpr qint64 kSliceMs = 40;
 // File sizes wait in memory and are written this many at a time.
 constexpr int kSizeBatch = 500;
+// A file that keeps failing is tried this many times, then logged and passed over.
+constexpr int kFileAttempts = 3;
 
 } // namespace
 
@@ -105,7 +111,10 @@ void SyncController::downloadFiles() {
             const bool told = m_state.sizePhase > 0 &&
                               (url == m_state.originalURLs[m_state.fileIndex] ||
                                (m_state.sizePhase == 2 && url == m_state.squareURLs[m_state.fileIndex]));
-            if (!told)
+            if (!told && !isWebAddress(url))
+                log(QString("The picture address \"%1\" of picture %2 is not a web address; it was passed over.\n\n")
+                        .arg(url, m_state.flickrIDList.value(m_state.fileIndex)));
+            else if (!told)
                 log(QString("The picture address \"%1\" names no file; it was passed over.\n\n").arg(url));
         } else {
             // A companion without a file name of its own cannot be fetched: it
@@ -119,6 +128,12 @@ void SyncController::downloadFiles() {
                 !present(m_state.largeURLs[m_state.fileIndex])) {
                 if (!flushFileSizes())
                     return;
+                // A picture deleted meanwhile gets no files.
+                if (!recordStillThere()) {
+                    m_state.sizePhase = 0;
+                    ++m_state.fileIndex;
+                    continue;
+                }
                 startDownloadingURLFileDest(url, m_state.downloadDestination);
                 return;
             }
@@ -154,7 +169,8 @@ bool SyncController::passRecordOver(const QString& folder) {
 }
 
 bool SyncController::startDownloadingURLFileDest(const QString& url, const QString& destination) {
-    m_download = m_app.platform().urlDownloads().startDownload(QUrl(url), destination, 120.0, this);
+    m_download = m_app.platform().urlDownloads().startDownload(QUrl(url), destination, 120.0, this,
+                                                               &pictureProblem);
     if (m_download) {
         m_state.downloadDestination = destination;
         return true;
@@ -164,6 +180,18 @@ bool SyncController::startDownloadingURLFileDest(const QString& url, const QStri
     m_flow = Flow::None;
     m_phase = Phase::Idle;
     return false;
+}
+
+bool SyncController::recordStillThere() {
+    bool found = false;
+    const SqlResult result = m_app.database().run("SELECT 1 FROM photos WHERE flickrID=?",
+                                                  {m_state.flickrIDList.value(m_state.fileIndex)},
+                                                  [&found](const SqlRow&) {
+                                                      found = true;
+                                                      return 0;
+                                                  });
+    // A record that cannot be looked at is fetched as before.
+    return found || !result.ok();
 }
 
 void SyncController::downloadDidBegin(URLDownload*) {
@@ -192,16 +220,25 @@ void SyncController::downloadDidFailWithError(URLDownload* download, const QStri
             downloadFiles();
         return;
     }
+    // Nothing further can be kept: the download ends here, as failed.
+    if (download->failure() == URLDownload::Failure::DiskFull) {
+        alert(QString("The picture files could not be downloaded. %1").arg(description));
+        endWithFailure("DownloadFiles", description);
+        return;
+    }
     // The same file again, after a wait that grows, but not for ever; a file
     // that arrives in the end leaves no failure in the log.
     const OFRetryPolicy& policy = OFFlickrAPIRequest::retryPolicy();
-    if (++m_fileFailures < policy.attempts) {
+    if (download->failure() != URLDownload::Failure::TooLarge && ++m_fileFailures < kFileAttempts) {
         const qint64 wait = policy.waitMs(m_fileFailures, status == 429,
                                           OFRetryPolicy::retryAfterMs(download->retryAfter(),
                                                                       QDateTime::currentDateTimeUtc()));
-        waitingToRetry(double(wait) / 1000.0,
-                       status > 0 ? QString("The picture server answered HTTP %1").arg(status)
-                                  : QStringLiteral("A picture file could not be fetched"));
+        QString reason = description;
+        if (status >= 400)
+            reason = QString("The picture server answered HTTP %1").arg(status);
+        else if (reason.endsWith(QLatin1Char('.')))
+            reason.chop(1);
+        waitingToRetry(double(wait) / 1000.0, reason);
         OFTimeSource::shared().callAfter(wait, this, [this, run = ++m_run] {
             if (run == m_run && m_phase == Phase::Running)
                 downloadFiles();
@@ -209,7 +246,8 @@ void SyncController::downloadDidFailWithError(URLDownload* download, const QStri
         return;
     }
     log(QString("Download failed! Error - %1 %2\n\n").arg(description, url));
-    log(QString("Gave up on %1 after %2 failed downloads.\n\n").arg(url).arg(policy.attempts));
+    if (download->failure() != URLDownload::Failure::TooLarge)
+        log(QString("Gave up on %1 after %2 failed downloads.\n\n").arg(url).arg(kFileAttempts));
     if (finishFile())
         downloadFiles();
 }

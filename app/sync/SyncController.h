@@ -127,6 +127,8 @@ private:
     // The skip loop gives the event loop a turn, then goes on where it was.
     void resumeFilesLater(quint64 run);
     bool passRecordOver(const QString& folder);
+    // Whether the record of the current file is still in the archive.
+    bool recordStillThere();
     void finishFiles();
     bool flushFileSizes();
     QString currentURL() const;
