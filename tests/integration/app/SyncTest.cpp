@@ -197,6 +197,15 @@ TEST_F(SyncTest, AFailedPageEndsTheFlowWithOneLineAndKeepsEveryStoredPageWhole) 
     EXPECT_EQ(log(), "An error occurred in the stage DownloadPhotos, Error: Request timeout\n");
     EXPECT_EQ(table().size(), 1000);
 
+    // An answer that never ends is cut at 64 MiB, once.
+    service->clearFaults();
+    service->clearLog();
+    service->addFault("endless:flickr.people.getPhotos@page=3");
+    ASSERT_TRUE(downloadInformation(false, false));
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(log(), "An error occurred in the stage DownloadPhotos, Error: Flickr's answer grew past 64 MiB, "
+                     "far beyond any real answer; the call was given up.\n");
+    EXPECT_EQ(calls("flickr.people.getPhotos"), 3);
 }
 
 TEST_F(SyncTest, APictureOrSetThatFailsIsLoggedAndTheFlowGoesOn) {
