@@ -393,7 +393,7 @@ TEST_F(SyncTest, TheFileDownloadFetchesEachFileOnceAndLeavesNoBrokenFile) {
         EXPECT_EQ(retries.filter(QRegularExpression("^" + reason + ".*; trying again")).size(), 1) << reason.toStdString();
 }
 
-TEST_F(SyncTest, OnlyPicturesFromWebAddressesAreKeptAndOneBadRecordStopsNothing) {
+TEST_F(SyncTest, HostileAnswersLeaveNothingForeignAndStopNothing) {
     fakeflickr::Options options;
     options.photos = 12;
     startService(options);
@@ -413,7 +413,11 @@ TEST_F(SyncTest, OnlyPicturesFromWebAddressesAreKeptAndOneBadRecordStopsNothing)
     }
     ASSERT_NE(withBlanks.id, 0);
     const QString fileAddress = QUrl::fromLocalFile(secret.fileName()).toString();
+    // And a set id holding the "," that joins a picture's sets.
+    const QString setID = stream.setAt(0).id;
     service->rewriteAnswers([&](const QString& method, QByteArray body) {
+        if (method == "flickr.photosets.getList")
+            body.replace("id=\"" + setID.toUtf8() + '"', "id=\"" + setID.toUtf8() + ",1\"");
         if (method == "flickr.people.getPhotos")
             body.replace("url_o=\"" + url(withFile, 'o').toUtf8() + '"', "url_o=\"" + fileAddress.toUtf8() + '"')
                 .replace("url_sq=\"" + url(withBlanks, 's').toUtf8(), "url_sq=\"  " + url(withBlanks, 's').toUtf8());
@@ -422,6 +426,10 @@ TEST_F(SyncTest, OnlyPicturesFromWebAddressesAreKeptAndOneBadRecordStopsNothing)
     connectAccount();
     auto& c = app->controls();
     ASSERT_TRUE(downloadInformation(false, false));
+    EXPECT_EQ(c.errorsTextField->stringValue(), "The photo set id \"" + setID +
+                                                    ",1\" holds a comma, which the archive cannot store; the "
+                                                    "set was passed over.\n\n");
+    EXPECT_EQ(calls("flickr.photosets.getPhotos"), stream.setCount() - 1);
     dismissFinish();
 
     // An answer that never ends is cut at the limit once, not tried again.
