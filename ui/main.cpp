@@ -95,7 +95,9 @@ int main(int argc, char** argv) {
                                                               appPointer->handleIncomingURL(url);
                                                       });
     } else {
-        registerURLScheme(QApplication::applicationFilePath());
+        QString error;
+        if (!registerURLScheme(QApplication::applicationFilePath(), {}, &error))
+            std::fprintf(stderr, "%s\n", qPrintable(error));
     }
     PlatformServices& platform = demoPlatform ? static_cast<PlatformServices&>(*demoPlatform) : desktop;
 
