@@ -89,6 +89,14 @@ QString SyncController::currentURL() const {
 }
 
 void SyncController::downloadFiles() {
+    // A search keeps the archive busy: the files go on after it.
+    if (m_app.database().isBusy()) {
+        m_app.database().whenFree(this, [this, run = m_run] {
+            if (run == m_run)
+                downloadFiles();
+        });
+        return;
+    }
     const QString folder = m_app.state().pixPath + QLatin1Char('/');
     const quint64 run = ++m_run;
     QElapsedTimer slice;
@@ -203,8 +211,11 @@ void SyncController::downloadDidFinish(URLDownload* download) {
     if (download != m_download || m_phase != Phase::Running)
         return;
     m_download = nullptr;
-    if (finishFile())
-        downloadFiles();
+    // The size goes to the archive, which a search may keep busy for a while.
+    m_app.database().whenFree(this, [this, run = m_run] {
+        if (run == m_run && m_phase == Phase::Running && finishFile())
+            downloadFiles();
+    });
 }
 
 void SyncController::downloadDidFailWithError(URLDownload* download, const QString& description,
@@ -212,7 +223,15 @@ void SyncController::downloadDidFailWithError(URLDownload* download, const QStri
     if (download != m_download || m_phase != Phase::Running)
         return;
     m_download = nullptr;
-    const int status = download->httpStatus();
+    m_app.database().whenFree(this, [=, this, run = m_run, status = download->httpStatus(),
+                                     retryAfter = download->retryAfter(), failure = download->failure()] {
+        if (run == m_run && m_phase == Phase::Running)
+            fileFailed(status, retryAfter, failure, description, url);
+    });
+}
+
+void SyncController::fileFailed(int status, const QByteArray& retryAfter, URLDownload::Failure failure,
+                                const QString& description, const QString& url) {
     // Removed or withheld (the originals of free accounts): asking again won't help.
     if (status == 403 || status == 404 || status == 410) {
         log(QString("The picture file %1 is not available (HTTP %2); it was passed over.\n\n").arg(url).arg(status));
@@ -221,7 +240,7 @@ void SyncController::downloadDidFailWithError(URLDownload* download, const QStri
         return;
     }
     // Nothing further can be kept: the download ends here, as failed.
-    if (download->failure() == URLDownload::Failure::DiskFull) {
+    if (failure == URLDownload::Failure::DiskFull) {
         alert(QString("The picture files could not be downloaded. %1").arg(description));
         endWithFailure("DownloadFiles", description);
         return;
@@ -229,9 +248,9 @@ void SyncController::downloadDidFailWithError(URLDownload* download, const QStri
     // The same file again, after a wait that grows, but not for ever; a file
     // that arrives in the end leaves no failure in the log.
     const OFRetryPolicy& policy = OFFlickrAPIRequest::retryPolicy();
-    if (download->failure() != URLDownload::Failure::TooLarge && ++m_fileFailures < kFileAttempts) {
+    if (failure != URLDownload::Failure::TooLarge && ++m_fileFailures < kFileAttempts) {
         const qint64 wait = policy.waitMs(m_fileFailures, status == 429,
-                                          OFRetryPolicy::retryAfterMs(download->retryAfter(),
+                                          OFRetryPolicy::retryAfterMs(retryAfter,
                                                                       QDateTime::currentDateTimeUtc()));
         QString reason = description;
         if (status >= 400)
@@ -246,7 +265,7 @@ void SyncController::downloadDidFailWithError(URLDownload* download, const QStri
         return;
     }
     log(QString("Download failed! Error - %1 %2\n\n").arg(description, url));
-    if (download->failure() != URLDownload::Failure::TooLarge)
+    if (failure != URLDownload::Failure::TooLarge)
         log(QString("Gave up on %1 after %2 failed downloads.\n\n").arg(url).arg(kFileAttempts));
     if (finishFile())
         downloadFiles();

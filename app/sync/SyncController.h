@@ -129,6 +129,8 @@ private:
     bool passRecordOver(const QString& folder);
     // Whether the record of the current file is still in the archive.
     bool recordStillThere();
+    void fileFailed(int status, const QByteArray& retryAfter, URLDownload::Failure failure,
+                    const QString& description, const QString& url);
     void finishFiles();
     bool flushFileSizes();
     QString currentURL() const;
