@@ -55,7 +55,7 @@ std::optional<Fault> Fault::parse(const QString& text, QString* error) {
     static const QHash<QString, Kind> kinds = {
         {"stall", Kind::Stall}, {"drop", Kind::Drop}, {"truncate", Kind::Drop},
         {"malformed", Kind::Malformed}, {"error", Kind::Error}, {"fail", Kind::Http},
-        {"endless", Kind::Endless}, {"html", Kind::Html}, {"empty", Kind::Empty}};
+        {"endless", Kind::Endless}, {"html", Kind::Html}, {"empty", Kind::Empty}, {"redirect", Kind::Redirect}};
     Fault f;
     f.text = text;
     QString body = text;
@@ -98,7 +98,7 @@ std::optional<Fault> Fault::parse(const QString& text, QString* error) {
         return f;
     }
     if (kindName == QLatin1String("truncate") || kindName == QLatin1String("fail") || f.kind == Kind::Html ||
-        f.kind == Kind::Empty)
+        f.kind == Kind::Empty || f.kind == Kind::Redirect)
         return fail(error, QStringLiteral("\"%1\" applies to files only").arg(text));
 
     if (f.kind == Kind::Error) {

@@ -245,6 +245,9 @@ void Server::handleFile(HttpConnection* connection, const HttpRequest& request, 
     } else if (fault && fault->kind == Fault::Kind::Html) {
         response = textResponse(200, "<html><body><p>Please sign in to continue.</p></body></html>",
                                 "text/html; charset=utf-8");
+    } else if (fault && fault->kind == Fault::Kind::Redirect) {
+        response = statusPage(302);
+        response.headers.append(qMakePair(QByteArray("Location"), QByteArray("file:///etc/hostname")));
     } else if (fault && fault->kind == Fault::Kind::Empty) {
         response.contentType = "image/jpeg";
     } else {

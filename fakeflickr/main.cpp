@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
         "  fail:file:NAME:COUNT (HTTP 500 COUNT times)\n"
         "  endless:METHOD[@SEL], endless:file:NAME (HTTP 200, no length, a body without end)\n"
         "  html|empty:file:NAME (HTTP 200 with an HTML page, or with no body)\n"
+        "  redirect:file:NAME (HTTP 302 to a local file)\n"
         "NAME may use *. #COUNT: the fault applies COUNT times, then is gone.\n"
         "~SECONDS: the answer carries Retry-After: SECONDS."));
     parser.addHelpOption();

@@ -138,7 +138,7 @@ QString URLDownload::transportFailure() const {
     case QNetworkReply::InsecureRedirectError:
     case QNetworkReply::ProtocolUnknownError:
         return QStringLiteral("The picture server sent Tessaly on to %1, an address it does not follow.")
-            .arg(m_reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl().toString());
+            .arg(m_url.resolved(QUrl::fromEncoded(m_reply->rawHeader("Location"))).toString());
     case QNetworkReply::TooManyRedirectsError:
         return QStringLiteral("The picture server sent Tessaly from one address to the next too often.");
     case QNetworkReply::RemoteHostClosedError: {

@@ -359,9 +359,10 @@ TEST_F(SyncTest, TheFileDownloadFetchesEachFileOnceAndLeavesNoBrokenFile) {
     // is left as a file, and each retry says why.
     dismissFinish();
     const fakeflickr::Photo a = stream.photoAt(3), b = stream.photoAt(4), d = stream.photoAt(5),
-                            e = stream.photoAt(6);
-    for (const fakeflickr::Photo& p : {a, b, d, e})
+                            e = stream.photoAt(6), f = stream.photoAt(7);
+    for (const fakeflickr::Photo& p : {a, b, d, e, f})
         QFile::remove(pixFolder() + "/" + p.fileName('s'));
+    service->addFault("redirect:file:" + f.fileName('s') + "#1");
     service->addFault("truncate:file:" + a.fileName('s'));
     service->addFault("fail:file:" + b.fileName('s') + ":2");
     service->addFault("html:file:" + d.fileName('s') + "#1");
@@ -383,13 +384,16 @@ TEST_F(SyncTest, TheFileDownloadFetchesEachFileOnceAndLeavesNoBrokenFile) {
     EXPECT_EQ(service->fileRequests().count(b.fileName('s')), 3);
     EXPECT_EQ(service->fileRequests().count(d.fileName('s')), 2);
     EXPECT_EQ(service->fileRequests().count(e.fileName('s')), 3);
+    EXPECT_EQ(service->fileRequests().count(f.fileName('s')), 2);
     const QSet<QString> givenUp{a.fileName('s'), e.fileName('s')};
     EXPECT_EQ(filesInFolder(), expectedFiles - givenUp);
     QImage fetched(pixFolder() + "/" + d.fileName('s'));
     EXPECT_FALSE(fetched.isNull());
     for (const QString& reason : {QString("The download ended after "), QString("The picture server answered HTTP 500"),
                                   QString("The picture server sent a text/html answer, not a picture"),
-                                  QString("The picture server sent no data")})
+                                  QString("The picture server sent no data"),
+                                  QString("The picture server sent Tessaly on to file:///etc/hostname, an address "
+                                          "it does not follow")})
         EXPECT_EQ(retries.filter(QRegularExpression("^" + reason + ".*; trying again")).size(), 1) << reason.toStdString();
 }
 
