@@ -138,6 +138,7 @@ void SyncController::downloadFiles() {
                     return;
                 // A picture deleted meanwhile gets no files.
                 if (!recordStillThere()) {
+                    m_fileFailures = 0;
                     m_state.sizePhase = 0;
                     ++m_state.fileIndex;
                     continue;
