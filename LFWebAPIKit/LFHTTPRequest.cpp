@@ -251,9 +251,10 @@ bool LFHTTPRequest::readStreamHasBytesAvailable() {
             if (!self)
                 return false;
         } else {
-            // One allocation for an announced body instead of many reallocations.
+            // One allocation for an announced body instead of many reallocations
+            // (a length past any real answer is not taken at its word).
             if (m_receivedData.isEmpty() && m_expectedDataLength != LFHTTPRequestUnknownLength &&
-                m_expectedDataLength < (quint64(1) << 30))
+                m_expectedDataLength < (quint64(1) << 26))
                 m_receivedData.reserve(qsizetype(m_expectedDataLength));
             m_receivedData.append(m_readBuffer.constData(), count);
             m_lastReceivedBytes = static_cast<quint64>(m_receivedData.size());

@@ -10,6 +10,14 @@ public:
     static constexpr double kFlickrCallsPerHour = 3600;
     static constexpr int kBurst = 4;
 
+    // The paces a person may ask for: slower makes no progress, faster is no
+    // pace at all.
+    static constexpr double kMinimumCallsPerHour = 1;
+    static constexpr double kMaximumCallsPerHour = 100000;
+    static bool isAllowedPace(double callsPerHour) {
+        return callsPerHour >= kMinimumCallsPerHour && callsPerHour <= kMaximumCallsPerHour;
+    }
+
     // 0 calls per hour: unpaced.
     void setCallsPerHour(double callsPerHour, int burst = kBurst);
     double callsPerHour() const { return m_perHour; }

@@ -262,11 +262,32 @@ void OFFlickrAPIRequest::httpRequestSentBytesTotal(LFHTTPRequest*, quint64 sentB
 }
 
 void OFFlickrAPIRequest::httpRequestDidReceiveStatusCodeURLResponseHeader(
-    LFHTTPRequest*, quint32 statusCode, const QUrl&, const LFHTTPResponseHeader& header) {
+    LFHTTPRequest* request, quint32 statusCode, const QUrl&, const LFHTTPResponseHeader& header) {
     m_status = statusCode;
     for (const auto& [name, value] : header)
         if (name.compare("Retry-After", Qt::CaseInsensitive) == 0)
             m_retryAfter = value;
+    const quint64 announced = request->expectedDataLength();
+    if (announced != LFHTTPRequestUnknownLength && announced > kMaximumAnswerSize)
+        giveUpOnTooLargeAnswer();
+}
+
+void OFFlickrAPIRequest::httpRequestReceivedBytesExpectedTotal(LFHTTPRequest*, quint64 receivedBytes,
+                                                               quint64) {
+    if (receivedBytes > kMaximumAnswerSize)
+        giveUpOnTooLargeAnswer();
+}
+
+void OFFlickrAPIRequest::giveUpOnTooLargeAnswer() {
+    m_HTTPRequest->cancelWithoutDelegateMessage();
+    m_HTTPRequest->setSessionInfo({});
+    m_HTTPRequest->getReceivedDataAndDetachFromRequest();
+    cleanUpTempFile();
+    m_call.reset();
+    failWith(libraryError(OFFlickrAPIRequestAnswerTooLargeError,
+                          QStringLiteral("Flickr's answer grew past %1 MiB, far beyond any real answer; "
+                                         "the call was given up.")
+                              .arg(kMaximumAnswerSize >> 20)));
 }
 
 void OFFlickrAPIRequest::httpRequestDidComplete(LFHTTPRequest* request) {

@@ -28,6 +28,7 @@ enum : qint64 {
     OFFlickrAPIRequestTimeoutError = 0x7FFF0002,
     OFFlickrAPIRequestFaultyXMLResponseError = 0x7FFF0003,
     OFFlickrAPIRequestOAuthError = 0x7FFF0004,
+    OFFlickrAPIRequestAnswerTooLargeError = 0x7FFF0005,
     OFFlickrAPIRequestUnknownError = 0x7FFF0042,
 };
 
@@ -133,6 +134,9 @@ public:
 
     // The retries of every request of the process.
     static OFRetryPolicy& retryPolicy();
+    // The longest answer a call takes: a page of 500 pictures is under 1 MiB,
+    // so an answer past this is broken or hostile and the call is given up.
+    static constexpr quint64 kMaximumAnswerSize = quint64(64) << 20;
     // Attempts made so far of the call in flight.
     int attempts() const { return m_attempt + 1; }
 
@@ -147,6 +151,8 @@ private:
     void httpRequestDidReceiveStatusCodeURLResponseHeader(LFHTTPRequest* request, quint32 statusCode,
                                                           const QUrl& finalURL,
                                                           const LFHTTPResponseHeader& header) override;
+    void httpRequestReceivedBytesExpectedTotal(LFHTTPRequest* request, quint64 receivedBytes,
+                                               quint64 expectedTotal) override;
     void httpRequestDidComplete(LFHTTPRequest* request) override;
     void httpRequestDidFailWithError(LFHTTPRequest* request, const QString& error) override;
 
@@ -156,6 +162,8 @@ private:
     bool writeMultipartFile(const QString& path, QIODevice* imageStream, const QByteArray& head,
                             const QByteArray& tail);
     void failWith(const OFError& error);
+    // Stops a call whose answer is too long to be a real one.
+    void giveUpOnTooLargeAnswer();
     void cleanUpTempFile();
     bool startCall(Call call);
     void scheduleSend(qint64 extraWaitMs);

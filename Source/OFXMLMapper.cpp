@@ -13,6 +13,8 @@ const QString kTextKey = QStringLiteral("_text");
 // Flickr's answers nest a handful of levels; a document nested deeper than
 // this is refused rather than mapped (and later freed) by deep recursion.
 constexpr size_t kMaxDepth = 256;
+// Children are looked up by name through a hash once an element has more.
+constexpr size_t kIndexedChildren = 8;
 
 // Maps are built as a tree of nodes and turned into QVariantMaps at the end, so
 // that children can be filled in after they are stored in their parent.
@@ -28,12 +30,30 @@ struct Node {
         bool isList = false;
     };
     std::vector<Entry> children;
+    // Positions in `children` by name, once there are more than a few: an
+    // answer may hold any number of distinct names.
+    std::unique_ptr<QHash<QString, size_t>> index;
 
     Entry* findChild(const QString& name) {
+        if (index) {
+            const auto it = index->constFind(name);
+            return it == index->cend() ? nullptr : &children[it.value()];
+        }
         for (Entry& e : children)
             if (e.name == name)
                 return &e;
         return nullptr;
+    }
+
+    void addChild(const QString& name, Node* node, bool isList) {
+        children.push_back({name, {node}, isList});
+        if (!index && children.size() > kIndexedChildren) {
+            index = std::make_unique<QHash<QString, size_t>>();
+            for (size_t i = 0; i < children.size(); ++i)
+                index->insert(children[i].name, i);
+        } else if (index) {
+            index->insert(name, children.size() - 1);
+        }
     }
 
     // Consumes the node: its maps move into the result instead of being copied.
@@ -76,7 +96,7 @@ public:
             const bool plural = m_currentElementName.size() > name.size() &&
                                 m_currentElementName.startsWith(name) &&
                                 m_currentElementName.endsWith(QLatin1Char('s'));
-            current->children.push_back({name, {node}, plural});
+            current->addChild(name, node, plural);
         }
         m_stack.push_back(node);
         m_currentElementName = name;

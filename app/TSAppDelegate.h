@@ -11,6 +11,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -180,6 +181,8 @@ private:
     void endConnectionSheet();
     bool beginCall(const QString& stage);
     std::optional<CallTicket> takeTicket(OFFlickrAPIRequest* request);
+    // True when the answer must wait for a search that keeps the archive busy.
+    bool waitForArchive(std::function<void()> handle);
     void currentAccountDidChange();
     void currentArchiveDidChange();
     void testConnectionIfTokenHeld();
@@ -206,6 +209,7 @@ private:
     std::shared_ptr<OFFlickrAPIContext> _flickrContext;
     std::unique_ptr<OFFlickrAPIRequest, void (*)(OFFlickrAPIRequest*)> _flickrRequest;
     std::optional<CallTicket> m_callTicket;
+    bool m_answerWaiting = false;
     quint64 m_accountGeneration = 0;
     double m_callsPerHourOverride = 0;
     // The account generation an authorization in the browser was begun for.

@@ -12,7 +12,7 @@ namespace tessaly {
 
 bool TSAppDelegate::beginCall(const QString& stage) {
     // A busy request keeps its own tag: its answer must still find its stage.
-    if (_flickrRequest->isRunning())
+    if (_flickrRequest->isRunning() || m_answerWaiting)
         return false;
     _flickrRequest->setSessionInfo(stage);
     const int index = m_state.indexOfAccount(m_state.currentAccountName);
@@ -41,8 +41,23 @@ std::optional<CallTicket> TSAppDelegate::takeTicket(OFFlickrAPIRequest* request)
     return ticket;
 }
 
+// An answer that arrives while a search keeps the archive busy is handled
+// once the search is over; no other call starts meanwhile.
+bool TSAppDelegate::waitForArchive(std::function<void()> handle) {
+    if (!m_database.isBusy())
+        return false;
+    m_answerWaiting = true;
+    m_database.whenFree(this, [this, handle = std::move(handle)] {
+        m_answerWaiting = false;
+        handle();
+    });
+    return true;
+}
+
 void TSAppDelegate::flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* request,
                                                             const QVariantMap& response) {
+    if (waitForArchive([=, this] { flickrAPIRequestDidCompleteWithResponse(request, response); }))
+        return;
     const std::optional<CallTicket> ticket = takeTicket(request);
     if (!ticket)
         return; // issued for an account that is no longer current
@@ -66,6 +81,8 @@ void TSAppDelegate::logFailure(const QString& line) { m_errorLog.write(line); }
 
 void TSAppDelegate::flickrAPIRequestDidFailWithError(OFFlickrAPIRequest* request,
                                                      const OFError& error) {
+    if (waitForArchive([=, this] { flickrAPIRequestDidFailWithError(request, error); }))
+        return;
     if (!takeTicket(request))
         return;
     const QString stage = request->sessionInfo().toString();

@@ -81,7 +81,9 @@ void TSAppDelegate::getPrefs() {
 
     s.updatesState = m_store.contains("updatesState") ? m_store.value("updatesState").toInt() : 1;
     c.updatesCheck->setState(s.updatesState != 0 ? Button::On : Button::Off);
-    applyCallBudget(m_store.value("callsPerHour").toDouble());
+    // A pace no one could have chosen (a broken file) counts as none chosen.
+    const double callsPerHour = m_store.value("callsPerHour").toDouble();
+    applyCallBudget(OFCallBudget::isAllowedPace(callsPerHour) ? callsPerHour : 0);
 
     m_search->loadSavedSearches();
 
@@ -169,7 +171,15 @@ void TSAppDelegate::applyCallBudget(double callsPerHour) {
 
 void TSAppDelegate::savePrefButton() {
     const QString previousAccount = m_state.currentAccountName;
-    const double callsPerHour = m_controls->callBudgetTextField->stringValue().trimmed().toDouble();
+    const QString pace = m_controls->callBudgetTextField->stringValue().trimmed();
+    bool number = false;
+    const double callsPerHour = pace.toDouble(&number);
+    if (!pace.isEmpty() && !(number && OFCallBudget::isAllowedPace(callsPerHour))) {
+        m_platform.alert({}, QString("Flickr calls per hour must be a number from 1 to 100,000 (or nothing, "
+                                     "for Flickr's own pace); %1 is not.")
+                                 .arg(pace));
+        return;
+    }
     m_store.setValue("callsPerHour", callsPerHour > 0 ? callsPerHour : 0.0);
     applyCallBudget(callsPerHour);
     savePreferences();

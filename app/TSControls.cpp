@@ -84,6 +84,8 @@ TSControls::TSControls(QObject* parent) : QObject(parent) {
     indicator = make<ProgressIndicator>("indicator");
     indicator->setDisplayedWhenStopped(false); // the panel is up only while it runs
     progressTextField = make<TextField>("progressTextField");
+    progressStopButton = make<Button>("progressStopButton");
+    progressStopButton->setHidden(true); // only for what can be stopped
 
     searchWindow = make<Window>("searchWindow");
     searchWindow->setTitle("Search");

@@ -90,6 +90,7 @@ public:
     Window* progressPanel;
     ProgressIndicator* indicator;
     TextField* progressTextField;
+    Button* progressStopButton;
 
     // Search window and viewer window, as far as the shell needs them.
     Window* searchWindow;

@@ -2,7 +2,8 @@
 // own process (as Flickr would be elsewhere): the information download of a
 // 50,000-picture stream, twice; storing one page against a bare insert loop;
 // the EXIF stage on a small and a large archive; the file download of 3,000
-// pictures, twice; and the peak memory of a 100,000-picture download.
+// pictures, twice; the peak memory of a 100,000-picture download; and the
+// mapping of answers with many distinct element names.
 // Prints "figure NAME VALUE UNIT" lines.
 #include "ScriptedPlatform.h"
 #include "TSAppDelegate.h"
@@ -266,6 +267,25 @@ void storeVersusRaw() {
     figure("store_vs_raw", s / r, "ratio");
 }
 
+// An answer whose one element holds `names` children, each named differently,
+// as a broken or hostile server may send: mapping it must stay linear.
+void distinctChildNames() {
+    for (const int names : {25000, 50000, 100000, 200000}) {
+        QByteArray body = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<rsp stat=\"ok\"><photo id=\"1\">";
+        for (int i = 0; i < names; ++i)
+            body += "<n" + QByteArray::number(i) + "/>";
+        body += "</photo></rsp>\n";
+        QElapsedTimer clock;
+        clock.start();
+        const auto mapped = OFXMLMapper::dictionaryMappedFromXMLData(body);
+        const double ms = clock.nsecsElapsed() / 1e6;
+        if (!mapped)
+            qFatal("the answer did not map");
+        const QByteArray name = "map_distinct_names_" + QByteArray::number(names) + "_ms";
+        figure(name.constData(), ms, "ms");
+    }
+}
+
 // The EXIF stage for 1,000 pictures in an archive of `records` pictures.
 double exifPerPicture(int records) {
     Service service(records);
@@ -330,6 +350,8 @@ int main(int argc, char** argv) {
         informationDownload();
     if (wanted("store"))
         storeVersusRaw();
+    if (wanted("mapper"))
+        distinctChildNames();
     if (wanted("exif"))
         exifStage();
     if (wanted("files"))

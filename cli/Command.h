@@ -57,7 +57,8 @@ struct Invocation {
 OptionSpec accountOption();
 // --calls-per-hour N, taken by the commands that talk to Flickr.
 OptionSpec callsPerHourOption();
-// Value checks: a number above 0.
+// Value checks: a number above 0; a pace from 1 to 100,000 calls an hour.
 QString positiveNumber(const QString& value);
+QString callsPerHourNumber(const QString& value);
 
 } // namespace tessaly::cli

@@ -2,6 +2,7 @@
 
 #include "Arguments.h"
 #include "Console.h"
+#include "OFCallBudget.h"
 
 #include <cmath>
 
@@ -13,8 +14,16 @@ OptionSpec accountOption() {
 
 OptionSpec callsPerHourOption() {
     return {"calls-per-hour", "N",
-            "Call Flickr at most N times an hour on average, for this run (over the preference).",
-            &positiveNumber};
+            "Call Flickr at most N times an hour on average (1 to 100,000), for this run (over the preference).",
+            &callsPerHourNumber};
+}
+
+QString callsPerHourNumber(const QString& value) {
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    return ok && OFCallBudget::isAllowedPace(number)
+               ? QString()
+               : QString("%1 is not a number of calls from 1 to 100,000").arg(value);
 }
 
 QString positiveNumber(const QString& value) {

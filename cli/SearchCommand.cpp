@@ -7,11 +7,17 @@
 #include "search/SearchController.h"
 #include "sync/PhotoStore.h"
 
+#include <csignal>
+
 namespace tessaly::cli {
 
 namespace {
 
 const QStringList kModes = {"quick", "where", "saved", "removed"};
+
+// Ctrl+C while the statement runs stops it; the search then ends as stopped.
+volatile std::sig_atomic_t g_interrupted = 0;
+extern "C" void interrupted(int) { g_interrupted = 1; }
 
 QString formatCheck(const QString& value) {
     return QStringList{"text", "json", "csv"}.contains(value)
@@ -97,8 +103,17 @@ int run(const Invocation& invocation) {
     if (!statement)
         return ExitFailure;
     SearchController& search = session.app().search();
-    if (!search.runStatement(*statement, filter)) {
-        session.console().error("the search failed");
+    if (invocation.has("timeout"))
+        search.setStatementTimeLimit(qint64(invocation.value("timeout").toDouble() * 1000.0));
+    search.setStopRequested([] { return g_interrupted != 0; });
+    struct sigaction stop {}, previous {};
+    stop.sa_handler = interrupted;
+    sigemptyset(&stop.sa_mask);
+    sigaction(SIGINT, &stop, &previous);
+    const bool found = search.runStatement(*statement, filter);
+    sigaction(SIGINT, &previous, nullptr);
+    if (!found) {
+        session.console().error(search.wasStopped() ? "the search was stopped" : "the search failed");
         return ExitFailure;
     }
     const QString format = invocation.has("format") ? invocation.value("format") : "text";
@@ -133,7 +148,9 @@ const CommandSpec& searchCommand() {
         "an array of objects with the columns flickrID, title, description, url_sq,\n"
         "tags, latitude, longitude and media (values as stored; null where the\n"
         "archive holds NULL); as csv, a header line of those columns, then one line\n"
-        "a result. Exit status 1 when the statement fails or the saved search is\n"
+        "a result. A statement that runs longer than --timeout SECONDS (five\n"
+        "minutes unless given) is stopped, and so is one stopped with Ctrl+C. Exit\n"
+        "status 1 when the statement fails or is stopped, or the saved search is\n"
         "unknown.",
         {accountOption(),
          {"quick", "TEXT", "Run the quick search for TEXT."},
@@ -142,7 +159,8 @@ const CommandSpec& searchCommand() {
          {"removed", {}, "List the pictures Flickr no longer has."},
          {"near", "LAT,LON", "Keep the pictures near this point..."},
          {"within", "METRES", "...within this many metres of it.", &positiveNumber},
-         {"format", "FORMAT", "text (the default), json or csv.", &formatCheck}},
+         {"format", "FORMAT", "text (the default), json or csv.", &formatCheck},
+         {"timeout", "SECONDS", "Stop the statement after this many seconds (default 300).", &positiveNumber}},
         0,
         0,
         &run};

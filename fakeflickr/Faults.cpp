@@ -57,7 +57,8 @@ std::optional<Fault> Fault::parse(const QString& text, QString* error) {
     static const QHash<QString, Kind> kinds = {
         {"stall", Kind::Stall}, {"drop", Kind::Drop}, {"truncate", Kind::Drop},
         {"malformed", Kind::Malformed}, {"error", Kind::Error}, {"fail", Kind::Http},
-        {"empty", Kind::Empty}, {"nolist", Kind::NoList}, {"claim", Kind::Claim}};
+        {"endless", Kind::Endless}, {"html", Kind::Html}, {"empty", Kind::Empty}, {"redirect", Kind::Redirect},
+        {"nolist", Kind::NoList}, {"claim", Kind::Claim}};
     Fault f;
     f.text = text;
     QString body = text;
@@ -92,14 +93,16 @@ std::optional<Fault> Fault::parse(const QString& text, QString* error) {
             f.httpStatus = 500;
             name = name.left(last);
         }
-        if (f.kind == Kind::Malformed || f.kind == Kind::Error || f.kind >= Kind::Empty || name.isEmpty())
+        if (f.kind == Kind::Malformed || f.kind == Kind::Error || f.kind == Kind::NoList || f.kind == Kind::Claim ||
+            name.isEmpty())
             return fail(error, QStringLiteral("\"%1\" does not apply to a file").arg(text));
         f.fileName = QRegularExpression(QRegularExpression::wildcardToRegularExpression(
             name, QRegularExpression::UnanchoredWildcardConversion));
         f.fileName.setPattern(QStringLiteral("^(?:%1)$").arg(f.fileName.pattern()));
         return f;
     }
-    if (kindName == QLatin1String("truncate") || kindName == QLatin1String("fail"))
+    if (kindName == QLatin1String("truncate") || kindName == QLatin1String("fail") || f.kind == Kind::Html ||
+        f.kind == Kind::Redirect)
         return fail(error, QStringLiteral("\"%1\" applies to files only").arg(text));
 
     if (f.kind == Kind::Error) {

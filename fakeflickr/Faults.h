@@ -23,11 +23,14 @@ namespace fakeflickr {
 //   stall:file:NAME, drop:file:NAME, truncate:file:NAME (fewer bytes than Content-Length),
 //   httpNNN:file:NAME (429, 500, 502, 503, 504, and the lasting 403, 404, 410 of
 //   removed or withheld files), fail:file:NAME:COUNT (HTTP 500 COUNT times, then the file)
+//   endless:METHOD[@SEL], endless:file:NAME  HTTP 200 with no length and a body that never ends
+//   html:file:NAME, empty:file:NAME  HTTP 200 with a small HTML page, or with no body at all
+//   redirect:file:NAME  HTTP 302 to a local file (file:///etc/hostname)
 // SEL is page=N, photo=ID (photo_id), any ARG=VALUE, or a bare photo id. NAME may use "*".
 // "#COUNT": the fault applies COUNT times, then is gone. "~SECONDS": the answer
 // carries "Retry-After: SECONDS".
 struct Fault {
-    enum class Kind { Stall, Drop, Http, Malformed, Error, Empty, NoList, Claim };
+    enum class Kind { Stall, Drop, Http, Malformed, Error, Endless, Html, Empty, Redirect, NoList, Claim };
 
     Kind kind = Kind::Stall;
     bool onFile = false;

@@ -5,6 +5,7 @@ namespace fakeflickr {
 namespace {
 constexpr qsizetype kMaxHead = 64 * 1024;
 constexpr qsizetype kMaxBody = 16 * 1024 * 1024;
+constexpr qint64 kMaxEndless = qint64(1) << 30;
 } // namespace
 
 QByteArray reasonPhrase(int status) {
@@ -95,12 +96,13 @@ void HttpConnection::fail(int status, const QByteArray& reason) {
     send(response);
 }
 
-QByteArray HttpConnection::head(const HttpResponse& response) {
+QByteArray HttpConnection::head(const HttpResponse& response, bool withLength) {
     QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status)
                      + "\r\nServer: fakeflickr\r\nConnection: close\r\n";
     if (!response.contentType.isEmpty())
         out += "Content-Type: " + response.contentType + "\r\n";
-    out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    if (withLength)
+        out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     for (const auto& [name, value] : response.headers)
         out += name + ": " + value + "\r\n";
     return out + "\r\n";
@@ -121,6 +123,30 @@ void HttpConnection::sendTruncated(const HttpResponse& response) {
     m_socket->write(head(response));
     m_socket->write(response.body.left(response.body.size() / 2));
     closeWhenWritten();
+}
+
+void HttpConnection::sendEndless(const HttpResponse& response, const QByteArray& repeated) {
+    if (!m_socket || repeated.isEmpty())
+        return;
+    m_socket->write(head(response, false));
+    m_socket->write(response.body);
+    while (m_endlessChunk.size() < 256 * 1024)
+        m_endlessChunk += repeated;
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &HttpConnection::topUpEndless);
+    topUpEndless();
+}
+
+void HttpConnection::topUpEndless() {
+    while (m_socket && m_socket->state() == QAbstractSocket::ConnectedState &&
+           m_socket->bytesToWrite() < 4 * m_endlessChunk.size()) {
+        if (m_endlessSent >= kMaxEndless) {
+            disconnect(m_socket, &QTcpSocket::bytesWritten, this, nullptr);
+            closeWhenWritten();
+            return;
+        }
+        m_socket->write(m_endlessChunk);
+        m_endlessSent += m_endlessChunk.size();
+    }
 }
 
 void HttpConnection::stall() {

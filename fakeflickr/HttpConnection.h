@@ -35,6 +35,9 @@ public:
     void sendTruncated(const HttpResponse& response);
     // Keeps the connection open and never answers.
     void stall();
+    // Announces no length, sends the body, then `repeated` again and again
+    // until the client goes (or a gigabyte has gone).
+    void sendEndless(const HttpResponse& response, const QByteArray& repeated);
 
 signals:
     void requestReady(fakeflickr::HttpConnection* connection, const fakeflickr::HttpRequest& request);
@@ -43,14 +46,17 @@ private:
     void readMore();
     bool parseHead(const QByteArray& head);
     void fail(int status, const QByteArray& reason);
-    static QByteArray head(const HttpResponse& response);
+    static QByteArray head(const HttpResponse& response, bool withLength = true);
     void closeWhenWritten();
+    void topUpEndless();
 
     QPointer<QTcpSocket> m_socket;
     QByteArray m_buffer;
     HttpRequest m_request;
     qsizetype m_bodyLength = -1;  // -1 while the head is incomplete
     bool m_answered = false;
+    QByteArray m_endlessChunk;
+    qint64 m_endlessSent = 0;
 };
 
 QByteArray reasonPhrase(int status);

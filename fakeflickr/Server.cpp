@@ -41,6 +41,19 @@ QByteArray malformed(const QByteArray& body) {
     return body.left(body.size() * 2 / 3) + "<broken attr=\"\n";
 }
 
+// The start of an answer that then goes on for ever: a picture's first
+// bytes, or an API answer up to its first list.
+HttpResponse endlessStart(const QByteArray& body) {
+    HttpResponse r;
+    if (body.startsWith("\xff\xd8")) {
+        r.contentType = "image/jpeg";
+        r.body = body.left(64);
+    } else {
+        r.body = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<rsp stat=\"ok\">\n<photos page=\"1\" pages=\"1\">\n";
+    }
+    return r;
+}
+
 } // namespace
 
 Server::Server(Options options, QObject* parent)
@@ -211,9 +224,13 @@ void Server::handleRest(HttpConnection* connection, const HttpRequest& request, 
             response.body = rewriteAnswer(response.body, *fault);
         log(answer.errorCode, 200);
     }
+    if (m_rewrite)
+        response.body = m_rewrite(method, response.body);
     addRetryAfter(response, fault ? fault->retryAfter : -1);
     if (fault && fault->kind == Fault::Kind::Drop)
         connection->sendTruncated(response);
+    else if (fault && fault->kind == Fault::Kind::Endless)
+        connection->sendEndless(endlessStart(response.body), "<photo id=\"1\" secret=\"a\" server=\"1\"/>\n");
     else
         connection->send(response, request.method == "HEAD");
 }
@@ -234,6 +251,14 @@ void Server::handleFile(HttpConnection* connection, const HttpRequest& request, 
     } else if (m_library.isRemoved(file->index)) {
         // Flickr's static hosts answer a removed picture's files as gone for good.
         response = statusPage(410);
+    } else if (fault && fault->kind == Fault::Kind::Html) {
+        response = textResponse(200, "<html><body><p>Please sign in to continue.</p></body></html>",
+                                "text/html; charset=utf-8");
+    } else if (fault && fault->kind == Fault::Kind::Redirect) {
+        response = statusPage(302);
+        response.headers.append(qMakePair(QByteArray("Location"), QByteArray("file:///etc/hostname")));
+    } else if (fault && fault->kind == Fault::Kind::Empty) {
+        response.contentType = "image/jpeg";
     } else {
         response.contentType = "image/jpeg";
         response.body = makeJpeg(m_library.photo(file->index), file->suffix);
@@ -241,6 +266,8 @@ void Server::handleFile(HttpConnection* connection, const HttpRequest& request, 
     addRetryAfter(response, fault ? fault->retryAfter : -1);
     if (fault && fault->kind == Fault::Kind::Drop && response.status == 200)
         connection->sendTruncated(response);
+    else if (fault && fault->kind == Fault::Kind::Endless && response.status == 200)
+        connection->sendEndless(endlessStart(response.body), QByteArray(4096, '\0'));
     else
         connection->send(response, request.method == "HEAD");
 }

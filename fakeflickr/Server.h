@@ -56,6 +56,10 @@ public:
 
     bool addFault(const QString& text, QString* error = nullptr);
     void clearFaults() { m_faults.clear(); }
+    // Changes the body of every API answer before it goes out, as a hostile
+    // or broken server would (called with the method and the body).
+    using AnswerRewrite = std::function<QByteArray(const QString& method, const QByteArray& body)>;
+    void rewriteAnswers(AnswerRewrite rewrite) { m_rewrite = std::move(rewrite); }
 
     // Removes pictures as their owner would on Flickr (indexes into the generated
     // stream, 0 the newest): lists and counts skip them, their methods answer
@@ -121,6 +125,7 @@ private:
     QHash<QString, AccessToken> m_accessTokens;
     QList<ApiCall> m_calls;
     QStringList m_fileRequests;
+    AnswerRewrite m_rewrite;
 };
 
 } // namespace fakeflickr

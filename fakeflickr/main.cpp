@@ -23,6 +23,9 @@ int main(int argc, char** argv) {
         "  stall|truncate|http429|http500|http502|http503|http504:file:NAME\n"
         "  http403|http404|http410:file:NAME (lasting, as for removed or withheld originals)\n"
         "  fail:file:NAME:COUNT (HTTP 500 COUNT times)\n"
+        "  endless:METHOD[@SEL], endless:file:NAME (HTTP 200, no length, a body without end)\n"
+        "  html|empty:file:NAME (HTTP 200 with an HTML page, or with no body)\n"
+        "  redirect:file:NAME (HTTP 302 to a local file)\n"
         "NAME may use *. #COUNT: the fault applies COUNT times, then is gone.\n"
         "~SECONDS: the answer carries Retry-After: SECONDS."));
     parser.addHelpOption();

@@ -14,7 +14,10 @@
 namespace tessaly {
 
 namespace {
-constexpr qint64 kMaxMessageBytes = 64 * 1024;
+// A launch hands over an address or two: a connection that brings more is
+// not a launch, and each message costs the running instance real work.
+constexpr qint64 kMaxMessageBytes = 16 * 1024;
+constexpr int kMaxMessages = 8;
 
 // A folder that only this user can enter: a directory (not a link) owned by
 // the user, with no rights for group or others.
@@ -83,7 +86,7 @@ bool SingleInstance::forwardToRunningInstance(const QString& name, const QString
     // Callback addresses carry the verifier: only for this user's own Tessaly.
     if (!peerIsThisUser(socket))
         return false;
-    for (const QString& message : messages)
+    for (const QString& message : messages.mid(0, kMaxMessages))
         socket.write(message.toUtf8() + '\n');
     socket.write("\n"); // an empty line ends the messages
     if (!socket.waitForBytesWritten(timeoutMs))
@@ -132,6 +135,10 @@ void SingleInstance::acceptConnections() {
                 const QString line = QString::fromUtf8(raw).trimmed();
                 if (!line.isEmpty()) {
                     received->append(line);
+                    if (received->size() > kMaxMessages) {
+                        socket->abort();
+                        return;
+                    }
                     continue;
                 }
                 // Confirm first, then deliver from the event loop: a handler may

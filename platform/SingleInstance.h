@@ -22,8 +22,10 @@ public:
     // the temp folder that only this user can enter.
     static QString socketPath(const QString& profile);
 
-    // Hands the messages to a running instance; answers false when none
-    // listens (or it did not confirm within the time-out).
+    // Hands the messages (the first eight) to a running instance; answers
+    // false when none listens (or it did not confirm within the time-out).
+    // The running instance refuses a connection that brings more than eight
+    // messages or 16 KiB.
     static bool forwardToRunningInstance(const QString& name, const QStringList& messages,
                                          int timeoutMs = 3000);
 

@@ -70,8 +70,14 @@ void bindWindowModel(QWidget* widget, Window* model, TSControls& controls) {
             main->centralWidget()->setMouseTracking(model->acceptsMouseMovedEvents());
         widget->setProperty("tessalySyncing", true);
         if (model->isVisible()) {
-            if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && model->sheetParent())
-                dialog->setWindowModality(Qt::WindowModal);
+            const Qt::WindowModality modality = model->isModal()       ? Qt::ApplicationModal
+                                                : model->sheetParent() ? Qt::WindowModal
+                                                                       : Qt::NonModal;
+            // Qt takes a new modality only from a hidden window.
+            if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->windowModality() != modality) {
+                dialog->hide();
+                dialog->setWindowModality(modality);
+            }
             widget->show();
             if (model->isKeyWindow()) {
                 widget->raise();

@@ -95,7 +95,9 @@ int main(int argc, char** argv) {
                                                               appPointer->handleIncomingURL(url);
                                                       });
     } else {
-        registerURLScheme(QApplication::applicationFilePath());
+        QString error;
+        if (!registerURLScheme(QApplication::applicationFilePath(), {}, &error))
+            std::fprintf(stderr, "%s\n", qPrintable(error));
     }
     PlatformServices& platform = demoPlatform ? static_cast<PlatformServices&>(*demoPlatform) : desktop;
 
@@ -107,8 +109,11 @@ int main(int argc, char** argv) {
     appPointer = &app;
     AppWindows windows(app);
     QObject::connect(&instance, &SingleInstance::messageReceived, &app, [&](const QString& message) {
-        app.controls().window->orderFront();
-        deliver(app, message);
+        // A message may open another archive: not while a search runs on this one.
+        app.database().whenFree(&app, [&app, message] {
+            app.controls().window->orderFront();
+            deliver(app, message);
+        });
     });
 
     app.applicationDidFinishLaunching();

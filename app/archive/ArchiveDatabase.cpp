@@ -78,6 +78,8 @@ int execRow(void* context, int columns, char** values, char** names) {
 } // namespace
 
 SqlResult ArchiveDatabase::exec(const QString& sql, const RowCallback& callback) {
+    if (m_pumping)
+        return busyResult();
     if (!m_db)
         return {SQLITE_MISUSE, SQLITE_MISUSE, QStringLiteral("no database is open")};
     ExecContext context{&callback};
@@ -97,6 +99,8 @@ SqlResult ArchiveDatabase::exec(const QString& sql, const RowCallback& callback)
 
 SqlResult ArchiveDatabase::run(const QString& sql, const QVariantList& parameters,
                                const RowCallback& callback) {
+    if (m_pumping)
+        return busyResult();
     if (!m_db)
         return {SQLITE_MISUSE, SQLITE_MISUSE, QStringLiteral("no database is open")};
     sqlite3_stmt* statement = nullptr;
@@ -169,6 +173,8 @@ const SqlResult kWriteRefused{SQLITE_READONLY, SQLITE_READONLY,
 } // namespace
 
 SqlResult ArchiveDatabase::query(const QString& sql, const RowCallback& callback) {
+    if (m_pumping)
+        return busyResult();
     if (!m_db)
         return {SQLITE_MISUSE, SQLITE_MISUSE, QStringLiteral("no database is open")};
     bool denied = false;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -10,6 +12,8 @@
 struct sqlite3;
 
 namespace tessaly {
+
+class StatementWatch;
 
 // One row handed to a row callback: the column texts (UTF-8), which of them
 // are NULL, and the column names.
@@ -71,11 +75,23 @@ public:
 
     QString errorMessage() const;
 
+    // True while a long statement lets the event loop run (StatementWatch):
+    // then nothing else may use the connection, and exec(), run() and
+    // query() refuse with SQLITE_BUSY.
+    bool isBusy() const { return m_pumping; }
+    // Runs `call` now, or when the statement that keeps the archive busy has
+    // ended (unless `context` is gone by then), in the order asked.
+    void whenFree(QObject* context, std::function<void()> call);
+
 private:
+    friend class StatementWatch;
     SqlResult resultFor(int code) const;
+    SqlResult busyResult() const;
 
     sqlite3* m_db = nullptr;
     QString m_path;
+    bool m_pumping = false;
+    QList<QPair<QPointer<QObject>, std::function<void()>>> m_waiting;
 };
 
 } // namespace tessaly

@@ -123,6 +123,13 @@ void Window::setVisible(bool visible, bool key) {
         emit visibilityChanged(visible);
 }
 
+void Window::setModal(bool modal) {
+    if (m_modal == modal)
+        return;
+    m_modal = modal;
+    emit changed();
+}
+
 void Window::makeKeyAndOrderFront() { setVisible(true, true); }
 
 void Window::orderFront() { setVisible(true, m_key); }

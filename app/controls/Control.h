@@ -150,6 +150,10 @@ public:
     bool acceptsMouseMovedEvents() const { return m_mouseMoved; }
     void setAcceptsMouseMovedEvents(bool accepts);
 
+    // A modal window takes all input while it is shown.
+    bool isModal() const { return m_modal; }
+    void setModal(bool modal);
+
     void makeKeyAndOrderFront();
     void orderFront();
     void orderOut();
@@ -170,6 +174,7 @@ private:
     bool m_visible = false;
     bool m_key = false;
     bool m_mouseMoved = false;
+    bool m_modal = false;
     Window* m_sheetParent = nullptr;
 };
 

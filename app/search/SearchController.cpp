@@ -5,6 +5,7 @@
 #include "TSAppDelegate.h"
 #include "TSAppState.h"
 #include "archive/ArchiveDatabase.h"
+#include "sync/Pacing.h"
 
 namespace tessaly {
 
@@ -60,6 +61,10 @@ void SearchController::wireActions() {
     m_c.deleteSearchButton->setAction([this] { deleteSearch(); });
     m_c.doSavedSearchButton->setAction([this] { doSavedSearch(); });
     m_c.cancelSavedSearchButton->setAction([this] { cancelSavedSearch(); });
+    c.progressStopButton->setAction([this] {
+        if (m_watch)
+            m_watch->stop();
+    });
 }
 
 search::SearchForm SearchController::searchForm() const {
@@ -145,6 +150,13 @@ void SearchController::closeProgressPanel() {
     c.progressPanel->close();
 }
 
+void SearchController::showStopPanel() {
+    c.progressStopButton->setHidden(false);
+    c.progressPanel->setModal(true);
+    if (!c.progressPanel->isVisible())
+        m_app.doProgressPanel("Searching for pictures...");
+}
+
 void SearchController::retrievePix() {
     if (!datesAreValid())
         return;
@@ -184,22 +196,45 @@ bool SearchController::retrieve() {
     clearResults();
 
     const QString pixPath = m_state.pixPath;
-    const SqlResult result = m_database.query(m_sqlString, [&](const SqlRow& row) {
-        if (auto built = search::buildResultsRow(row.values, m_distance, pixPath)) {
-            m_state.resultIDs.append(built->flickrID);
-            m_resultRows.append(built->row);
-            m_resultRecords.append(row);
-        }
-        return 0;
-    });
+    // The rows arrive in these lists, shown only once the statement is done.
+    QList<ResultsRow> rows;
+    QList<SqlRow> records;
+    QStringList ids;
+    SqlResult result;
+    StatementWatch::Ending ending;
+    {
+        StatementWatch watch(m_database, {m_statementLimitMs, 150, [this] { showStopPanel(); }, m_stopRequested});
+        m_watch = &watch;
+        result = m_database.query(m_sqlString, [&](const SqlRow& row) {
+            if (auto built = search::buildResultsRow(row.values, m_distance, pixPath)) {
+                ids.append(built->flickrID);
+                rows.append(built->row);
+                records.append(row);
+            }
+            return 0;
+        });
+        m_watch = nullptr;
+        ending = watch.ending();
+    }
+    c.progressStopButton->setHidden(true);
+    c.progressPanel->setModal(false);
     closeProgressPanel();
+    m_stopped = ending == StatementWatch::Ending::Stopped;
     if (!result.ok()) {
         clearResults();
-        m_platform.criticalAlert({}, QString("SQL Error: %1 %2").arg(result.message, m_sqlString));
+        if (ending == StatementWatch::Ending::TimedOut)
+            m_platform.criticalAlert({}, QString("The search was stopped after %1: it took longer than Tessaly "
+                                                 "allows. Narrow it down and try again.")
+                                             .arg(sync::durationText(double(m_statementLimitMs) / 1000.0)));
+        else if (!m_stopped)
+            m_platform.criticalAlert({}, QString("SQL Error: %1 %2").arg(result.message, m_sqlString));
         return false;
     }
     m_shownStatement = m_sqlString;
     m_shownDistance = m_distance;
+    m_state.resultIDs = ids;
+    m_resultRows = rows;
+    m_resultRecords = records;
     m_app.setResultsShown(true);
     c.exportButton->setHidden(false);
     c.exportTextField->setHidden(false);

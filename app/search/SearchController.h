@@ -5,6 +5,7 @@
 #include "SearchSql.h"
 #include "ThumbnailCache.h"
 #include "archive/ArchiveDatabase.h"
+#include "archive/StatementWatch.h"
 
 #include <QList>
 #include <QVariant>
@@ -63,6 +64,12 @@ public:
     bool refreshResults();
     // Empties the result list (leaving the search window or the archive).
     void clearResults();
+    // How long a statement may run before it is stopped (0: no limit; five
+    // minutes unless set), and what else may ask it to stop.
+    void setStatementTimeLimit(qint64 ms) { m_statementLimitMs = ms; }
+    void setStopRequested(std::function<bool()> stopRequested) { m_stopRequested = std::move(stopRequested); }
+    // Whether the last statement ended because it was asked to stop.
+    bool wasStopped() const { return m_stopped; }
     const QList<ResultsRow>& resultRows() const { return m_resultRows; }
     // The statement's row behind each result row, as it was read.
     const QList<SqlRow>& resultRecords() const { return m_resultRecords; }
@@ -112,6 +119,8 @@ private:
     void clearText(int row) { c.searchTextFields[row]->setStringValue({}); }
     bool datesAreValid();
     void closeProgressPanel();
+    // A statement turned out slow: the progress panel, with its Stop button, takes all input.
+    void showStopPanel();
     void storeSavedSearches();
     void selectFirstSavedSearch();
     // Fills a value menu from the statement's rows (when it is not filled
@@ -141,6 +150,10 @@ private:
     QList<SqlRow> m_resultRecords;
     mutable ThumbnailCache m_thumbnails;
     std::function<void()> m_clickedSquareButton;
+    qint64 m_statementLimitMs = 5 * 60 * 1000;
+    std::function<bool()> m_stopRequested;
+    StatementWatch* m_watch = nullptr; // while a statement runs
+    bool m_stopped = false;
 };
 
 } // namespace tessaly

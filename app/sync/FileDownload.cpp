@@ -7,6 +7,7 @@
 #include "PlatformServices.h"
 #include "TSAppDelegate.h"
 #include "accounts/PathRules.h"
+#include "SyncValues.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,8 +19,11 @@ namespace tessaly::sync {
 namespace {
 
 // The name a picture file takes in the picture folder: the address's last
-// path component. One that names no file of its own is refused.
+// path component. An address that is not a web address, or that names no
+// file of its own, gives none.
 QString fileNameOf(const QString& url) {
+    if (!isWebAddress(url))
+        return {};
     const QString name = paths::lastPathComponent(url);
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
         name.contains(QChar(0)))
@@ -31,6 +35,8 @@ QString fileNameOf(const QString& url) {
 constexpr qint64 kSliceMs = 40;
 // File sizes wait in memory and are written this many at a time.
 constexpr int kSizeBatch = 500;
+// A file that keeps failing is tried this many times, then logged and passed over.
+constexpr int kFileAttempts = 3;
 
 } // namespace
 
@@ -83,6 +89,14 @@ QString SyncController::currentURL() const {
 }
 
 void SyncController::downloadFiles() {
+    // A search keeps the archive busy: the files go on after it.
+    if (m_app.database().isBusy()) {
+        m_app.database().whenFree(this, [this, run = m_run] {
+            if (run == m_run)
+                downloadFiles();
+        });
+        return;
+    }
     const QString folder = m_app.state().pixPath + QLatin1Char('/');
     const quint64 run = ++m_run;
     QElapsedTimer slice;
@@ -105,7 +119,10 @@ void SyncController::downloadFiles() {
             const bool told = m_state.sizePhase > 0 &&
                               (url == m_state.originalURLs[m_state.fileIndex] ||
                                (m_state.sizePhase == 2 && url == m_state.squareURLs[m_state.fileIndex]));
-            if (!told)
+            if (!told && !isWebAddress(url))
+                log(QString("The picture address \"%1\" of picture %2 is not a web address; it was passed over.\n\n")
+                        .arg(url, m_state.flickrIDList.value(m_state.fileIndex)));
+            else if (!told)
                 log(QString("The picture address \"%1\" names no file; it was passed over.\n\n").arg(url));
         } else {
             // A companion without a file name of its own cannot be fetched: it
@@ -119,6 +136,13 @@ void SyncController::downloadFiles() {
                 !present(m_state.largeURLs[m_state.fileIndex])) {
                 if (!flushFileSizes())
                     return;
+                // A picture deleted meanwhile gets no files.
+                if (!recordStillThere()) {
+                    m_fileFailures = 0;
+                    m_state.sizePhase = 0;
+                    ++m_state.fileIndex;
+                    continue;
+                }
                 startDownloadingURLFileDest(url, m_state.downloadDestination);
                 return;
             }
@@ -154,7 +178,8 @@ bool SyncController::passRecordOver(const QString& folder) {
 }
 
 bool SyncController::startDownloadingURLFileDest(const QString& url, const QString& destination) {
-    m_download = m_app.platform().urlDownloads().startDownload(QUrl(url), destination, 120.0, this);
+    m_download = m_app.platform().urlDownloads().startDownload(QUrl(url), destination, 120.0, this,
+                                                               &pictureProblem);
     if (m_download) {
         m_state.downloadDestination = destination;
         return true;
@@ -163,6 +188,18 @@ bool SyncController::startDownloadingURLFileDest(const QString& url, const QStri
     clearProgress();
     enterIdle();
     return false;
+}
+
+bool SyncController::recordStillThere() {
+    bool found = false;
+    const SqlResult result = m_app.database().run("SELECT 1 FROM photos WHERE flickrID=?",
+                                                  {m_state.flickrIDList.value(m_state.fileIndex)},
+                                                  [&found](const SqlRow&) {
+                                                      found = true;
+                                                      return 0;
+                                                  });
+    // A record that cannot be looked at is fetched as before.
+    return found || !result.ok();
 }
 
 void SyncController::downloadDidBegin(URLDownload*) {
@@ -174,8 +211,11 @@ void SyncController::downloadDidFinish(URLDownload* download) {
     if (download != m_download || m_phase != Phase::Running)
         return;
     m_download = nullptr;
-    if (finishFile())
-        downloadFiles();
+    // The size goes to the archive, which a search may keep busy for a while.
+    m_app.database().whenFree(this, [this, run = m_run] {
+        if (run == m_run && m_phase == Phase::Running && finishFile())
+            downloadFiles();
+    });
 }
 
 void SyncController::downloadDidFailWithError(URLDownload* download, const QString& description,
@@ -183,7 +223,15 @@ void SyncController::downloadDidFailWithError(URLDownload* download, const QStri
     if (download != m_download || m_phase != Phase::Running)
         return;
     m_download = nullptr;
-    const int status = download->httpStatus();
+    m_app.database().whenFree(this, [=, this, run = m_run, status = download->httpStatus(),
+                                     retryAfter = download->retryAfter(), failure = download->failure()] {
+        if (run == m_run && m_phase == Phase::Running)
+            fileFailed(status, retryAfter, failure, description, url);
+    });
+}
+
+void SyncController::fileFailed(int status, const QByteArray& retryAfter, URLDownload::Failure failure,
+                                const QString& description, const QString& url) {
     // Removed or withheld (the originals of free accounts): asking again won't help.
     if (status == 403 || status == 404 || status == 410) {
         log(QString("The picture file %1 is not available (HTTP %2); it was passed over.\n\n").arg(url).arg(status));
@@ -191,16 +239,25 @@ void SyncController::downloadDidFailWithError(URLDownload* download, const QStri
             downloadFiles();
         return;
     }
+    // Nothing further can be kept: the download ends here, as failed.
+    if (failure == URLDownload::Failure::DiskFull) {
+        alert(QString("The picture files could not be downloaded. %1").arg(description));
+        endWithFailure("DownloadFiles", description);
+        return;
+    }
     // The same file again, after a wait that grows, but not for ever; a file
     // that arrives in the end leaves no failure in the log.
     const OFRetryPolicy& policy = OFFlickrAPIRequest::retryPolicy();
-    if (++m_fileFailures < policy.attempts) {
+    if (failure != URLDownload::Failure::TooLarge && ++m_fileFailures < kFileAttempts) {
         const qint64 wait = policy.waitMs(m_fileFailures, status == 429,
-                                          OFRetryPolicy::retryAfterMs(download->retryAfter(),
+                                          OFRetryPolicy::retryAfterMs(retryAfter,
                                                                       QDateTime::currentDateTimeUtc()));
-        waitingToRetry(double(wait) / 1000.0,
-                       status > 0 ? QString("The picture server answered HTTP %1").arg(status)
-                                  : QStringLiteral("A picture file could not be fetched"));
+        QString reason = description;
+        if (status >= 400)
+            reason = QString("The picture server answered HTTP %1").arg(status);
+        else if (reason.endsWith(QLatin1Char('.')))
+            reason.chop(1);
+        waitingToRetry(double(wait) / 1000.0, reason);
         OFTimeSource::shared().callAfter(wait, this, [this, run = ++m_run] {
             if (run == m_run && m_phase == Phase::Running)
                 downloadFiles();
@@ -208,7 +265,8 @@ void SyncController::downloadDidFailWithError(URLDownload* download, const QStri
         return;
     }
     log(QString("Download failed! Error - %1 %2\n\n").arg(description, url));
-    log(QString("Gave up on %1 after %2 failed downloads.\n\n").arg(url).arg(policy.attempts));
+    if (failure != URLDownload::Failure::TooLarge)
+        log(QString("Gave up on %1 after %2 failed downloads.\n\n").arg(url).arg(kFileAttempts));
     if (finishFile())
         downloadFiles();
 }

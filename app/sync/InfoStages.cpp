@@ -161,8 +161,17 @@ void SyncController::getSets() {
 
 bool SyncController::processSets() {
     QList<SetRecord> records;
-    for (const QVariant& item : std::as_const(m_state.responseItems))
-        records << setRecordFrom(item.toMap());
+    for (const QVariant& item : std::as_const(m_state.responseItems)) {
+        SetRecord record = setRecordFrom(item.toMap());
+        if (isUsableSetID(record.setID))
+            records << record;
+        else if (record.setID.isEmpty())
+            log("A photo set without an id was passed over.\n\n");
+        else
+            log(QString("The photo set id \"%1\" holds a comma, which the archive cannot store; the set was "
+                        "passed over.\n\n")
+                    .arg(record.setID));
+    }
     const auto failure = PhotoStore(m_app.database()).storeSets(records);
     if (!failure)
         return true;

@@ -148,6 +148,10 @@ private:
     // The skip loop gives the event loop a turn, then goes on where it was.
     void resumeFilesLater(quint64 run);
     bool passRecordOver(const QString& folder);
+    // Whether the record of the current file is still in the archive.
+    bool recordStillThere();
+    void fileFailed(int status, const QByteArray& retryAfter, URLDownload::Failure failure,
+                    const QString& description, const QString& url);
     void finishFiles();
     bool flushFileSizes();
     QString currentURL() const;

@@ -1,6 +1,7 @@
 #include "SyncValues.h"
 
 #include <QStringBuilder>
+#include <QUrl>
 
 #include <ctime>
 #include <limits>
@@ -126,9 +127,38 @@ ExifRecord exifRecordFrom(const QVariantList& exifEntries) {
     return r;
 }
 
+bool isWebAddress(const QString& url) {
+    const QUrl address(url, QUrl::StrictMode);
+    const QString scheme = address.scheme();
+    return url == url.trimmed() && address.isValid() && !address.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+QString pictureProblem(const QByteArray& head, qint64 size, const QString& contentType) {
+    if (size <= 0)
+        return QStringLiteral("The picture server sent no data.");
+    const auto startsWith = [&](const char* bytes, qsizetype length, qsizetype at = 0) {
+        return head.size() >= at + length && head.mid(at, length) == QByteArray(bytes, length);
+    };
+    // JPEG, PNG, GIF; MP4 and QuickTime begin with the length and type of a box.
+    if (startsWith("\xff\xd8\xff", 3) || startsWith("\x89PNG\r\n\x1a\n", 8) || startsWith("GIF87a", 6) ||
+        startsWith("GIF89a", 6))
+        return {};
+    for (const char* box : {"ftyp", "moov", "mdat", "wide", "free", "skip", "pnot"})
+        if (startsWith(box, 4, 4))
+            return {};
+    const QString type = contentType.section(QLatin1Char(';'), 0, 0).trimmed();
+    return type.isEmpty() ? QStringLiteral("The picture server sent something that is not a picture.")
+                          : QStringLiteral("The picture server sent a %1 answer, not a picture.").arg(type);
+}
+
+bool isUsableSetID(const QString& setID) {
+    return !setID.isEmpty() && !setID.contains(QLatin1Char(','));
+}
+
 QString membershipWith(const QString& membership, const QString& setID) {
     const QString current = membership == QLatin1String("0") ? QString() : membership;
-    if (current.split(QLatin1Char(',')).contains(setID))
+    if (!isUsableSetID(setID) || current.split(QLatin1Char(',')).contains(setID))
         return current;
     return current.isEmpty() ? setID : current + QLatin1Char(',') + setID;
 }

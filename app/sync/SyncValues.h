@@ -44,6 +44,16 @@ struct ExifRecord {
 };
 ExifRecord exifRecordFrom(const QVariantList& exifEntries);
 
+// Whether a picture address may be fetched: an http or https address as
+// it stands (no blanks around it, a host), not a local file or anything else.
+bool isWebAddress(const QString& url);
+// Why a picture server's answer is not a picture file (empty, or its first
+// bytes are no JPEG, PNG, GIF, MP4 or QuickTime), or "" when it is one.
+QString pictureProblem(const QByteArray& head, qint64 size, const QString& contentType);
+
+// A set id as the archive can hold it: the "setID" column joins ids with ",".
+bool isUsableSetID(const QString& setID);
+
 // The membership text after adding a set: ids joined by ","; unchanged
 // when the set is already one of them (compared as whole ids).
 QString membershipWith(const QString& membership, const QString& setID);

@@ -13,6 +13,9 @@
 #include <QLockFile>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 using namespace tessaly;
 using namespace tessaly::test;
@@ -200,6 +203,16 @@ TEST_F(SyncTest, AFailedPageEndsTheFlowWithOneLineAndKeepsEveryStoredPageWhole) 
     EXPECT_TRUE(idle());
     EXPECT_EQ(log(), "An error occurred in the stage DownloadPhotos, Error: Request timeout\n");
     EXPECT_EQ(table().size(), 1000);
+
+    // An answer that never ends is cut at 64 MiB, once.
+    service->clearFaults();
+    service->clearLog();
+    service->addFault("endless:flickr.people.getPhotos@page=3");
+    ASSERT_TRUE(downloadInformation(false, false));
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(log(), "An error occurred in the stage DownloadPhotos, Error: Flickr's answer grew past 64 MiB, "
+                     "far beyond any real answer; the call was given up.\n");
+    EXPECT_EQ(calls("flickr.people.getPhotos"), 3);
 }
 
 TEST_F(SyncTest, APictureOrSetThatFailsIsLoggedAndTheFlowGoesOn) {
@@ -485,21 +498,122 @@ TEST_F(SyncTest, TheFileDownloadFetchesEachFileOnceAndLeavesNoBrokenFile) {
     EXPECT_TRUE(service->fileRequests().isEmpty());
     EXPECT_EQ(table(), rows);
 
-    // A file cut short every time is given up after five tries; one that
-    // fails twice arrives on the third, unlogged; neither leaves a broken file.
+    // A file cut short every time, and an empty answer every time, are each
+    // tried three times and given up; a file that fails twice arrives on the
+    // third, and an HTML page once, on the second, unlogged; no failed answer
+    // is left as a file, and each retry says why.
     dismissFinish();
-    const fakeflickr::Photo a = stream.photoAt(3), b = stream.photoAt(4);
-    QFile::remove(pixFolder() + "/" + a.fileName('s'));
-    QFile::remove(pixFolder() + "/" + b.fileName('s'));
+    const fakeflickr::Photo a = stream.photoAt(3), b = stream.photoAt(4), d = stream.photoAt(5),
+                            e = stream.photoAt(6), f = stream.photoAt(7);
+    for (const fakeflickr::Photo& p : {a, b, d, e, f})
+        QFile::remove(pixFolder() + "/" + p.fileName('s'));
+    service->addFault("redirect:file:" + f.fileName('s') + "#1");
     service->addFault("truncate:file:" + a.fileName('s'));
     service->addFault("fail:file:" + b.fileName('s') + ":2");
+    service->addFault("html:file:" + d.fileName('s') + "#1");
+    service->addFault("empty:file:" + e.fileName('s'));
+    QStringList retries;
+    QObject::connect(c.progressDetailTextField, &Control::changed, c.progressDetailTextField,
+                     [&] { retries << c.progressDetailTextField->stringValue(); });
+    service->clearLog();
     ASSERT_TRUE(downloadFiles());
     ASSERT_TRUE(finished());
     EXPECT_TRUE(c.doneDownloadingSheet->isVisible());
     const QString errors = c.errorsTextField->stringValue();
-    EXPECT_EQ(errors.count("Download failed! Error - "), 1);
-    EXPECT_EQ(errors.count("Gave up on "), 1);
+    EXPECT_EQ(errors.count("Download failed! Error - "), 2);
+    EXPECT_EQ(errors.count("Gave up on "), 2);
     EXPECT_TRUE(errors.contains("Gave up on " + service->baseUrl() + "/" + a.server + "/" + a.fileName('s') +
-                                " after 5 failed downloads."));
-    EXPECT_EQ(filesInFolder(), expectedFiles - QSet<QString>{a.fileName('s')});
+                                " after 3 failed downloads."));
+    EXPECT_TRUE(errors.contains("Download failed! Error - The picture server sent no data. " + url(e, 's')));
+    EXPECT_EQ(service->fileRequests().count(a.fileName('s')), 3);
+    EXPECT_EQ(service->fileRequests().count(b.fileName('s')), 3);
+    EXPECT_EQ(service->fileRequests().count(d.fileName('s')), 2);
+    EXPECT_EQ(service->fileRequests().count(e.fileName('s')), 3);
+    EXPECT_EQ(service->fileRequests().count(f.fileName('s')), 2);
+    const QSet<QString> givenUp{a.fileName('s'), e.fileName('s')};
+    EXPECT_EQ(filesInFolder(), expectedFiles - givenUp);
+    QImage fetched(pixFolder() + "/" + d.fileName('s'));
+    EXPECT_FALSE(fetched.isNull());
+    for (const QString& reason : {QString("The download ended after "), QString("The picture server answered HTTP 500"),
+                                  QString("The picture server sent a text/html answer, not a picture"),
+                                  QString("The picture server sent no data"),
+                                  QString("The picture server sent Tessaly on to file:///etc/hostname, an address "
+                                          "it does not follow")})
+        EXPECT_EQ(retries.filter(QRegularExpression("^" + reason + ".*; trying again")).size(), 1) << reason.toStdString();
+}
+
+TEST_F(SyncTest, HostileAnswersLeaveNothingForeignAndStopNothing) {
+    fakeflickr::Options options;
+    options.photos = 12;
+    startService(options);
+    const auto& stream = service->photostream();
+    // A server naming a private file as one picture's original, and another
+    // picture's square address with blanks before it.
+    QTemporaryDir elsewhere;
+    QFile secret(elsewhere.filePath("id_ed25519"));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("PRIVATE KEY");
+    secret.close();
+    fakeflickr::Photo withFile, withBlanks;
+    for (int i = 0; i < stream.size() && withBlanks.id == 0; ++i) {
+        const fakeflickr::Photo p = stream.photoAt(i);
+        if (p.hasSize('o') && p.hasSize('b'))
+            (withFile.id == 0 ? withFile : withBlanks) = p;
+    }
+    ASSERT_NE(withBlanks.id, 0);
+    const QString fileAddress = QUrl::fromLocalFile(secret.fileName()).toString();
+    // And a set id holding the "," that joins a picture's sets.
+    const QString setID = stream.setAt(0).id;
+    service->rewriteAnswers([&](const QString& method, QByteArray body) {
+        if (method == "flickr.photosets.getList")
+            body.replace("id=\"" + setID.toUtf8() + '"', "id=\"" + setID.toUtf8() + ",1\"");
+        if (method == "flickr.people.getPhotos")
+            body.replace("url_o=\"" + url(withFile, 'o').toUtf8() + '"', "url_o=\"" + fileAddress.toUtf8() + '"')
+                .replace("url_sq=\"" + url(withBlanks, 's').toUtf8(), "url_sq=\"  " + url(withBlanks, 's').toUtf8());
+        return body;
+    });
+    connectAccount();
+    auto& c = app->controls();
+    ASSERT_TRUE(downloadInformation(false, false));
+    EXPECT_EQ(c.errorsTextField->stringValue(), "The photo set id \"" + setID +
+                                                    ",1\" holds a comma, which the archive cannot store; the "
+                                                    "set was passed over.\n\n");
+    EXPECT_EQ(calls("flickr.photosets.getPhotos"), stream.setCount() - 1);
+    dismissFinish();
+
+    // An answer that never ends is cut at the limit once, not tried again.
+    const fakeflickr::Photo endless = stream.photoAt(stream.size() - 2);
+    service->addFault("endless:file:" + endless.fileName('s'));
+    platform.urlDownloads().setMaximumFileSize(256 * 1024);
+    // A picture deleted while the files download gets none afterwards.
+    const fakeflickr::Photo deleted = stream.photoAt(stream.size() - 1);
+    QObject::connect(c.progressLabel, &Control::changed, c.progressLabel, [&] {
+        if (c.progressLabel->stringValue().startsWith("downloading pictures... 2 of"))
+            app->database().run("DELETE FROM photos WHERE flickrID=?", {deleted.idText()});
+    });
+    ASSERT_TRUE(downloadFiles());
+    ASSERT_TRUE(finished());
+    const QString errors = c.errorsTextField->stringValue();
+    EXPECT_TRUE(errors.contains("The picture address \"" + fileAddress + "\" of picture " + withFile.idText() +
+                                " is not a web address; it was passed over.\n\n"));
+    EXPECT_TRUE(errors.contains("The picture address \"  " + url(withBlanks, 's') + "\" of picture " +
+                                withBlanks.idText() + " is not a web address; it was passed over.\n\n"));
+    EXPECT_TRUE(errors.contains("Download failed! Error - The picture server sent more than the 256 KiB a file may have. " +
+                                url(endless, 's'))) << errors.toStdString();
+    EXPECT_EQ(service->fileRequests().count(endless.fileName('s')), 1);
+    EXPECT_FALSE(QFileInfo::exists(pixFolder() + "/id_ed25519"));
+    const QStringList kept = QDir(pixFolder()).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& name : kept)
+        EXPECT_TRUE(name.endsWith(".jpg")) << name.toStdString();
+    for (const QString& name : service->fileRequests())
+        EXPECT_FALSE(name.startsWith(deleted.idText())) << name.toStdString();
+    // Every other picture has its files, the ones after the bad records too.
+    for (int i = 0; i + 1 < stream.size(); ++i) {
+        const fakeflickr::Photo p = stream.photoAt(i);
+        const QString original = p.hasSize('o') ? p.fileName('o') : p.hasSize('b') ? p.fileName('b') : p.fileName('s');
+        EXPECT_TRUE(p.id == withBlanks.id || p.id == endless.id || kept.contains(p.fileName('s')))
+            << p.idText().toStdString();
+        EXPECT_TRUE(p.id == withFile.id || kept.contains(original)) << p.idText().toStdString();
+    }
+    EXPECT_EQ(table()[withFile.idText()]["filesize"], "0");
 }

@@ -4,9 +4,13 @@
 #include "CliFixture.h"
 #include "search/SearchSql.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTest>
+
+#include <csignal>
 
 using namespace tessaly;
 using namespace tessaly::test;
@@ -270,4 +274,24 @@ TEST_F(CliSearchTest, SavedSearchesAndThePicturesFlickrNoLongerHas) {
     EXPECT_EQ(archive.column("SELECT count(*) FROM photos"), QStringList{"40"});
     ASSERT_EQ(run({"delete", idAt(9), "--yes"}).exitCode, 0);
     EXPECT_EQ(run({"search", "--removed"}).outLines().size(), 2);
+}
+
+TEST_F(CliSearchTest, AnEndlessStatementEndsAtItsTimeOrOnCtrlC) {
+    const QString endless = "WHERE flickrID IN (WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 "
+                            "FROM n) SELECT x FROM n)";
+    QElapsedTimer clock;
+    clock.start();
+    CliResult result = run({"search", "--where", endless, "--timeout", "2"}, {}, 20000);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_LT(clock.elapsed(), 15000);
+    EXPECT_TRUE(result.err.contains("The search was stopped after 2 seconds")) << result.err.toStdString();
+    EXPECT_TRUE(result.out.isEmpty());
+    EXPECT_EQ(run({"search", "--where", "", "--timeout", "0"}).exitCode, 2);
+
+    const auto process = start({"search", "--where", endless});
+    QTest::qWait(800);
+    ::kill(pid_t(process->processId()), SIGINT);
+    result = finish(*process, 20000);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.endsWith("tessaly-cli: the search was stopped\n")) << result.err.toStdString();
 }

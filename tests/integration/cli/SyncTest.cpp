@@ -2,6 +2,7 @@
 // that end them, and the progress it shows.
 #include "CliFixture.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QRegularExpression>
@@ -102,6 +103,34 @@ TEST_F(CliSyncTest, AFailureThatEndsAFlowGivesStatusOne) {
     EXPECT_EQ(result.errLines(),
               QStringList{"tessaly-cli: the account bob is not connected to Flickr; "
                           "connect it with: tessaly-cli connect --account bob"});
+}
+
+// The picture folder on a small disk of its own, where the machine lets a
+// test mount one (as root, in a mount namespace of the run's own).
+TEST_F(CliSyncTest, AFullDiskEndsTheFileDownloadAtItsFirstFailure) {
+    fakeflickr::Options options;
+    options.photos = 40;
+    startAndConnect(options);
+    ASSERT_EQ(run({"sync"}).exitCode, 0);
+    QDir().mkpath(pix());
+    service->clearLog();
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start("unshare", {"-m", "--propagation", "private", "sh", "-c",
+                              "mount -t tmpfs -o size=96k tessaly-test \"$0\" 2>/dev/null || exit 77; exec \"$@\"",
+                              pix(), QStringLiteral(TESSALY_CLI_BIN), "sync", "--files"});
+    const CliResult result = finish(process);
+    if (result.exitCode == 77 || (result.exitCode != 1 && result.err.contains("unshare")))
+        GTEST_SKIP() << "no small disk can be mounted here";
+    EXPECT_EQ(result.exitCode, 1);
+    const QRegularExpression full("The disk holding " + QRegularExpression::escape(pix().chopped(1)) +
+                                  " is full \\([0-9.]+ (bytes|[kKMG]i?B) free\\)\\.");
+    EXPECT_TRUE(result.err.contains(full)) << result.err.toStdString();
+    EXPECT_TRUE(result.err.endsWith("tessaly-cli: the picture-file download did not finish\n"));
+    // Nothing was asked for after the file that found the disk full.
+    EXPECT_GT(service->fileRequests().size(), 1);
+    EXPECT_LT(service->fileRequests().size(), 30);
+    EXPECT_FALSE(result.err.contains("trying again"));
 }
 
 TEST_F(CliSyncTest, AnEmptyPhotostreamHasNoFilesToDownload) {

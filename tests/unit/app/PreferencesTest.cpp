@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "OFCallBudget.h"
 #include "accounts/PathRules.h"
 
 #include <QDir>
@@ -178,6 +179,23 @@ TEST_F(PreferencesTest, SaveButtonClosesThePanelAndConfirms) {
     EXPECT_EQ(platform.alerts[0].message, "The Preferences have been saved.");
     EXPECT_TRUE(platform.alerts[0].title.isEmpty());
     EXPECT_EQ(stored("updatesState").toInt(), 0);
+
+    // A pace outside 1 to 100,000 calls an hour is refused, and nothing is saved.
+    app.doPrefPanel();
+    app.controls().callBudgetTextField->setStringValue("0.001");
+    app.controls().savePrefsButton->performClick();
+    EXPECT_TRUE(app.controls().prefPanel->isVisible());
+    ASSERT_EQ(platform.alerts.size(), 2);
+    EXPECT_EQ(platform.alerts[1].message, "Flickr calls per hour must be a number from 1 to 100,000 "
+                                          "(or nothing, for Flickr's own pace); 0.001 is not.");
+    EXPECT_EQ(stored("callsPerHour").toDouble(), 0);
+    // A broken pace in the preferences file is not used.
+    AppFixture::store->setValue("callsPerHour", 1e-300);
+    AppFixture::store->synchronize();
+    restart();
+    makeApp();
+    EXPECT_EQ(OFCallBudget::shared().callsPerHour(), 0); // the stand-in's pace: none
+    EXPECT_EQ(app.controls().callBudgetTextField->stringValue(), "");
 }
 
 TEST(PathRules, AccountPathsAndMatching) {

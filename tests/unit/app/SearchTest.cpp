@@ -6,7 +6,15 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTimer>
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace tessaly;
 using tessaly::test::AppFixture;
@@ -219,6 +227,66 @@ TEST_F(SearchTest, HandWrittenStatementsOnlyRead) {
     EXPECT_EQ(platform.lastAlertMessage(),
               "SQL Error: near \"nothing\": syntax error SELECT nothing FROM");
     EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
+}
+
+// A statement that never ends: the window keeps running, the Stop button of
+// the progress panel ends it, a time limit ends it with an alert, and
+// nothing else uses the archive meanwhile.
+TEST_F(SearchTest, AnEndlessStatementCanBeStoppedWhileTheApplicationRuns) {
+    add({"1", "one"});
+    c->searchDbButton->performClick();
+    const QString endless = " WHERE flickrID IN (WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 "
+                            "FROM n) SELECT x FROM n)";
+    // Never a hang, whatever happens: the statement is cut after 20 s.
+    sqlite3* handle = app->database().handle();
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 2000 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!done)
+            sqlite3_interrupt(handle);
+    });
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(100);
+    bool refused = false, ranAfter = false;
+    QTimer::singleShot(1000, [&] {
+        EXPECT_TRUE(c->progressPanel->isVisible());
+        EXPECT_TRUE(c->progressPanel->isModal());
+        EXPECT_FALSE(c->progressStopButton->isHidden());
+        // The archive is left alone while the statement runs; work waits.
+        refused = !app->database().exec("SELECT 1").ok();
+        app->database().whenFree(app.get(), [&] { ranAfter = app->database().exec("SELECT 1").ok(); });
+        c->progressStopButton->performClick();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    c->editSqlItem->performClick();
+    s->whereTextField->setStringValue(endless);
+    s->makeSqlStringButton->performClick();
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_GE(ticks, 8);
+    EXPECT_TRUE(refused);
+    EXPECT_FALSE(ranAfter);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ranAfter);
+    EXPECT_FALSE(c->progressPanel->isVisible());
+    EXPECT_TRUE(c->progressStopButton->isHidden());
+    EXPECT_TRUE(platform.alerts.isEmpty()); // stopped as asked: nothing to tell
+    EXPECT_TRUE(found().isEmpty());
+
+    // A saved search that runs past the time limit ends with an alert.
+    app->search().setStatementTimeLimit(700);
+    s->savedSearchesButton->performClick();
+    s->savedSearchTextField->setStringValue(s->beginSqlTextField->stringValue() + endless);
+    clock.restart();
+    s->doSavedSearchButton->performClick();
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_EQ(platform.lastAlertMessage(), "The search was stopped after 1 second: it took longer than "
+                                           "Tessaly allows. Narrow it down and try again.");
+    done = true;
+    watchdog.join();
 }
 
 TEST_F(SearchTest, ValueMenusListTheArchivesValuesAndFillTheFirstFreeRow) {

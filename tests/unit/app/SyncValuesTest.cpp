@@ -74,6 +74,7 @@ TEST(SyncValues, SetsExifAndMembership) {
     EXPECT_EQ(membershipWith("721570001", "72157"), "721570001,72157");
     EXPECT_EQ(membershipWith("1,72157", "72157"), "1,72157");
     EXPECT_EQ(membershipWith("72157", "72157"), "72157");
+    EXPECT_EQ(membershipWith("1,2", "1,2"), "1,2"); // an id holding the separator never joins
 
     // One element or many: always a list.
     EXPECT_EQ(asList(QVariantMap{{"id", "1"}}).size(), 1);

@@ -87,6 +87,16 @@ TEST(OFXMLMapper, HostileShapesAreRefusedOrMappedWithoutDeepRecursion) {
     const auto mapped = OFXMLMapper::dictionaryMappedFromXMLData(pieces);
     ASSERT_TRUE(mapped);
     EXPECT_EQ(OFValueForKeyPath(*mapped, "rsp.description._text").toString(), expected);
+
+    // Thousands of distinct child names, the first one again at the end.
+    QByteArray wide = "<rsp><photo>";
+    for (int i = 0; i < 3000; ++i)
+        wide += "<n" + QByteArray::number(i) + " v=\"" + QByteArray::number(i) + "\"/>";
+    wide += "<n0 v=\"again\"/></photo></rsp>";
+    const QVariantMap photo = rsp(wide).value("photo").toMap();
+    EXPECT_EQ(photo.size(), 3000);
+    EXPECT_EQ(OFValueForKeyPath(photo, "n0.v"), (QVariantList{"0", "again"}));
+    EXPECT_EQ(OFValueForKeyPath(photo, "n2999.v"), "2999");
 }
 
 TEST(OFKeyPath, MapsOverListsWithNullForAbsentValues) {

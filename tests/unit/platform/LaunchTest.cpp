@@ -2,6 +2,8 @@
 #include "SchemeRegistration.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -26,4 +28,14 @@ TEST(SchemeRegistration, TheExecLineQuotesEveryReservedCharacter) {
     EXPECT_EQ(desktopExecArgument("/a/$HOME`x`/q\"t\\b"),
               "\"/a/\\\\$HOME\\\\`x\\\\`/q\\\\\"t\\\\\\\\b\"");
     EXPECT_TRUE(desktopFileText("/opt/a%20b/tessaly").contains("Exec=\"/opt/a%%20b/tessaly\" %u\n"));
+    // A line break cannot start a key of its own: it and a tab take the
+    // value's escapes; other control characters are refused.
+    EXPECT_EQ(desktopExecArgument("/opt/a\nTerminal=true\tb\r/tessaly"), "\"/opt/a\\nTerminal=true\\tb\\r/tessaly\"");
+    EXPECT_EQ(desktopFileText("/opt/x\nTerminal=true/tessaly").count("\nTerminal="), 1);
+    QTemporaryDir folder;
+    QString error;
+    EXPECT_FALSE(registerURLScheme("/opt/a\x01" "b/tessaly", folder.path(), &error));
+    EXPECT_EQ(error, "Tessaly cannot be made the handler of tessaly:// addresses: the path of its program, "
+                     "\"/opt/a\\x01b/tessaly\", holds a control character.");
+    EXPECT_FALSE(QFile::exists(folder.filePath("tessaly.desktop")));
 }

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -61,6 +62,32 @@ TEST(SingleInstance, AHandlerThatRunsAModalLoopOutlivesTheLaunchThatSentIt) {
     Launch again(instance.name(), {"second"}, 2000);
     ASSERT_TRUE(QTest::qWaitFor([&] { return again.finished() && received.size() == 3; }, 5000));
     EXPECT_TRUE(again.answered());
+}
+
+TEST(SingleInstance, AFloodOfMessagesInOneConnectionIsRefusedWhole) {
+    QTemporaryDir dir;
+    SingleInstance instance(dir.filePath("s.socket"));
+    ASSERT_TRUE(instance.listen());
+    int received = 0;
+    QObject::connect(&instance, &SingleInstance::messageReceived, [&] { ++received; });
+    // 5,000 short lines (10 KB), as another local program might send.
+    QLocalSocket flood;
+    flood.connectToServer(instance.name());
+    ASSERT_TRUE(flood.waitForConnected(2000));
+    flood.write(QByteArray("x\n").repeated(5000) + "\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return flood.state() == QLocalSocket::UnconnectedState; }, 5000));
+    EXPECT_FALSE(flood.readAll().contains("ok"));
+    QTest::qWait(50);
+    EXPECT_EQ(received, 0);
+
+    // A launch with more addresses than a launch needs hands over the first few.
+    QStringList many;
+    for (int i = 0; i < 50; ++i)
+        many << QString("/tmp/archive%1_db").arg(i);
+    Launch launch(instance.name(), many, 2000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return launch.finished() && received > 0; }, 5000));
+    EXPECT_TRUE(launch.answered());
+    EXPECT_EQ(received, 8);
 }
 
 TEST(SingleInstance, WithoutARuntimeFolderTheSocketLivesInAFolderOnlyTheUserEnters) {
