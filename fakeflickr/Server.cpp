@@ -1,5 +1,6 @@
 #include "Server.h"
 
+#include "AnswerFormat.h"
 #include "HttpConnection.h"
 #include "PictureFiles.h"
 
@@ -36,7 +37,7 @@ void addRetryAfter(HttpResponse& response, int seconds) {
         response.headers.append({"Retry-After", QByteArray::number(seconds)});
 }
 
-// Cuts an answer so that no XML parser accepts it.
+// Cuts an answer so that no XML or JSON parser accepts it.
 QByteArray malformed(const QByteArray& body) {
     return body.left(body.size() * 2 / 3) + "<broken attr=\"\n";
 }
@@ -159,9 +160,14 @@ void Server::handle(HttpConnection* connection, const HttpRequest& request) {
 void Server::handleRest(HttpConnection* connection, const HttpRequest& request, const Params& params) {
     const QString method = params.value(QStringLiteral("method"));
     const Check check = checkRestCall(request, params);
+    const auto format = AnswerFormat::of(params);
     HttpResponse response;
-    if (check.code != 0) {
-        response.body = RestApi::error(check.code, check.message).body;
+    response.contentType = format.value_or(AnswerFormat()).contentType();
+    if (check.code != 0 || !format) {
+        const QString formatName = params.value(QStringLiteral("format"));
+        const RestAnswer refused = check.code != 0 ? RestApi::error(check.code, check.message)
+                                                   : RestApi::error(111, QStringLiteral("Format \"%1\" not found").arg(formatName));
+        response.body = format.value_or(AnswerFormat()).render(refused.body, method);
         connection->send(response);
         return;
     }
@@ -199,16 +205,18 @@ void Server::handleRest(HttpConnection* connection, const HttpRequest& request, 
         response = statusPage(fault->httpStatus);
         log(-1, fault->httpStatus);
     } else if (fault && fault->kind == Fault::Kind::Error) {
-        response.body = RestApi::error(fault->errorCode, flickrErrorMessage(fault->errorCode)).body;
+        const RestAnswer injected = RestApi::error(fault->errorCode, flickrErrorMessage(fault->errorCode));
+        response.body = format->render(injected.body, method);
         log(fault->errorCode, 200);
     } else {
         const RestAnswer answer =
             m_rest.call(method, params, {call.httpMethod, check.perms, check.userName, check.owner});
         response.body = answer.body;
+        if (fault && fault->kind != Fault::Kind::Malformed && answer.errorCode == 0)
+            response.body = rewriteAnswer(response.body, *fault);
+        response.body = format->render(response.body, method);
         if (fault && fault->kind == Fault::Kind::Malformed)
             response.body = malformed(response.body);
-        else if (fault && answer.errorCode == 0)
-            response.body = rewriteAnswer(response.body, *fault);
         log(answer.errorCode, 200);
     }
     addRetryAfter(response, fault ? fault->retryAfter : -1);
