@@ -72,6 +72,7 @@ const QHash<QString, RestApi::Handler>& RestApi::handlers() {
         {"flickr.urls.getUserProfile", &RestApi::getUserProfile},
         {"flickr.tags.getListPhoto", &RestApi::tagsGetListPhoto},
         {"flickr.photos.getInfo", &RestApi::getInfo},
+        {"flickr.photos.getSizes", &RestApi::getSizes},
         {"flickr.photosets.getInfo", &RestApi::setsGetInfo},
         {"flickr.auth.oauth.checkToken", &RestApi::checkToken},
         {"flickr.test.echo", &RestApi::testEcho},
@@ -141,6 +142,10 @@ bool RestApi::isUser(const QString& userId) const {
 
 QString RestApi::fileUrl(const Photo& photo, char suffix) const {
     return m_baseUrl + QLatin1Char('/') + photo.server + QLatin1Char('/') + photo.fileName(suffix);
+}
+
+QString RestApi::photoPageUrl(const Photo& photo) const {
+    return m_baseUrl + QStringLiteral("/photos/") + m_options.userName + QLatin1Char('/') + photo.idText() + QLatin1Char('/');
 }
 
 QStringList RestApi::extrasOf(const Params& args) {

@@ -72,6 +72,7 @@ private:
     RestAnswer getUserProfile(const Params& args, const Caller&);
     RestAnswer tagsGetListPhoto(const Params& args, const Caller&);
     RestAnswer getInfo(const Params& args, const Caller&);
+    RestAnswer getSizes(const Params& args, const Caller&);  // RestSizes.cpp
     RestAnswer setsGetInfo(const Params& args, const Caller&);  // RestSets.cpp
     // The caller, the user and tests of the service (RestPeople.cpp).
     RestAnswer checkToken(const Params& args, const Caller&);
@@ -103,6 +104,7 @@ private:
     // The "tags" element of a picture, each tag with its raw form.
     void writeTags(class Xml& xml, const Photo& photo) const;
     QString fileUrl(const Photo& photo, char suffix) const;
+    QString photoPageUrl(const Photo& photo) const;
     void store(Photo photo);
 
     PhotoLibrary& m_library;

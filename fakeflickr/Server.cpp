@@ -3,6 +3,7 @@
 #include "AnswerFormat.h"
 #include "HttpConnection.h"
 #include "PictureFiles.h"
+#include "VideoFiles.h"
 
 #include <QTcpSocket>
 
@@ -144,6 +145,15 @@ void Server::handle(HttpConnection* connection, const HttpRequest& request) {
         return handleAuthorize(connection, params);
     if (path == QLatin1String("/services/oauth/access_token"))
         return handleAccessToken(connection, request, params);
+    if (const auto video = parseVideoPlayPath(path, m_library)) {
+        // As on Flickr, a video's play address redirects to its file.
+        const Photo v = m_library.photo(video->index);
+        HttpResponse redirect = textResponse(302, {});
+        const QString file = QStringLiteral("%1/%2/%3").arg(baseUrl(), v.server, videoFileName(v, video->kind));
+        redirect.headers.append({"Location", file.toUtf8()});
+        connection->send(redirect, request.method == "HEAD");
+        return;
+    }
     if (path.startsWith(QLatin1String("/people/")) || path.startsWith(QLatin1String("/photos/"))) {
         const QByteArray page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>"
                                 + m_options.userName.toHtmlEscaped().toUtf8()
@@ -152,7 +162,7 @@ void Server::handle(HttpConnection* connection, const HttpRequest& request) {
         connection->send(textResponse(200, page, "text/html; charset=utf-8"), request.method == "HEAD");
         return;
     }
-    if (path.endsWith(QLatin1String(".jpg")))
+    if (path.endsWith(QLatin1String(".jpg")) || path.endsWith(QLatin1String(".mp4")))
         return handleFile(connection, request, path.section(QLatin1Char('/'), -1));
     connection->send(textResponse(404, "not found\n"));
 }
@@ -235,13 +245,17 @@ void Server::handleFile(HttpConnection* connection, const HttpRequest& request, 
     }
     HttpResponse response;
     const auto file = parsePictureFileName(name, m_library);
+    const auto video = file ? std::nullopt : parseVideoFileName(name, m_library);
     if (fault && fault->kind == Fault::Kind::Http) {
         response = statusPage(fault->httpStatus);
-    } else if (!file) {
+    } else if (!file && !video) {
         response = textResponse(404, "not found\n");
-    } else if (m_library.isRemoved(file->index)) {
+    } else if (m_library.isRemoved(file ? file->index : video->index)) {
         // Flickr's static hosts answer a removed picture's files as gone for good.
         response = statusPage(410);
+    } else if (video) {
+        response.contentType = "video/mp4";
+        response.body = makeMp4(m_library.photo(video->index), video->kind);
     } else {
         response.contentType = "image/jpeg";
         response.body = makeJpeg(m_library.photo(file->index), file->suffix);
