@@ -122,8 +122,10 @@ RestAnswer RestApi::call(const QString& method, const Params& args, const Caller
     const bool wantsMe = method == QLatin1String("flickr.people.getPhotos")
                          && args.value(QStringLiteral("user_id")) == QLatin1String("me");
     if (isWriteMethod(method)) {
+        // Flickr documents a write as "requires an HTTP POST request" but no error for it;
+        // sent by GET, it answers code 116 (documented as "Bad URL found") with this message.
         if (caller.httpMethod != QLatin1String("POST"))
-            return error(99, QStringLiteral("Insufficient permissions. Method requires POST."));
+            return error(116, QStringLiteral("The POST method is now required for all setters"));
         if (caller.perms != QLatin1String("write") && caller.perms != QLatin1String("delete"))
             return error(99, QStringLiteral("Insufficient permissions. Method requires write privileges; %1 granted.")
                                  .arg(caller.perms.isEmpty() ? QStringLiteral("none") : caller.perms));
@@ -264,10 +266,10 @@ RestAnswer RestApi::getPerms(const Params& args, const Caller&) {
 
 RestAnswer RestApi::getExif(const Params& args, const Caller& caller) {
     const auto p = m_library.photoById(args.value(QStringLiteral("photo_id")));
-    if (!p)
+    // Flickr's "Photo not found" covers pictures the caller may not see; its "Permission
+    // denied" is for owners who hide their EXIF data, which the stand-in's never do.
+    if (!p || (!p->isPublic && !caller.owner))
         return error(1, QStringLiteral("Photo not found"));
-    if (!p->isPublic && !caller.owner)
-        return error(2, QStringLiteral("Permission denied"));
     const QList<ExifEntry> entries = m_library.stream().exifFor(p->id);
     QString camera;
     for (const ExifEntry& e : entries)

@@ -145,6 +145,12 @@ void Server::handle(HttpConnection* connection, const HttpRequest& request) {
         return handleAuthorize(connection, params);
     if (path == QLatin1String("/services/oauth/access_token"))
         return handleAccessToken(connection, request, params);
+    if (path.startsWith(QLatin1String("/services/upload")) || path.startsWith(QLatin1String("/services/replace"))) {
+        // Flickr's upload endpoints answer in the REST form; the stand-in takes no uploads.
+        const RestAnswer refusal = RestApi::error(3, QStringLiteral("General upload failure: fakeflickr takes no uploads"));
+        connection->send(textResponse(200, refusal.body, "text/xml; charset=utf-8"));
+        return;
+    }
     if (const auto video = parseVideoPlayPath(path, m_library)) {
         // As on Flickr, a video's play address redirects to its file.
         const Photo v = m_library.photo(video->index);
