@@ -78,9 +78,9 @@ const ListKind* listOf(const QString& method, const QString& parent) {
 }
 
 bool isNumberMember(const QString& name, const QString& value) {
-    static const QSet<QString> names = {"page",     "pages",    "perpage", "per_page", "total",    "farm",
-                                        "ispublic", "isfriend", "isfamily", "width",   "height",   "canblog",
-                                        "canprint", "candownload"};
+    static const QSet<QString> names = {"page",     "pages",    "perpage",  "per_page", "total",    "farm",
+                                        "iconfarm", "ispublic", "isfriend", "isfamily", "ispro",    "width",
+                                        "height",   "canblog",  "canprint", "candownload"};
     static const QRegularExpression integer(QStringLiteral("^-?(0|[1-9][0-9]{0,15})$"));
     return names.contains(name) && integer.match(value).hasMatch();
 }

@@ -27,8 +27,8 @@ struct AnswerFormat {
 // repeated elements (and Flickr's lists, even of one item or none) as arrays, and
 // "stat" beside the root element; a failure is {"stat":"fail","code":N,"message":...}.
 // Attributes are strings, as Flickr's JSON documentation says, but for the paging
-// counts, farms, visibility flags and size dimensions, which Flickr's answers carry
-// as numbers. An answer that is no XML (a malformed fault) stays as it is.
+// counts, farms, visibility and Pro flags and size dimensions, which Flickr's answers
+// carry as numbers. An answer that is no XML stays as it is.
 QByteArray jsonFromRest(const QByteArray& xml, const QString& method);
 
 } // namespace fakeflickr

@@ -29,12 +29,13 @@ struct RestAnswer {
     QByteArray body;
 };
 
-// The REST methods Tessaly calls, answering with Flickr's XML shapes.
 // A coordinate as Flickr writes it: at most six decimals, no trailing zeros.
 QString coordinateText(double value);
 // A date as Flickr's arguments take it: Unix seconds or a MySQL datetime (UTC).
 std::optional<qint64> parseFlickrDate(const QString& text);
 
+// The REST methods Tessaly and other Flickr clients call, answering with Flickr's XML
+// shapes (the server turns them into JSON when asked, see AnswerFormat.h).
 class RestApi {
 public:
     RestApi(PhotoLibrary& library, const Options& options, QString nsid);
