@@ -20,6 +20,8 @@ struct Options {
     QString apiKey = QString::fromLatin1(kDemoApiKey);
     QString sharedSecret = QString::fromLatin1(kDemoSharedSecret);
     QStringList faults;  // "KIND:TARGET" texts, see Faults.h
+    // A Pro account: Flickr shows its owner the "Video Original" of a video.
+    bool pro = true;
 
     // Milliseconds on a monotonic clock, read whenever the service judges time;
     // empty: the system's. Tests script it to move the budget without waiting.

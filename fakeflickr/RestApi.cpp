@@ -18,10 +18,7 @@ QString coordinateText(double value) {
     return text == QLatin1String("-0") ? QStringLiteral("0") : text;
 }
 
-namespace {
-
-// A taken_dates or dates entry: Unix seconds, or a MySQL datetime.
-qint64 dateBound(const QString& text) {
+std::optional<qint64> parseFlickrDate(const QString& text) {
     bool ok = false;
     const qint64 seconds = text.trimmed().toLongLong(&ok);
     if (ok)
@@ -30,7 +27,14 @@ qint64 dateBound(const QString& text) {
     if (!when.isValid())
         when = QDateTime::fromString(text.trimmed(), QStringLiteral("yyyy-MM-dd"));
     when.setTimeSpec(Qt::UTC);
-    return when.isValid() ? when.toSecsSinceEpoch() : 0;
+    return when.isValid() ? std::optional<qint64>(when.toSecsSinceEpoch()) : std::nullopt;
+}
+
+namespace {
+
+// A taken_dates or dates entry; 0 when it is no date.
+qint64 dateBound(const QString& text) {
+    return parseFlickrDate(text).value_or(0);
 }
 
 const char* const kSizes[] = {"sq", "t", "s", "m", "z", "l", "o"};
@@ -68,6 +72,17 @@ const QHash<QString, RestApi::Handler>& RestApi::handlers() {
         {"flickr.urls.getUserProfile", &RestApi::getUserProfile},
         {"flickr.tags.getListPhoto", &RestApi::tagsGetListPhoto},
         {"flickr.photos.getInfo", &RestApi::getInfo},
+        {"flickr.photos.getSizes", &RestApi::getSizes},
+        {"flickr.photosets.getInfo", &RestApi::setsGetInfo},
+        {"flickr.auth.oauth.checkToken", &RestApi::checkToken},
+        {"flickr.test.echo", &RestApi::testEcho},
+        {"flickr.test.null", &RestApi::testNull},
+        {"flickr.people.getInfo", &RestApi::peopleGetInfo},
+        {"flickr.people.findByUsername", &RestApi::findByUsername},
+        {"flickr.collections.getTree", &RestApi::collectionsGetTree},
+        {"flickr.photos.search", &RestApi::search},
+        {"flickr.photos.getNotInSet", &RestApi::getNotInSet},
+        {"flickr.photos.recentlyUpdated", &RestApi::recentlyUpdated},
         {"flickr.photos.setMeta", &RestApi::setMeta},
         {"flickr.photos.setTags", &RestApi::setTags},
         {"flickr.photos.setDates", &RestApi::setDates},
@@ -101,13 +116,16 @@ RestAnswer RestApi::call(const QString& method, const Params& args, const Caller
     const auto handler = handlers().value(method);
     if (!handler)
         return error(112, QStringLiteral("Method not found"));
-    static const QSet<QString> needUser = {"flickr.photos.getCounts", "flickr.photos.getPerms",
-                                           "flickr.test.login"};
+    static const QSet<QString> needUser = {"flickr.photos.getCounts", "flickr.photos.getPerms", "flickr.test.login",
+                                           "flickr.test.null", "flickr.photos.getNotInSet",
+                                           "flickr.photos.recentlyUpdated"};
     const bool wantsMe = method == QLatin1String("flickr.people.getPhotos")
                          && args.value(QStringLiteral("user_id")) == QLatin1String("me");
     if (isWriteMethod(method)) {
+        // Flickr documents a write as "requires an HTTP POST request" but no error for it;
+        // sent by GET, it answers code 116 (documented as "Bad URL found") with this message.
         if (caller.httpMethod != QLatin1String("POST"))
-            return error(99, QStringLiteral("Insufficient permissions. Method requires POST."));
+            return error(116, QStringLiteral("The POST method is now required for all setters"));
         if (caller.perms != QLatin1String("write") && caller.perms != QLatin1String("delete"))
             return error(99, QStringLiteral("Insufficient permissions. Method requires write privileges; %1 granted.")
                                  .arg(caller.perms.isEmpty() ? QStringLiteral("none") : caller.perms));
@@ -126,6 +144,17 @@ bool RestApi::isUser(const QString& userId) const {
 
 QString RestApi::fileUrl(const Photo& photo, char suffix) const {
     return m_baseUrl + QLatin1Char('/') + photo.server + QLatin1Char('/') + photo.fileName(suffix);
+}
+
+QString RestApi::photoPageUrl(const Photo& photo) const {
+    return m_baseUrl + QStringLiteral("/photos/") + m_options.userName + QLatin1Char('/') + photo.idText() + QLatin1Char('/');
+}
+
+QStringList RestApi::extrasOf(const Params& args) {
+    QStringList extras;
+    for (const QString& e : args.value(QStringLiteral("extras")).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        extras << e.trimmed();
+    return extras;
 }
 
 void RestApi::store(Photo photo) {
@@ -155,10 +184,15 @@ RestAnswer RestApi::getCounts(const Params& args, const Caller& caller) {
 }
 
 void RestApi::writePhotoElement(Xml& xml, const Photo& p, const QStringList& extras) const {
-    const auto has = [&](const char* name) { return extras.contains(QLatin1String(name)); };
     xml.open("photo").attr("id", p.id).attr("owner", m_nsid).attr("secret", p.secret).attr("server", p.server)
         .attr("farm", p.farm).attr("title", p.title).attr("ispublic", p.isPublic).attr("isfriend", p.isFriend)
         .attr("isfamily", p.isFamily);
+    writePhotoExtras(xml, p, extras);
+    xml.close("photo");
+}
+
+void RestApi::writePhotoExtras(Xml& xml, const Photo& p, const QStringList& extras) const {
+    const auto has = [&](const char* name) { return extras.contains(QLatin1String(name)); };
     if (has("license"))
         xml.attr("license", p.license);
     if (has("date_upload"))
@@ -203,15 +237,12 @@ void RestApi::writePhotoElement(Xml& xml, const Photo& p, const QStringList& ext
         xml.attr("o_width", p.originalWidth).attr("o_height", p.originalHeight);
     if (has("description"))
         xml.element("description", p.description);
-    xml.close("photo");
 }
 
 RestAnswer RestApi::getPhotos(const Params& args, const Caller& caller) {
     if (!isUser(args.value(QStringLiteral("user_id"), QStringLiteral("-"))))
         return error(2, QStringLiteral("Unknown user"));
-    QStringList extras;
-    for (const QString& e : args.value(QStringLiteral("extras")).split(QLatin1Char(','), Qt::SkipEmptyParts))
-        extras << e.trimmed();
+    const QStringList extras = extrasOf(args);
     const int total = m_library.visibleCount(caller.owner);
     const Paging pg = paging(args, total, 100);
     Xml xml;
@@ -235,10 +266,10 @@ RestAnswer RestApi::getPerms(const Params& args, const Caller&) {
 
 RestAnswer RestApi::getExif(const Params& args, const Caller& caller) {
     const auto p = m_library.photoById(args.value(QStringLiteral("photo_id")));
-    if (!p)
+    // Flickr's "Photo not found" covers pictures the caller may not see; its "Permission
+    // denied" is for owners who hide their EXIF data, which the stand-in's never do.
+    if (!p || (!p->isPublic && !caller.owner))
         return error(1, QStringLiteral("Photo not found"));
-    if (!p->isPublic && !caller.owner)
-        return error(2, QStringLiteral("Permission denied"));
     const QList<ExifEntry> entries = m_library.stream().exifFor(p->id);
     QString camera;
     for (const ExifEntry& e : entries)

@@ -6,6 +6,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
 
 namespace fakeflickr {
 
@@ -25,10 +29,13 @@ struct RestAnswer {
     QByteArray body;
 };
 
-// The REST methods Tessaly calls, answering with Flickr's XML shapes.
 // A coordinate as Flickr writes it: at most six decimals, no trailing zeros.
 QString coordinateText(double value);
+// A date as Flickr's arguments take it: Unix seconds or a MySQL datetime (UTC).
+std::optional<qint64> parseFlickrDate(const QString& text);
 
+// The REST methods Tessaly and other Flickr clients call, answering with Flickr's XML
+// shapes (the server turns them into JSON when asked, see AnswerFormat.h).
 class RestApi {
 public:
     RestApi(PhotoLibrary& library, const Options& options, QString nsid);
@@ -38,6 +45,8 @@ public:
 
     static bool isWriteMethod(const QString& method);
     static RestAnswer error(int code, const QString& message);
+
+    static QStringList extrasOf(const Params& args);
 
     static constexpr int kMaxPerPage = 500;
     // Flickr's page arithmetic: per_page capped at 500, pages counted from 1.
@@ -64,6 +73,19 @@ private:
     RestAnswer getUserProfile(const Params& args, const Caller&);
     RestAnswer tagsGetListPhoto(const Params& args, const Caller&);
     RestAnswer getInfo(const Params& args, const Caller&);
+    RestAnswer getSizes(const Params& args, const Caller&);  // RestSizes.cpp
+    RestAnswer setsGetInfo(const Params& args, const Caller&);  // RestSets.cpp
+    // The caller, the user and tests of the service (RestPeople.cpp).
+    RestAnswer checkToken(const Params& args, const Caller&);
+    RestAnswer testEcho(const Params& args, const Caller&);
+    RestAnswer testNull(const Params& args, const Caller&);
+    RestAnswer peopleGetInfo(const Params& args, const Caller&);
+    RestAnswer findByUsername(const Params& args, const Caller&);
+    RestAnswer collectionsGetTree(const Params& args, const Caller&);
+    // Filtered lists of pictures (RestSearch.cpp).
+    RestAnswer search(const Params& args, const Caller&);
+    RestAnswer getNotInSet(const Params& args, const Caller&);
+    RestAnswer recentlyUpdated(const Params& args, const Caller&);
     // Write methods (RestWrites.cpp).
     RestAnswer setMeta(const Params& args, const Caller&);
     RestAnswer setTags(const Params& args, const Caller&);
@@ -76,9 +98,14 @@ private:
     bool isUser(const QString& userId) const;
     QString userNameOf(const Caller& caller) const;
     void writePhotoElement(class Xml& xml, const Photo& photo, const QStringList& extras) const;
+    // The attributes and the description that `extras` asks for, inside an open "photo".
+    void writePhotoExtras(class Xml& xml, const Photo& photo, const QStringList& extras) const;
+    // A page of Flickr's standard photo list of the pictures at these stream positions.
+    RestAnswer photoList(const std::vector<int>& indexes, const Params& args, const char* alsoExtra = nullptr) const;
     // The "tags" element of a picture, each tag with its raw form.
     void writeTags(class Xml& xml, const Photo& photo) const;
     QString fileUrl(const Photo& photo, char suffix) const;
+    QString photoPageUrl(const Photo& photo) const;
     void store(Photo photo);
 
     PhotoLibrary& m_library;

@@ -102,9 +102,7 @@ RestAnswer RestApi::setsGetPhotos(const Params& args, const Caller& caller) {
         return error(1, QStringLiteral("Photoset not found"));
     const PhotoSet set = stream.setAt(*number);
     const SetView view(m_library, *number, caller.owner);
-    QStringList extras;
-    for (const QString& e : args.value(QStringLiteral("extras")).split(QLatin1Char(','), Qt::SkipEmptyParts))
-        extras << e.trimmed();
+    const QStringList extras = extrasOf(args);
     const Paging pg = paging(args, view.size(), kMaxPerPage);
     const qint64 primaryId = m_library.photo(view.primary()).id;
     Xml xml;
@@ -116,12 +114,30 @@ RestAnswer RestApi::setsGetPhotos(const Params& args, const Caller& caller) {
         xml.open("photo").attr("id", p.id).attr("secret", p.secret).attr("server", p.server).attr("farm", p.farm)
             .attr("title", p.title).attr("isprimary", p.id == primaryId).attr("ispublic", p.isPublic)
             .attr("isfriend", p.isFriend).attr("isfamily", p.isFamily);
-        for (const QString& e : extras)
-            if (e == QLatin1String("media"))
-                xml.attr("media", p.isVideo ? QStringLiteral("video") : QStringLiteral("photo"));
+        writePhotoExtras(xml, p, extras);
         xml.close("photo");
     }
     xml.close("photoset");
+    return ok(xml.bytes());
+}
+
+RestAnswer RestApi::setsGetInfo(const Params& args, const Caller& caller) {
+    const Photostream& stream = m_library.stream();
+    const auto number = stream.setNumberOfId(args.value(QStringLiteral("photoset_id")));
+    if (!number || !isUser(args.value(QStringLiteral("user_id")))
+        || (m_library.hasRemovals() && !setIsLeft(m_library, *number)))
+        return error(1, QStringLiteral("Photoset not found"));
+    const PhotoSet set = stream.setAt(*number);
+    const SetView view(m_library, *number, caller.owner);
+    const Photo primary = m_library.photo(view.primary());
+    const int videos = view.videos(), photos = view.size() - videos;
+    Xml xml;
+    xml.open("photoset").attr("id", set.id).attr("owner", m_nsid).attr("username", m_options.userName)
+        .attr("primary", primary.id).attr("secret", primary.secret).attr("server", primary.server)
+        .attr("farm", primary.farm).attr("photos", photos).attr("videos", videos).attr("count_views", 0)
+        .attr("count_comments", 0).attr("can_comment", 1).attr("date_create", set.dateCreate)
+        .attr("date_update", set.dateCreate + 3600);
+    xml.element("title", set.title).element("description", set.description).close("photoset");
     return ok(xml.bytes());
 }
 

@@ -1,7 +1,9 @@
 #include "Server.h"
 
+#include "AnswerFormat.h"
 #include "HttpConnection.h"
 #include "PictureFiles.h"
+#include "VideoFiles.h"
 
 #include <QTcpSocket>
 
@@ -36,7 +38,7 @@ void addRetryAfter(HttpResponse& response, int seconds) {
         response.headers.append({"Retry-After", QByteArray::number(seconds)});
 }
 
-// Cuts an answer so that no XML parser accepts it.
+// Cuts an answer so that no XML or JSON parser accepts it.
 QByteArray malformed(const QByteArray& body) {
     return body.left(body.size() * 2 / 3) + "<broken attr=\"\n";
 }
@@ -156,6 +158,21 @@ void Server::handle(HttpConnection* connection, const HttpRequest& request) {
         return handleAuthorize(connection, params);
     if (path == QLatin1String("/services/oauth/access_token"))
         return handleAccessToken(connection, request, params);
+    if (path.startsWith(QLatin1String("/services/upload")) || path.startsWith(QLatin1String("/services/replace"))) {
+        // Flickr's upload endpoints answer in the REST form; the stand-in takes no uploads.
+        const RestAnswer refusal = RestApi::error(3, QStringLiteral("General upload failure: fakeflickr takes no uploads"));
+        connection->send(textResponse(200, refusal.body, "text/xml; charset=utf-8"));
+        return;
+    }
+    if (const auto video = parseVideoPlayPath(path, m_library)) {
+        // As on Flickr, a video's play address redirects to its file.
+        const Photo v = m_library.photo(video->index);
+        HttpResponse redirect = textResponse(302, {});
+        const QString file = QStringLiteral("%1/%2/%3").arg(baseUrl(), v.server, videoFileName(v, video->kind));
+        redirect.headers.append({"Location", file.toUtf8()});
+        connection->send(redirect, request.method == "HEAD");
+        return;
+    }
     if (path.startsWith(QLatin1String("/people/")) || path.startsWith(QLatin1String("/photos/"))) {
         const QByteArray page = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>"
                                 + m_options.userName.toHtmlEscaped().toUtf8()
@@ -164,7 +181,7 @@ void Server::handle(HttpConnection* connection, const HttpRequest& request) {
         connection->send(textResponse(200, page, "text/html; charset=utf-8"), request.method == "HEAD");
         return;
     }
-    if (path.endsWith(QLatin1String(".jpg")))
+    if (path.endsWith(QLatin1String(".jpg")) || path.endsWith(QLatin1String(".mp4")))
         return handleFile(connection, request, path.section(QLatin1Char('/'), -1));
     connection->send(textResponse(404, "not found\n"));
 }
@@ -172,9 +189,14 @@ void Server::handle(HttpConnection* connection, const HttpRequest& request) {
 void Server::handleRest(HttpConnection* connection, const HttpRequest& request, const Params& params) {
     const QString method = params.value(QStringLiteral("method"));
     const Check check = checkRestCall(request, params);
+    const auto format = AnswerFormat::of(params);
     HttpResponse response;
-    if (check.code != 0) {
-        response.body = RestApi::error(check.code, check.message).body;
+    response.contentType = format.value_or(AnswerFormat()).contentType();
+    if (check.code != 0 || !format) {
+        const QString formatName = params.value(QStringLiteral("format"));
+        const RestAnswer refused = check.code != 0 ? RestApi::error(check.code, check.message)
+                                                   : RestApi::error(111, QStringLiteral("Format \"%1\" not found").arg(formatName));
+        response.body = format.value_or(AnswerFormat()).render(refused.body, method);
         connection->send(response);
         return;
     }
@@ -212,16 +234,18 @@ void Server::handleRest(HttpConnection* connection, const HttpRequest& request, 
         response = statusPage(fault->httpStatus);
         log(-1, fault->httpStatus);
     } else if (fault && fault->kind == Fault::Kind::Error) {
-        response.body = RestApi::error(fault->errorCode, flickrErrorMessage(fault->errorCode)).body;
+        const RestAnswer injected = RestApi::error(fault->errorCode, flickrErrorMessage(fault->errorCode));
+        response.body = format->render(injected.body, method);
         log(fault->errorCode, 200);
     } else {
         const RestAnswer answer =
             m_rest.call(method, params, {call.httpMethod, check.perms, check.userName, check.owner});
         response.body = answer.body;
+        if (fault && fault->kind != Fault::Kind::Malformed && answer.errorCode == 0)
+            response.body = rewriteAnswer(response.body, *fault);
+        response.body = format->render(response.body, method);
         if (fault && fault->kind == Fault::Kind::Malformed)
             response.body = malformed(response.body);
-        else if (fault && answer.errorCode == 0)
-            response.body = rewriteAnswer(response.body, *fault);
         log(answer.errorCode, 200);
     }
     if (m_rewrite)
@@ -244,11 +268,12 @@ void Server::handleFile(HttpConnection* connection, const HttpRequest& request, 
     }
     HttpResponse response;
     const auto file = parsePictureFileName(name, m_library);
+    const auto video = file ? std::nullopt : parseVideoFileName(name, m_library);
     if (fault && fault->kind == Fault::Kind::Http) {
         response = statusPage(fault->httpStatus);
-    } else if (!file) {
+    } else if (!file && !video) {
         response = textResponse(404, "not found\n");
-    } else if (m_library.isRemoved(file->index)) {
+    } else if (m_library.isRemoved(file ? file->index : video->index)) {
         // Flickr's static hosts answer a removed picture's files as gone for good.
         response = statusPage(410);
     } else if (fault && fault->kind == Fault::Kind::Html) {
@@ -258,7 +283,10 @@ void Server::handleFile(HttpConnection* connection, const HttpRequest& request, 
         response = statusPage(302);
         response.headers.append(qMakePair(QByteArray("Location"), QByteArray("file:///etc/hostname")));
     } else if (fault && fault->kind == Fault::Kind::Empty) {
-        response.contentType = "image/jpeg";
+        response.contentType = video ? "video/mp4" : "image/jpeg";
+    } else if (video) {
+        response.contentType = "video/mp4";
+        response.body = makeMp4(m_library.photo(video->index), video->kind);
     } else {
         response.contentType = "image/jpeg";
         response.body = makeJpeg(m_library.photo(file->index), file->suffix);

@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
         "  error:METHOD[@photo=ID]:CODE\n"
         "  empty|nolist:METHOD[@SEL] (an ok answer whose list holds nothing, or has no list)\n"
         "  claim:METHOD[@SEL]:ATTR=VALUE (every ATTR attribute of the answer says VALUE)\n"
-        "  stall|truncate|http429|http500|http502|http503|http504:file:NAME\n"
+        "  stall|truncate|http429|http500|http502|http503|http504:file:NAME (a picture's or video's file)\n"
         "  http403|http404|http410:file:NAME (lasting, as for removed or withheld originals)\n"
         "  fail:file:NAME:COUNT (HTTP 500 COUNT times)\n"
         "  endless:METHOD[@SEL], endless:file:NAME (HTTP 200, no length, a body without end)\n"
@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption burst("burst", "Calls an API key may make at once within its budget.", "N",
                                    QString::number(defaults.burst));
     const QCommandLineOption noRetryAfter("no-retry-after", "Answer the budget's 429s without Retry-After.");
-    parser.addOptions({photos, seed, sets, user, apiKey, secret, fault, port, callsPerHour, burst, noRetryAfter});
+    const QCommandLineOption freeAccount("free-account", "The user has no Pro account: no \"Video Original\" sizes.");
+    parser.addOptions({photos, seed, sets, user, apiKey, secret, fault, port, callsPerHour, burst, noRetryAfter, freeAccount});
     parser.process(app);
 
     const auto number = [&](const QCommandLineOption& option, qint64 min) {
@@ -72,6 +73,7 @@ int main(int argc, char** argv) {
     }
     options.burst = int(std::min<qint64>(number(burst, 1), 1'000'000));
     options.sendRetryAfter = !parser.isSet(noRetryAfter);
+    options.pro = !parser.isSet(freeAccount);
     for (const QString& text : options.faults) {
         QString error;
         if (!fakeflickr::Fault::parse(text, &error)) {

@@ -99,7 +99,7 @@ TEST_F(Access, OnlyTheOwnersOAuthTokenSeesPrivatePictures) {
     for (ClientCall* c : {legacy.get(), legacyToken.get(), stranger.get()}) {
         EXPECT_EQ(seen(*c), std::make_pair(publicCount, false));
         EXPECT_FALSE(c->run("flickr.photos.getExif", {{"photo_id", privateId}}));
-        EXPECT_EQ(c->errorCode(), 2);
+        EXPECT_EQ(c->errorCode(), 1);
         EXPECT_FALSE(c->run("flickr.photos.getPerms", {{"photo_id", id(0)}}));
         EXPECT_EQ(c->errorCode(), 99);
     }

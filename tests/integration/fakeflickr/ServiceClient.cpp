@@ -142,4 +142,17 @@ Reply callRest(const QString& baseUrl, const QString& method, Args args, const C
     return get(endpoint + QLatin1Char('?') + QString::fromLatin1(encodeQuery(signed_)), timeoutMs);
 }
 
+Reply callRestPlaced(const QString& baseUrl, const QString& method, Args args, const Credentials& c, Placement where) {
+    const QString endpoint = baseUrl + QStringLiteral("/services/rest/");
+    const bool post = where == Placement::Body || where == Placement::HeaderPost;
+    args.insert(QStringLiteral("method"), method);
+    Args all = oauthSigned(args, post ? QStringLiteral("POST") : QStringLiteral("GET"), endpoint, c);
+    Headers headers;
+    if (where == Placement::HeaderGet || where == Placement::HeaderPost)
+        headers.append({"Authorization", takeOAuthHeader(&all)});
+    if (post)
+        return fftest::post(endpoint, encodeQuery(all), 5000, headers);
+    return get(endpoint + QLatin1Char('?') + QString::fromLatin1(encodeQuery(all)), 5000, headers);
+}
+
 } // namespace fftest

@@ -55,4 +55,10 @@ Reply post(const QString& url, const QByteArray& form, int timeoutMs = 5000, con
 Reply callRest(const QString& baseUrl, const QString& method, Args args, const Credentials& c,
                const QString& httpMethod = QStringLiteral("GET"), int timeoutMs = 5000);
 
+// Where a call carries its signed parameters: all in the query (GET), all in a form
+// body (POST), or the oauth_* ones in an "Authorization: OAuth" header and the rest
+// in the query (GET) or in a form body (POST).
+enum class Placement { Query, Body, HeaderGet, HeaderPost };
+Reply callRestPlaced(const QString& baseUrl, const QString& method, Args args, const Credentials& c, Placement where);
+
 } // namespace fftest

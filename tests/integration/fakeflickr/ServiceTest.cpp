@@ -162,7 +162,7 @@ TEST_F(Service, UnknownThingsGetFlickrsErrors) {
 
 TEST_F(Service, WritesNeedPostAndWritePermissionAndValidArguments) {
     const QString id = anyId(3);
-    EXPECT_EQ(errorCode(call("flickr.photos.setTags", {{"photo_id", id}, {"tags", "a"}}, "GET")), 99);
+    EXPECT_EQ(errorCode(call("flickr.photos.setTags", {{"photo_id", id}, {"tags", "a"}}, "GET")), 116);
     const auto readOnly = server->issueAccessToken("read");
     const Reply denied = fftest::callRest(server->baseUrl(), "flickr.photos.setTags", {{"photo_id", id}, {"tags", "a"}},
                                           {creds.apiKey, creds.sharedSecret, readOnly.token, readOnly.secret}, "POST");
@@ -210,7 +210,7 @@ TEST_F(Service, WritesNeedPostAndWritePermissionAndValidArguments) {
     EXPECT_EQ(writes.last().args.value("api_key"), creds.apiKey);
     EXPECT_FALSE(writes.last().args.contains("oauth_signature"));
     EXPECT_EQ(writes.last().errorCode, 0);
-    EXPECT_EQ(writes[0].errorCode, 99);
+    EXPECT_EQ(writes[0].errorCode, 116);
 
     // The read side answers with the stored state.
     const Reply tags = call("flickr.tags.getListPhoto", {{"photo_id", id}}, "POST");
