@@ -1,7 +1,9 @@
-# What `make install` puts in place: the two programs, the stand-in service
-# the demo starts (beside them, in libexec), the desktop file that makes
-# tessaly the handler of tessaly:// addresses, and the icon in the hicolor
-# theme at every size plus its SVG source.
+# What `make install` (and the Debian package, which holds the same files)
+# puts in place: the two programs, the stand-in service the demo starts
+# (beside them, in libexec), the desktop file that makes tessaly the handler
+# of tessaly:// addresses, the icon in the hicolor theme at every size plus
+# its SVG source, the manual pages, the bash completion of tessaly-cli, and
+# the systemd user units of the nightly backup.
 include(GNUInstallDirs)
 
 set(TESSALY_LIBEXEC_DIR ${CMAKE_INSTALL_LIBEXECDIR}/tessaly)
@@ -18,6 +20,30 @@ if(TESSALY_GUI)
   install(FILES ${CMAKE_SOURCE_DIR}/resources/images/tessaly.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
+
+install(FILES ${TESSALY_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/completion/tessaly-cli.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tessaly-cli)
+
+# The backup service names tessaly-cli where this install puts it, and the
+# prefix is known only when installing (make install PREFIX=..., or /usr for
+# the package): the unit is written then, apart for each prefix.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_BINDIR}")
+  set(cliPath "${CMAKE_INSTALL_BINDIR}/tessaly-cli")
+else()
+  set(cliPath "\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tessaly-cli")
+endif()
+install(CODE "
+  set(TESSALY_CLI \"${cliPath}\")
+  string(MD5 prefixHash \"\${CMAKE_INSTALL_PREFIX}\")
+  set(unitDir \"${CMAKE_BINARY_DIR}/systemd/\${prefixHash}\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/resources/systemd/tessaly-backup.service.in\"
+                 \"\${unitDir}/tessaly-backup.service\" @ONLY)
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/user\" TYPE FILE
+       FILES \"\${unitDir}/tessaly-backup.service\")
+")
+install(FILES ${CMAKE_SOURCE_DIR}/resources/systemd/tessaly-backup.timer
+        DESTINATION lib/systemd/user)
 
 # The installed tessaly finds the service relative to itself.
 file(RELATIVE_PATH TESSALY_LIBEXEC_FROM_BIN
