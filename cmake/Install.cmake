@@ -2,8 +2,8 @@
 # puts in place: the two programs, the stand-in service the demo starts
 # (beside them, in libexec), the desktop file that makes tessaly the handler
 # of tessaly:// addresses, the icon in the hicolor theme at every size plus
-# its SVG source, the manual pages, the bash completion of tessaly-cli, and
-# the systemd user units of the nightly backup.
+# its SVG source, the AppStream data, the manual pages, the bash completion
+# of tessaly-cli, and the systemd user units of the nightly backup.
 include(GNUInstallDirs)
 
 set(TESSALY_LIBEXEC_DIR ${CMAKE_INSTALL_LIBEXECDIR}/tessaly)
@@ -19,6 +19,11 @@ if(TESSALY_GUI)
   endforeach()
   install(FILES ${CMAKE_SOURCE_DIR}/resources/images/tessaly.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  # Software centres read it; the screenshots are published under the homepage.
+  configure_file(${CMAKE_SOURCE_DIR}/resources/metainfo/org.example.tessaly.metainfo.xml.in
+                 ${CMAKE_BINARY_DIR}/metainfo/org.example.tessaly.metainfo.xml @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/metainfo/org.example.tessaly.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 endif()
 
 install(FILES ${TESSALY_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
