@@ -3,10 +3,12 @@
 # (beside them, in libexec), the desktop file that makes tessaly the handler
 # of tessaly:// addresses, the icon in the hicolor theme at every size plus
 # its SVG source, the AppStream data, the manual pages, the bash completion
-# of tessaly-cli, and the systemd user units of the nightly backup.
+# of tessaly-cli, the systemd user units of the nightly backup, and the
+# package's copyright and changelog.
 include(GNUInstallDirs)
 
 set(TESSALY_LIBEXEC_DIR ${CMAKE_INSTALL_LIBEXECDIR}/tessaly)
+set(TESSALY_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/tessaly)
 install(TARGETS tessaly-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS fakeflickr RUNTIME DESTINATION ${TESSALY_LIBEXEC_DIR})
 if(TESSALY_GUI)
@@ -49,6 +51,18 @@ install(CODE "
 ")
 install(FILES ${CMAKE_SOURCE_DIR}/resources/systemd/tessaly-backup.timer
         DESTINATION lib/systemd/user)
+
+# Debian keeps a package's copyright and changelog in /usr/share/doc/tessaly.
+set(TESSALY_CHANGELOG_GZ ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+add_custom_command(
+  OUTPUT ${TESSALY_CHANGELOG_GZ}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/doc
+  COMMAND sh -c "gzip -9n < '${TESSALY_CHANGELOG}' > '${TESSALY_CHANGELOG_GZ}'"
+  DEPENDS ${TESSALY_CHANGELOG}
+  VERBATIM)
+add_custom_target(tessaly_changelog ALL DEPENDS ${TESSALY_CHANGELOG_GZ})
+install(FILES ${CMAKE_SOURCE_DIR}/resources/debian/copyright ${TESSALY_CHANGELOG_GZ}
+        DESTINATION ${TESSALY_DOC_DIR})
 
 # The installed tessaly finds the service relative to itself.
 file(RELATIVE_PATH TESSALY_LIBEXEC_FROM_BIN
