@@ -3,13 +3,15 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DTESSALY_WERROR=ON
 
-# Debian packages the build, the tests and the application need.
+# Debian packages the build, the tests and the application need (the last
+# line: the Debian package, its manual pages and the tools that check them).
 DEB_PACKAGES := cmake make g++ pkg-config ccache \
 	qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev qt6-svg-dev \
 	qt6-qpa-plugins xvfb xauth fonts-dejavu-core fonts-droid-fallback \
 	libqt6network6 libqt6gui6 libgl-dev \
 	libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev libexiv2-dev \
-	xdg-utils
+	xdg-utils \
+	dpkg-dev file scdoc gzip groff-base man-db lintian appstream desktop-file-utils systemd
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -17,7 +19,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := true
 
-.PHONY: all deps configure build check check-asan run demo screenshots install clean bench
+.PHONY: all deps configure build check check-asan run demo screenshots install deb clean bench
 
 all: build
 
@@ -73,6 +75,12 @@ screenshots: build
 PREFIX ?= /usr/local
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package, build/tessaly_<version>_amd64.deb: the files of
+# `make install` under /usr.
+deb: build
+	cd $(BUILD_DIR) && cpack -G DEB
+	@ls $(BUILD_DIR)/tessaly_*_amd64.deb
 
 bench: build
 	@for b in $(BUILD_DIR)/bin/bench/*; do [ -x "$$b" ] && "$$b"; done; true
