@@ -13,12 +13,14 @@ namespace tessaly {
 void TSAppDelegate::setFilenum() {
     QString count = QStringLiteral("0");
     status::SizeFigure size{QStringLiteral("0"), QStringLiteral("MB")};
+    qint64 videos = 0;
     if (!m_state.pixPath.isEmpty()) {
         const status::FolderFigures figures = status::walkPictureFolder(m_state.pixPath);
         count = status::groupedNumber(figures.pictures);
         size = status::sizeFigure(figures.bytes);
+        videos = figures.videos;
     }
-    m_controls->filenumTextField->setStringValue(status::pictureFolderLine(count, size));
+    m_controls->filenumTextField->setStringValue(status::pictureFolderLine(count, size, videos));
 }
 
 void TSAppDelegate::setDBnum() {

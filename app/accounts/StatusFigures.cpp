@@ -53,19 +53,31 @@ SizeFigure sizeFigure(double bytes) {
 
 FolderFigures walkPictureFolder(const QString& folder) {
     FolderFigures figures;
+    const QString broken = QDir(folder).absoluteFilePath(QStringLiteral(".broken"));
     QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         const QFileInfo info = it.fileInfo();
         figures.bytes += double(info.size());
-        if (info.fileName().contains(QLatin1String("_s.")))
+        // Broken files moved aside are no pictures of the archive.
+        const QString name = info.fileName();
+        if (info.absoluteFilePath().startsWith(broken))
+            continue;
+        if (name.contains(QLatin1String("_s.")))
             ++figures.pictures;
+        else if (name.endsWith(QLatin1String(".mp4"), Qt::CaseInsensitive) ||
+                 name.endsWith(QLatin1String(".mov"), Qt::CaseInsensitive))
+            ++figures.videos;
     }
     return figures;
 }
 
-QString pictureFolderLine(const QString& count, const SizeFigure& size) {
+QString pictureFolderLine(const QString& count, const SizeFigure& size, qint64 videos) {
+    if (videos > 0)
+        return QStringLiteral("%1 pictures and %2 in this archive, uses %3 %4.")
+            .arg(count, videos == 1 ? QStringLiteral("1 video") : groupedNumber(videos) + QStringLiteral(" videos"),
+                 size.value, size.unit);
     return QStringLiteral("%1 pictures in this archive, uses %2 %3.").arg(count, size.value, size.unit);
 }
 

@@ -18,15 +18,18 @@ struct SizeFigure {
 SizeFigure sizeFigure(double bytes);
 
 // What one walk of a picture folder finds: the bytes of every entry at every
-// depth (folders as the file system reports them) and the square thumbnails
-// (names holding "_s."), one per downloaded picture.
+// depth (folders as the file system reports them), the square thumbnails
+// (names holding "_s."), one per downloaded picture, and the video files
+// (".mp4", ".mov"); those moved aside into ".broken" are not counted.
 struct FolderFigures {
     double bytes = 0;
     qint64 pictures = 0;
+    qint64 videos = 0;
 };
 FolderFigures walkPictureFolder(const QString& folder);
 
-QString pictureFolderLine(const QString& count, const SizeFigure& size);
+// "N pictures in this archive, uses ...", with the videos named when there are any.
+QString pictureFolderLine(const QString& count, const SizeFigure& size, qint64 videos = 0);
 QString recordLine(const QString& count, const QString& lastUpdate);
 QString accountLine(int accounts);
 

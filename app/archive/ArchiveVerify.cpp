@@ -53,13 +53,17 @@ bool endsWhole(QFile& file, const QByteArray& format) {
 
 QString findingText(const Finding& f) {
     const QString name = QFileInfo(f.file).fileName();
+    if (f.role == QLatin1String("video") && name.isEmpty())
+        return QString("the video file of %1 is missing: it was never downloaded").arg(f.flickrID);
     const QString what = f.role.isEmpty() ? QString() : QString("the %1 file %2 of %3").arg(f.role, name, f.flickrID);
     switch (f.problem) {
     case Problem::Missing: return what + QStringLiteral(" is missing");
     case Problem::Empty: return what + QStringLiteral(" is empty");
     case Problem::SizeDiffers: return what + QStringLiteral(" is ") + f.detail;
     case Problem::NotAnImage: return what + QStringLiteral(" ") + f.detail;
-    case Problem::Truncated: return what + QStringLiteral(" is cut short: its picture data does not reach its end");
+    case Problem::Truncated:
+        return what + (f.detail.isEmpty() ? QStringLiteral(" is cut short: its picture data does not reach its end")
+                                          : QStringLiteral(" is cut short: ") + f.detail);
     case Problem::Unreadable: return what + QStringLiteral(" cannot be decoded: ") + f.detail;
     case Problem::Stray: return QString("%1 is in the picture folder, but no record names it").arg(f.file);
     }
@@ -101,7 +105,7 @@ SqlResult ArchiveVerifier::start() {
     m_next = 0;
     m_straysListed = false;
     // The files of a record as the file download names them.
-    return m_database.exec("SELECT flickrID,url_o,url_l,url_sq,filesize FROM photos", [&](const SqlRow& row) {
+    const SqlResult pictures = m_database.exec("SELECT flickrID,url_o,url_l,url_sq,filesize FROM photos", [&](const SqlRow& row) {
         const QString id = row.values[0];
         const QString square = row.value(3);
         const QString large = row.value(2).isEmpty() ? square : row.value(2);
@@ -109,6 +113,30 @@ SqlResult ArchiveVerifier::start() {
         addFile(square, id, QStringLiteral("square"), 0);
         addFile(large, id, QStringLiteral("large"), 0);
         addFile(original, id, QStringLiteral("original"), row.value(4).toLongLong());
+        return 0;
+    });
+    return pictures.ok() ? addVideos() : pictures;
+}
+
+SqlResult ArchiveVerifier::addVideos() {
+    bool table = false;
+    SqlResult result = m_database.exec("SELECT 1 FROM sqlite_master WHERE type='table' AND name='videofiles'",
+                                       [&](const SqlRow&) {
+                                           table = true;
+                                           return 0;
+                                       });
+    if (!result.ok())
+        return result;
+    const QString videos = table ? QStringLiteral("SELECT photos.flickrID,videofiles.file,videofiles.size FROM photos "
+                                                  "LEFT JOIN videofiles ON videofiles.flickrID=photos.flickrID WHERE "
+                                                  "photos.media='video'")
+                                 : QStringLiteral("SELECT flickrID,NULL,NULL FROM photos WHERE media='video'");
+    return m_database.exec(videos, [&](const SqlRow& row) {
+        const QString name = row.value(1);
+        if (name.isEmpty() || name.contains(QLatin1Char('/')))
+            m_findings.append({row.value(0), QStringLiteral("video"), {}, Problem::Missing, {}});
+        else if (!m_named.contains(name))
+            addFile(QStringLiteral("/") + name, row.value(0), QStringLiteral("video"), row.value(2).toLongLong());
         return 0;
     });
 }
@@ -135,6 +163,10 @@ void ArchiveVerifier::check(const FileToCheck& file) {
     }
     if (info.size() == 0) {
         report(Problem::Empty);
+        return;
+    }
+    if (file.role == QLatin1String("video")) {
+        checkVideo(file, path, info.size());
         return;
     }
     if (file.expectedSize > 0 && info.size() != file.expectedSize) {
@@ -168,6 +200,24 @@ void ArchiveVerifier::check(const FileToCheck& file) {
         if (decoder.read().isNull())
             report(Problem::Unreadable, decoder.errorString());
     }
+}
+
+void ArchiveVerifier::checkVideo(const FileToCheck& file, const QString& path, qint64 size) {
+    const auto report = [&](Problem problem, const QString& detail) {
+        m_findings.append({file.flickrID, file.role, path, problem, detail});
+    };
+    if (file.expectedSize > 0 && size != file.expectedSize) {
+        const QString sizes = QString("%1 bytes, where the archive says %2")
+                                  .arg(status::groupedNumber(size), status::groupedNumber(file.expectedSize));
+        report(size < file.expectedSize ? Problem::Truncated : Problem::SizeDiffers, sizes);
+        return;
+    }
+    // MP4 and QuickTime files begin with the length and type of a box.
+    QFile data(path);
+    const QByteArray head = data.open(QIODevice::ReadOnly) ? data.read(8) : QByteArray();
+    static const QList<QByteArray> boxes = {"ftyp", "moov", "mdat", "wide", "free", "skip", "pnot"};
+    if (!boxes.contains(head.mid(4, 4)))
+        report(Problem::NotAnImage, QStringLiteral("is not a video (MP4 or QuickTime expected)"));
 }
 
 void ArchiveVerifier::listStrays() {

@@ -22,7 +22,7 @@ enum class Problem {
 
 struct Finding {
     QString flickrID; // empty for a stray file
-    QString role;     // "original", "large", "square"; empty for a stray file
+    QString role;     // "original", "large", "square", "video"; empty for a stray file
     QString file;     // the path
     Problem problem = Problem::Missing;
     QString detail;
@@ -65,7 +65,9 @@ private:
         qint64 expectedSize = 0; // 0: not known
     };
     void addFile(const QString& url, const QString& flickrID, const QString& role, qint64 expectedSize);
+    SqlResult addVideos();
     void check(const FileToCheck& file);
+    void checkVideo(const FileToCheck& file, const QString& path, qint64 size);
     void listStrays();
 
     ArchiveDatabase& m_database;

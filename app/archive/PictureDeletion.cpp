@@ -2,6 +2,7 @@
 
 #include "PlatformServices.h"
 #include "TSAppDelegate.h"
+#include "archive/VideoFile.h"
 #include "search/SearchController.h"
 
 #include <QDir>
@@ -62,6 +63,9 @@ void PictureDeletion::deletePictures(const QStringList& ids) {
         const SqlResult result = m_app.database().run("DELETE FROM photos WHERE flickrID=?", {id});
         if (!result.ok())
             m_app.platform().criticalAlert({}, QString("SQL error: %1").arg(result.message));
+        // Its video file goes with its other files (its name starts with the id too).
+        if (m_app.database().exec(kCreateVideoFiles).ok())
+            m_app.database().run("DELETE FROM videofiles WHERE flickrID=?", {id});
         removePictureFiles(folder, id);
     }
 }

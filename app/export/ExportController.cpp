@@ -3,6 +3,7 @@
 
 #include "ExportNaming.h"
 #include "NewFile.h"
+#include "archive/VideoFile.h"
 #include "editing/EditingControls.h"
 #include "PlatformServices.h"
 #include "TSAppDelegate.h"
@@ -182,9 +183,13 @@ void ExportController::finishExportPix() {
             ++number;
         const QString name =
             exporter::destinationName(naming, source, picture->currentTitle, prefix, number);
-        // The copy and its text file take a name that is free for both.
+        // A video's own file goes beside its picture; the copy, its text file
+        // and its video take a name that is free for all of them.
+        const QString video = videoFileOf(m_app.database(), s.pixPath, id);
+        const QString videoExtension = QFileInfo(video).suffix();
         const QString destination = exporter::freeDestination(folder, name, row + 1, [&](const QString& path) {
-            return exporter::nameTaken(path) || (textFiles && exporter::nameTaken(exporter::textFilePath(path)));
+            return exporter::nameTaken(path) || (textFiles && exporter::nameTaken(exporter::textFilePath(path))) ||
+                   (!video.isEmpty() && exporter::nameTaken(exporter::siblingFilePath(path, videoExtension)));
         });
         // Never over an existing file; written under a temporary name first,
         // and the information goes into that copy, never into the picture folder.
@@ -201,6 +206,9 @@ void ExportController::finishExportPix() {
         }
         ++exported;
         QString error;
+        if (!video.isEmpty() &&
+            !exporter::copyAsNewFile(video, exporter::siblingFilePath(destination, videoExtension), {}, &error))
+            failures << QString("%1: its video file could not be copied (%2)").arg(label, error);
         if (textFiles && !writeTextFile(id, exporter::textFilePath(destination), &error))
             failures << QString("%1: its text file could not be written (%2)").arg(label, error);
     }

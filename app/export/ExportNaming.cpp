@@ -44,12 +44,12 @@ QString freeDestination(const QString& folder, const QString& name, int rowPosit
     return path;
 }
 
-QString textFilePath(const QString& picturePath) {
+QString siblingFilePath(const QString& picturePath, const QString& extension) {
     const qsizetype slash = picturePath.lastIndexOf(QLatin1Char('/'));
     const qsizetype dot = picturePath.lastIndexOf(QLatin1Char('.'));
     if (dot > slash && picturePath.size() - dot <= 6)
-        return picturePath.left(dot + 1) + QStringLiteral("txt");
-    return picturePath + QStringLiteral(".txt");
+        return picturePath.left(dot + 1) + extension;
+    return picturePath + QLatin1Char('.') + extension;
 }
 
 } // namespace tessaly::exporter

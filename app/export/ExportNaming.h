@@ -34,8 +34,12 @@ QString freeDestination(
         return QFileInfo::exists(path);
     });
 
-// The text file beside a copy: its extension (a dot within the last six
-// characters) replaced by "txt", else ".txt" added.
-QString textFilePath(const QString& picturePath);
+// A file beside a copy: its extension (a dot within the last six
+// characters) replaced by `extension`, else "." and `extension` added.
+QString siblingFilePath(const QString& picturePath, const QString& extension);
+// The text file beside a copy.
+inline QString textFilePath(const QString& picturePath) {
+    return siblingFilePath(picturePath, QStringLiteral("txt"));
+}
 
 } // namespace tessaly::exporter

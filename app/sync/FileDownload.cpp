@@ -71,6 +71,7 @@ void SyncController::startFileDownload() {
     m_state.sizePhase = 0;
     m_fileFailures = 0;
     m_pendingSizes.clear();
+    m_videoPass = false;
     fillURLLists();
     QDir().mkpath(m_app.state().pixPath);
     downloadFiles();
@@ -153,7 +154,7 @@ void SyncController::downloadFiles() {
             return resumeFilesLater(run);
     }
     if (m_phase == Phase::Running)
-        finishFiles();
+        startVideoFiles();
 }
 
 // A record whose three files are all there is passed over at once, each
@@ -213,8 +214,12 @@ void SyncController::downloadDidFinish(URLDownload* download) {
     m_download = nullptr;
     // The size goes to the archive, which a search may keep busy for a while.
     m_app.database().whenFree(this, [this, run = m_run] {
-        if (run == m_run && m_phase == Phase::Running && finishFile())
-            downloadFiles();
+        if (run != m_run || m_phase != Phase::Running)
+            return;
+        if (m_videoPass)
+            videoFileDone();
+        else
+            continueFiles();
     });
 }
 
@@ -235,8 +240,7 @@ void SyncController::fileFailed(int status, const QByteArray& retryAfter, URLDow
     // Removed or withheld (the originals of free accounts): asking again won't help.
     if (status == 403 || status == 404 || status == 410) {
         log(QString("The picture file %1 is not available (HTTP %2); it was passed over.\n\n").arg(url).arg(status));
-        if (finishFile())
-            downloadFiles();
+        continueFiles();
         return;
     }
     // Nothing further can be kept: the download ends here, as failed.
@@ -260,14 +264,30 @@ void SyncController::fileFailed(int status, const QByteArray& retryAfter, URLDow
         waitingToRetry(double(wait) / 1000.0, reason);
         OFTimeSource::shared().callAfter(wait, this, [this, run = ++m_run] {
             if (run == m_run && m_phase == Phase::Running)
-                downloadFiles();
+                retryFile();
         });
         return;
     }
     log(QString("Download failed! Error - %1 %2\n\n").arg(description, url));
     if (failure != URLDownload::Failure::TooLarge)
         log(QString("Gave up on %1 after %2 failed downloads.\n\n").arg(url).arg(kFileAttempts));
-    if (finishFile())
+    continueFiles();
+}
+
+void SyncController::continueFiles() {
+    if (m_videoPass) {
+        m_fileFailures = 0;
+        ++m_state.videoIndex;
+        nextVideo();
+    } else if (finishFile()) {
+        downloadFiles();
+    }
+}
+
+void SyncController::retryFile() {
+    if (m_videoPass)
+        startDownloadingURLFileDest(m_state.videoSize.source, m_state.downloadDestination);
+    else
         downloadFiles();
 }
 

@@ -2,6 +2,8 @@
 
 #include "archive/SqlStatement.h"
 
+#include <QFileInfo>
+
 namespace tessaly::sync {
 
 namespace {
@@ -154,6 +156,30 @@ QStringList PhotoStore::photosNeedingExif(SqlResult* result) {
 SqlResult PhotoStore::storeExif(const QString& photoID, const ExifRecord& exif) {
     return m_database.run("UPDATE photos SET exifdata=?,Make=?,Model=?,Flash=? WHERE flickrID=?",
                           {exif.text, exif.make, exif.model, exif.flash, photoID});
+}
+
+QStringList PhotoStore::videosNeedingFiles(const QString& folder, SqlResult* result) {
+    *result = m_database.exec(kCreateVideoFiles + ";" + kCreateRemoved);
+    if (!result->ok())
+        return {};
+    QStringList ids;
+    *result = m_database.exec("SELECT photos.flickrID,videofiles.file FROM photos LEFT JOIN videofiles ON "
+                              "videofiles.flickrID=photos.flickrID WHERE photos.media='video' AND " + kStillOnFlickr,
+                              [&](const SqlRow& row) {
+                                  const QString file = row.value(1);
+                                  if (file.isEmpty() || !QFileInfo::exists(folder + QLatin1Char('/') + file))
+                                      ids << row.value(0);
+                                  return 0;
+                              });
+    return ids;
+}
+
+SqlResult PhotoStore::storeVideoFile(const QString& photoID, const QString& file, qint64 size, const QString& label) {
+    const SqlResult created = m_database.exec(kCreateVideoFiles);
+    if (!created.ok())
+        return created;
+    return m_database.run("INSERT OR REPLACE INTO videofiles(flickrID,file,size,label) VALUES(?,?,?,?)",
+                          {photoID, file, size, label});
 }
 
 SqlResult PhotoStore::storeFileSizes(const QList<QPair<QString, qint64>>& sizes) {

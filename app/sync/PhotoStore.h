@@ -2,6 +2,7 @@
 
 #include "SyncValues.h"
 #include "archive/ArchiveDatabase.h"
+#include "archive/VideoFile.h"
 
 #include <QSet>
 
@@ -11,6 +12,7 @@ namespace tessaly::sync {
 
 // The archive's table of the pictures the photostream no longer lists.
 inline const QString kRemovedTable = QStringLiteral("removedfromflickr");
+
 
 // What the downloads write to the archive, with bound values: the stored
 // texts are those of the statements shown in messages. Each call is one
@@ -43,6 +45,12 @@ public:
     QStringList photosNeedingExif(SqlResult* result);
     SqlResult storeExif(const QString& photoID, const ExifRecord& exif);
     SqlResult storeFileSizes(const QList<QPair<QString, qint64>>& sizes);
+
+    // The videos of the archive whose video file is not in `folder` yet (Flickr
+    // must still have them), in the database's order.
+    QStringList videosNeedingFiles(const QString& folder, SqlResult* result);
+    // Notes the video file of a picture (its name in the picture folder).
+    SqlResult storeVideoFile(const QString& photoID, const QString& file, qint64 size, const QString& label);
 
     // Notes which records of the archive the photostream no longer lists
     // (they stay in the archive); answers how many.

@@ -39,8 +39,8 @@ SyncController::~SyncController() {
 }
 
 bool SyncController::isSyncStage(const QString& stage) {
-    static const QStringList stages = {"DownloadPhotos", "GetSets", "GetPhotoSets",
-                                       "GetPerms",       "GetExif", "CountPhotos"};
+    static const QStringList stages = {"DownloadPhotos", "GetSets",     "GetPhotoSets", "GetPerms",
+                                       "GetExif",        "CountPhotos", "GetSizes"};
     return stages.contains(stage);
 }
 
@@ -234,6 +234,8 @@ void SyncController::didComplete(const QString& stage, const QVariantMap& respon
         m_state.exifEntries = asList(OFValueForKeyPath(response, "photo.exif"));
         if (processExif())
             getExif();
+    } else if (stage == QLatin1String("GetSizes")) {
+        videoSizesAnswered(response);
     } else if (stage == QLatin1String("CountPhotos")) {
         const QVariantMap first =
             asList(OFValueForKeyPath(response, "photocounts.photocount")).value(0).toMap();
@@ -258,6 +260,13 @@ void SyncController::didFail(const QString& stage, const OFError& error) {
         log(QString("An error occurred while downloading the EXIF information. Stage: %1, Error: %2\n\n")
                 .arg(stage, description));
         getExif();
+        return;
+    }
+    if (stage == QLatin1String("GetSizes")) {
+        log(QString("Flickr did not say which video files the video %1 has; it was passed over. Error: %2\n\n")
+                .arg(m_state.requestFlickrID, description));
+        ++m_state.videoIndex;
+        nextVideo();
         return;
     }
     if (stage == QLatin1String("GetPerms")) {

@@ -57,6 +57,11 @@ struct SyncState {
     int fileIndex = 0;
     int sizePhase = 0;
     QString downloadDestination;
+
+    // The videos' own files, after the picture files.
+    QStringList videoIDs;
+    int videoIndex = 0;
+    VideoSize videoSize;
 };
 
 // The two download flows: the picture information (count, pages, sets, set
@@ -112,6 +117,12 @@ public:
     void downloadDidFailWithError(URLDownload* download, const QString& description,
                                   const QString& url) override;
 
+    // The video files (VideoFiles.cpp): each video without its file gets
+    // its sizes asked for and its best video size downloaded.
+    void startVideoFiles();
+    void nextVideo();
+    void videoSizesAnswered(const QVariantMap& response);
+
 private:
     bool callStage(const QString& stage, const QString& method, QVariantMap arguments);
     void endWithFailure(const QString& stage, const QString& description);
@@ -153,6 +164,10 @@ private:
     void fileFailed(int status, const QByteArray& retryAfter, URLDownload::Failure failure,
                     const QString& description, const QString& url);
     void finishFiles();
+    // The file in flight is done, fetched or given up: the flow goes on.
+    void continueFiles();
+    void retryFile();
+    void videoFileDone();
     bool flushFileSizes();
     QString currentURL() const;
 
@@ -167,6 +182,7 @@ private:
     // The file download: the download in flight, failures of the current
     // file, sizes waiting to be written, and the slice that passes files over.
     QPointer<URLDownload> m_download;
+    bool m_videoPass = false;
     int m_fileFailures = 0;
     QList<QPair<QString, qint64>> m_pendingSizes;
     quint64 m_run = 0;

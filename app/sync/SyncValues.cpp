@@ -1,5 +1,8 @@
 #include "SyncValues.h"
 
+#include "OFXMLMapper.h"
+
+#include <QRegularExpression>
 #include <QStringBuilder>
 #include <QUrl>
 
@@ -150,6 +153,47 @@ QString pictureProblem(const QByteArray& head, qint64 size, const QString& conte
     const QString type = contentType.section(QLatin1Char(';'), 0, 0).trimmed();
     return type.isEmpty() ? QStringLiteral("The picture server sent something that is not a picture.")
                           : QStringLiteral("The picture server sent a %1 answer, not a picture.").arg(type);
+}
+
+VideoSize bestVideoSize(const QVariantMap& response) {
+    VideoSize best;
+    qint64 bestArea = -1;
+    for (const QVariant& item : asList(OFValueForKeyPath(response, QStringLiteral("sizes.size")))) {
+        const QVariantMap size = item.toMap();
+        const QString label = size.value(QStringLiteral("label")).toString();
+        const QString source = size.value(QStringLiteral("source")).toString();
+        // The "Video Player" size is a player for web pages, not a file.
+        if (size.value(QStringLiteral("media")).toString() != QLatin1String("video") || source.isEmpty() ||
+            label == QLatin1String("Video Player"))
+            continue;
+        if (label == QLatin1String("Video Original"))
+            return {label, source};
+        const qint64 area = leadingInteger(size.value(QStringLiteral("width")).toString()) *
+                            leadingInteger(size.value(QStringLiteral("height")).toString());
+        if (area > bestArea) {
+            bestArea = area;
+            best = {label, source};
+        }
+    }
+    return best;
+}
+
+QString videoFileName(const QString& source, const QString& photoID) {
+    const QStringList parts = QUrl(source).path().split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const qsizetype play = parts.lastIndexOf(QStringLiteral("play"));
+    const auto usable = [](const QString& part) {
+        static const QRegularExpression word(QStringLiteral("^[A-Za-z0-9_-]+$"));
+        return word.match(part).hasMatch();
+    };
+    if (play >= 0 && play + 2 < parts.size() && usable(parts[play + 1]) && usable(parts[play + 2]))
+        return photoID + QLatin1Char('_') + parts[play + 2] + QLatin1Char('_') + parts[play + 1] + QStringLiteral(".mp4");
+    if (!source.endsWith(QLatin1Char('/')) && !parts.isEmpty()) {
+        const QString name = parts.last();
+        if (name == QLatin1String("..") || name == QLatin1String(".") || name.contains(QChar(0)))
+            return {};
+        return name.startsWith(photoID + QLatin1Char('_')) ? name : photoID + QLatin1Char('_') + name;
+    }
+    return {};
 }
 
 bool isUsableSetID(const QString& setID) {

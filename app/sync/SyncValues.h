@@ -51,6 +51,23 @@ bool isWebAddress(const QString& url);
 // bytes are no JPEG, PNG, GIF, MP4 or QuickTime), or "" when it is one.
 QString pictureProblem(const QByteArray& head, qint64 size, const QString& contentType);
 
+// The video size a "flickr.photos.getSizes" answer offers for download:
+// "Video Original" when Flickr lists it (to the owner of a Pro account),
+// else the largest MP4. Empty when the answer lists no video file.
+struct VideoSize {
+    QString label;
+    QString source;
+};
+VideoSize bestVideoSize(const QVariantMap& response);
+
+// The name a video file takes in the picture folder. Flickr hands a video
+// out through a play address (".../play/720p/SECRET/") that names no file:
+// the name is then the picture's id, the secret and the size
+// ("ID_SECRET_720p.mp4"), the shape of its picture files' names. A file
+// address keeps its own name, with the id put in front when it lacks it,
+// so that names stay unique and go with their picture when it is deleted.
+QString videoFileName(const QString& source, const QString& photoID);
+
 // A set id as the archive can hold it: the "setID" column joins ids with ",".
 bool isUsableSetID(const QString& setID);
 

@@ -1,5 +1,7 @@
 #include "ViewerController.h"
 
+#include "archive/VideoFile.h"
+
 #include "PlatformServices.h"
 #include "TSAppDelegate.h"
 #include "TSAppState.h"
@@ -242,6 +244,10 @@ void ViewerController::launchPicture() {
 
 void ViewerController::playVideo() {
     if (m_current.currentPictureID.isEmpty())
+        return;
+    // The video itself when it was downloaded, else its page on Flickr.
+    const QString file = videoFileOf(m_database, m_state.pixPath, m_current.currentPictureID);
+    if (!file.isEmpty() && m_platform.openFile(file))
         return;
     m_platform.openURL(
         QUrl(m_state.currentWebAddress + QLatin1Char('/') + m_current.currentPictureID));

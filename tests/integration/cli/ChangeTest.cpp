@@ -38,11 +38,15 @@ protected:
 
 TEST_F(CliChangeTest, ExportCopiesNamedAndSizedWithTheirTextsAndNeverReplacesAFile) {
     const fakeflickr::Photo a = service->photostream().photoAt(2), b = service->photostream().photoAt(3);
-    // Named by prefix in the order given, originals, with their texts.
+    // Named by prefix in the order given, originals, with their texts; the
+    // video's own file beside its picture.
+    ASSERT_TRUE(a.isVideo && !b.isVideo);
     CliResult result = run({"export", b.idText(), a.idText(), "--to", out(), "--name", "prefix:trip", "--text"});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     const QString ext = "." + a.fileName('o').section('.', -1);
-    EXPECT_EQ(exported(), QStringList({"trip_1" + ext, "trip_1.txt", "trip_2" + ext, "trip_2.txt"}));
+    EXPECT_EQ(exported(), QStringList({"trip_1" + ext, "trip_1.txt", "trip_2" + ext, "trip_2.mp4", "trip_2.txt"}));
+    const QString video = CliArchive(archivePath()).column("SELECT file FROM videofiles WHERE flickrID=?", {a.idText()}).value(0);
+    EXPECT_EQ(bytes(out("trip_2.mp4")), bytes(pix(video)));
     EXPECT_EQ(bytes(out("trip_1" + ext)), bytes(pix(b.fileName(b.hasSize('o') ? 'o' : 'b'))));
     EXPECT_EQ(bytes(out("trip_2" + ext)), bytes(pix(a.fileName(a.hasSize('o') ? 'o' : 'b'))));
     const QString text = QString::fromUtf8(bytes(out("trip_2.txt")));
@@ -53,7 +57,7 @@ TEST_F(CliChangeTest, ExportCopiesNamedAndSizedWithTheirTextsAndNeverReplacesAFi
     // Again, large and by file name: taken names get the row number, nothing is replaced.
     result = run({"export", a.idText(), "--to", out(), "--name", "prefix:trip", "--size", "large"});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(exported().size(), 5);
+    EXPECT_EQ(exported().size(), 7);
     EXPECT_EQ(bytes(out("trip_2" + ext)), bytes(pix(a.fileName(a.hasSize('o') ? 'o' : 'b'))));
 
     // A picture whose file is gone is named, and the command fails; the other is copied.

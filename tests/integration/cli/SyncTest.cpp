@@ -1,5 +1,6 @@
 // tessaly-cli sync: the download flows to their finish, their logs, failures
 // that end them, and the progress it shows.
+#include "CliArchive.h"
 #include "CliFixture.h"
 
 #include <QDir>
@@ -54,7 +55,31 @@ TEST_F(CliSyncTest, EveryOptionRunsBothFlowsToTheirFinish) {
         "An error occurred while downloading the EXIF information. Stage: GetExif, Error: "));
     for (int i = 0; i < stream.size(); ++i)
         EXPECT_TRUE(QFileInfo::exists(pix(stream.photoAt(i).fileName('s')))) << i;
-    EXPECT_TRUE(run({"status"}).out.startsWith("45 pictures in this archive"));
+    // Each video's own file, its best size, beside its pictures and in the archive.
+    QStringList videos;
+    for (int i = 0; i < stream.size(); ++i)
+        if (stream.photoAt(i).isVideo)
+            videos << stream.photoAt(i).idText();
+    ASSERT_FALSE(videos.isEmpty());
+    EXPECT_EQ(calls("flickr.photos.getSizes"), videos.size());
+    QStringList stored;
+    {
+        CliArchive archive(path("loc/anna_db"));
+        for (const tessaly::SqlRow& found : archive.rows("SELECT flickrID,file,size,label FROM videofiles")) {
+            const QStringList& row = found.values;
+            stored << row[0];
+            QFile file(pix(row[1]));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << row[1].toStdString();
+            EXPECT_EQ(file.size(), row[2].toLongLong());
+            EXPECT_EQ(file.read(8).mid(4), "ftyp");
+            EXPECT_TRUE(row[1].startsWith(row[0] + "_") && row[1].endsWith(".mp4")) << row[1].toStdString();
+            EXPECT_TRUE(row[3] == "Video Original" || row[3].contains("p") || row[3].contains("MP4"));
+        }
+    }
+    stored.sort();
+    videos.sort();
+    EXPECT_EQ(stored, videos);
+    EXPECT_TRUE(run({"status"}).out.startsWith(QString("45 pictures and %1 videos in this archive").arg(videos.size())));
 
     // Again without options: no EXIF data is asked for, no file is fetched,
     // and the finish without EXIF is told.
@@ -65,6 +90,7 @@ TEST_F(CliSyncTest, EveryOptionRunsBothFlowsToTheirFinish) {
     EXPECT_EQ(result.outLines(), QStringList({kInformationDone, kFilesDone}));
     EXPECT_EQ(calls("flickr.photos.getPerms"), 0);
     EXPECT_EQ(calls("flickr.photos.getExif"), 0);
+    EXPECT_EQ(calls("flickr.photos.getSizes"), 0);
     EXPECT_TRUE(service->fileRequests().isEmpty());
 }
 

@@ -1,4 +1,5 @@
 // tessaly-cli verify: planted problems found, repaired, and found no more.
+#include "CliArchive.h"
 #include "CliFixture.h"
 #include "QtGTest.h"
 
@@ -46,6 +47,15 @@ TEST_F(CliVerifyTest, FindsWhatIsBrokenRepairsItAndListsStrayFiles) {
     ASSERT_TRUE(square.open(QIODevice::WriteOnly | QIODevice::Truncate));
     square.write("<html><body>Service unavailable</body></html>\n");
     square.close();
+    // A video file cut short.
+    QString videoID;
+    for (int i = 0; i < stream.size() && videoID.isEmpty(); ++i)
+        if (stream.photoAt(i).isVideo)
+            videoID = stream.photoAt(i).idText();
+    ASSERT_FALSE(videoID.isEmpty());
+    const QString videoName = CliArchive(path("loc/anna_db")).column("SELECT file FROM videofiles WHERE flickrID=?", {videoID}).value(0);
+    QFile video(pix(videoName));
+    ASSERT_TRUE(video.resize(video.size() - 100));
     QFile stray(pix("notes.txt"));
     ASSERT_TRUE(stray.open(QIODevice::WriteOnly));
     stray.write("mine");
@@ -54,7 +64,8 @@ TEST_F(CliVerifyTest, FindsWhatIsBrokenRepairsItAndListsStrayFiles) {
     CliResult result = run({"verify", "--format", "json"});
     EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
     QStringList expected = {"missing " + a.idText() + " original", "truncated " + b.idText() + " large",
-                            "not-an-image " + c.idText() + " square", "stray notes.txt"};
+                            "not-an-image " + c.idText() + " square", "truncated " + videoID + " video",
+                            "stray notes.txt"};
     expected.sort();
     EXPECT_EQ(problems(result.out), expected);
 
@@ -63,7 +74,7 @@ TEST_F(CliVerifyTest, FindsWhatIsBrokenRepairsItAndListsStrayFiles) {
     EXPECT_EQ(result.outLines(), QStringList({"All of your picture files have finished downloading.",
                                               pix("notes.txt") + " is in the picture folder, but no record names it"}));
     // Nothing was deleted: the broken files went aside, the stray file stays.
-    QStringList aside = {b.fileName('b'), c.fileName('s')};
+    QStringList aside = {b.fileName('b'), c.fileName('s'), videoName};
     aside.sort();
     EXPECT_EQ(QDir(pix(".broken")).entryList(QDir::Files, QDir::Name), aside);
     EXPECT_TRUE(QFile::exists(pix("notes.txt")));

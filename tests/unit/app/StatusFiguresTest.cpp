@@ -24,6 +24,8 @@ TEST(StatusFigures, SizesStepByThousandsWithTheirFormats) {
     EXPECT_EQ(line(900'000'000'000), "0 pictures in this archive, uses 900.00 GB.");
     EXPECT_EQ(line(950'000'000'000), "0 pictures in this archive, uses 0.95 TB.");
     EXPECT_EQ(line(2'345'678'000'000'000), "0 pictures in this archive, uses 2,345.678 TB.");
+    EXPECT_EQ(pictureFolderLine("3", sizeFigure(1'250'000), 1), "3 pictures and 1 video in this archive, uses 1.3 MB.");
+    EXPECT_EQ(pictureFolderLine("3", sizeFigure(1'250'000), 1234), "3 pictures and 1,234 videos in this archive, uses 1.3 MB.");
     EXPECT_EQ(groupedNumber(1234567), "1,234,567");
     EXPECT_EQ(groupedNumber(999), "999");
 }
@@ -50,10 +52,14 @@ TEST(StatusFigures, OneWalkCountsThumbnailsAndAddsUpSizesAtEveryDepth) {
     write(".hidden_s.jpg", 1);
     QDir(dir.path()).mkpath("sub");
     write("sub/c_s.jpg", 5);
+    write("a_x_720p.mp4", 20);
+    QDir(dir.path()).mkpath(".broken");
+    write(".broken/d_s.jpg", 7);
     const FolderFigures figures = walkPictureFolder(dir.path());
     EXPECT_EQ(figures.pictures, 4);
-    const double folderSize = QFileInfo(dir.filePath("sub")).size();
-    EXPECT_DOUBLE_EQ(figures.bytes, 1116 + folderSize);
+    EXPECT_EQ(figures.videos, 1);
+    const double folderSize = QFileInfo(dir.filePath("sub")).size() + QFileInfo(dir.filePath(".broken")).size();
+    EXPECT_DOUBLE_EQ(figures.bytes, 1143 + folderSize);
     EXPECT_EQ(walkPictureFolder(dir.filePath("missing")).pictures, 0);
 }
 

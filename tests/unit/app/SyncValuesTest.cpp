@@ -83,3 +83,30 @@ TEST(SyncValues, SetsExifAndMembership) {
     EXPECT_EQ(leadingInteger("  -42x"), -42);
     EXPECT_EQ(leadingInteger("99999999999999999999"), std::numeric_limits<qint64>::max());
 }
+
+TEST(SyncValues, TheBestVideoSizeAndTheNameItsFileTakes) {
+    const auto sizes = [](const QVariantList& list) { return QVariantMap{{"sizes", QVariantMap{{"size", list}}}}; };
+    const auto size = [](const char* label, const char* media, int width, int height, const char* source) {
+        return QVariantMap{{"label", label}, {"media", media}, {"width", QString::number(width)},
+                           {"height", QString::number(height)}, {"source", source}};
+    };
+    const QVariantList mp4s = {size("Large", "photo", 4000, 3000, "https://x/1/9_a_b.jpg"),
+                               size("Site MP4", "video", 640, 360, "https://x/photos/u/9/play/site/s1/"),
+                               size("1080p", "video", 1920, 1080, "https://x/photos/u/9/play/1080p/s1/"),
+                               size("720p", "video", 1280, 720, "https://x/photos/u/9/play/720p/s1/"),
+                               size("Video Player", "video", 3000, 2000, "https://x/player.swf")};
+    EXPECT_EQ(bestVideoSize(sizes(mp4s)).label, "1080p");
+    EXPECT_EQ(bestVideoSize(sizes(QVariantList(mp4s) << size("Video Original", "video", 1920, 1080,
+                                                             "https://x/photos/u/9/play/orig/o2/")))
+                  .source,
+              "https://x/photos/u/9/play/orig/o2/");
+    EXPECT_TRUE(bestVideoSize(sizes({mp4s[0]})).source.isEmpty());
+    // One size alone comes as a map, not a list.
+    EXPECT_EQ(bestVideoSize(QVariantMap{{"sizes", QVariantMap{{"size", mp4s[3]}}}}).label, "720p");
+
+    EXPECT_EQ(videoFileName("https://www.flickr.com/photos/anna/9/play/720p/5e3c/", "9"), "9_5e3c_720p.mp4");
+    EXPECT_EQ(videoFileName("https://live.staticflickr.com/video/9/5e3c/720p.mp4?s=x", "9"), "9_720p.mp4");
+    EXPECT_EQ(videoFileName("https://x/1/9_ab_orig.mp4", "9"), "9_ab_orig.mp4");
+    for (const char* unusable : {"https://x/photos/u/9/play/../s/", "https://x/", ""})
+        EXPECT_TRUE(videoFileName(unusable, "9").isEmpty()) << unusable;
+}

@@ -130,6 +130,14 @@ TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
     EXPECT_FALSE(v->playVideoButton->isHidden());
     v->playVideoButton->performClick();
     EXPECT_EQ(platform.openedURLs.value(0), QUrl("https://www.flickr.com/photos/anna/3"));
+    // Once its video file is downloaded, the video itself plays.
+    QFile(pix + "/3_a1_720p.mp4").open(QIODevice::WriteOnly);
+    app->database().exec(
+        "CREATE TABLE videofiles(flickrID TEXT PRIMARY KEY,file TEXT,size INTEGER,label TEXT);"
+        "INSERT INTO videofiles VALUES('3','3_a1_720p.mp4',0,'720p')");
+    v->playVideoButton->performClick();
+    EXPECT_EQ(platform.openedFiles, QStringList{pix + "/3_a1_720p.mp4"});
+    EXPECT_EQ(platform.openedURLs.size(), 1);
     EXPECT_FALSE(v->nextButton->isEnabled());
     app->viewer().nextImage(); // at the last row: shown again
     EXPECT_EQ(v->imageNumberTextField->stringValue(), "3 of 3");
