@@ -46,6 +46,10 @@ TSAppDelegate::TSAppDelegate(PlatformServices& platform, PreferencesStore& store
     m_editing = std::make_unique<EditingController>(*this);
     m_export = std::make_unique<ExportController>(*this);
     m_verify = std::make_unique<VerifyController>(*this);
+    m_controls->progressStopButton->setAction([this] {
+        m_search->stopStatement();
+        m_verify->stopWalk();
+    });
     // Menus that depend on a window's visibility follow it.
     for (Window* w : {m_controls->searchWindow, m_controls->imageWindow})
         connect(w, &Window::visibilityChanged, this, &TSAppDelegate::revalidateMenuItems);

@@ -49,6 +49,7 @@ void VerifyController::verifyArchive() {
     m_walking = true;
     m_app.revalidateMenuItems();
     m_app.doProgressPanel("Verifying the Archive...");
+    m_app.controls().progressStopButton->setHidden(false);
     nextSlice(++m_run);
 }
 
@@ -63,10 +64,27 @@ void VerifyController::nextSlice(quint64 run) {
         QTimer::singleShot(0, this, [this, run] { nextSlice(run); });
         return;
     }
+    endWalk();
+    showFindings();
+}
+
+void VerifyController::endWalk() {
     m_walking = false;
+    m_app.controls().progressStopButton->setHidden(true);
     m_app.controls().progressPanel->close();
     m_app.revalidateMenuItems();
+}
+
+void VerifyController::stopWalk() {
+    if (!m_walking)
+        return;
+    ++m_run;
+    endWalk();
     showFindings();
+    m_c.verifySummaryTextField->setStringValue(
+        QString("Stopped after %1 of %2 files. ")
+            .arg(status::groupedNumber(m_verifier->filesChecked()), status::groupedNumber(m_verifier->filesTotal())) +
+        m_c.verifySummaryTextField->stringValue());
 }
 
 void VerifyController::showFindings() {
@@ -131,11 +149,9 @@ void VerifyController::closeVerify() {
 }
 
 void VerifyController::currentArchiveChanged() {
-    if (m_walking) {
-        m_walking = false;
-        m_app.controls().progressPanel->close();
-    }
     ++m_run;
+    if (m_walking)
+        endWalk();
     m_verifier.reset();
     if (m_c.verifySheet->isVisible())
         m_c.verifySheet->endSheet();

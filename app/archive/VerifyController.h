@@ -40,11 +40,14 @@ public:
     void verifyArchive();
     void repairArchive();
     void closeVerify();
+    // The progress panel's Stop: the walk ends, and what it found so far shows.
+    void stopWalk();
     // The archive let go of: a walk under way stops.
     void currentArchiveChanged();
 
 private:
     void nextSlice(quint64 run);
+    void endWalk();
     void showFindings();
 
     TSAppDelegate& m_app;

@@ -61,10 +61,11 @@ void SearchController::wireActions() {
     m_c.deleteSearchButton->setAction([this] { deleteSearch(); });
     m_c.doSavedSearchButton->setAction([this] { doSavedSearch(); });
     m_c.cancelSavedSearchButton->setAction([this] { cancelSavedSearch(); });
-    c.progressStopButton->setAction([this] {
-        if (m_watch)
-            m_watch->stop();
-    });
+}
+
+void SearchController::stopStatement() {
+    if (m_watch)
+        m_watch->stop();
 }
 
 search::SearchForm SearchController::searchForm() const {

@@ -62,6 +62,8 @@ public:
     // Runs again the statement behind the list on show (the builder's, a
     // saved search or a hand-edited one), with its distance filter.
     bool refreshResults();
+    // The progress panel's Stop: a statement under way ends.
+    void stopStatement();
     // Empties the result list (leaving the search window or the archive).
     void clearResults();
     // How long a statement may run before it is stopped (0: no limit; five

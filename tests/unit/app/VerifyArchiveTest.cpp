@@ -50,4 +50,19 @@ TEST_F(VerifyArchiveTest, TheSheetListsWhatIsBrokenAndRepairMovesItAside) {
     EXPECT_FALSE(QFile::exists(pix + "/2_s.jpg"));
     ASSERT_EQ(platform.alerts.size(), 1);
     EXPECT_TRUE(platform.alerts.last().message.startsWith("1 broken file was moved aside"));
+
+    // A long walk can be stopped from the progress panel; what it found shows.
+    app->database().exec("BEGIN");
+    for (int i = 0; i < 5000; ++i)
+        app->database().run("INSERT INTO photos (flickrID,url_sq) VALUES(?,?)",
+                            {QString::number(100 + i), QString("https://x/1/%1_s.jpg").arg(100 + i)});
+    app->database().exec("COMMIT");
+    c.verifyItem->performClick();
+    EXPECT_FALSE(c.progressStopButton->isHidden());
+    c.progressStopButton->performClick();
+    EXPECT_FALSE(c.progressPanel->isVisible());
+    EXPECT_TRUE(v.verifySheet->isVisible());
+    EXPECT_TRUE(v.verifySummaryTextField->stringValue().startsWith("Stopped after 2,000 of 5,004 files."))
+        << v.verifySummaryTextField->stringValue().toStdString();
+    EXPECT_TRUE(c.progressStopButton->isHidden());
 }
