@@ -3,6 +3,7 @@
 #include "ServiceFixture.h"
 #include "archive/Schema.h"
 #include "sync/SyncValues.h"
+#include "VideoFiles.h"
 
 #include <sqlite3.h>
 
@@ -473,12 +474,17 @@ TEST_F(SyncTest, TheFileDownloadFetchesEachFileOnceAndLeavesNoBrokenFile) {
     const auto& stream = service->photostream();
     const QMap<QString, Row> rows = table();
     QSet<QString> expectedFiles;
+    int videos = 0;
     for (int i = 0; i < stream.size(); ++i) {
         const fakeflickr::Photo p = stream.photoAt(i);
         const QString square = p.fileName('s');
         const QString large = p.hasSize('b') ? p.fileName('b') : square;
         const QString original = p.hasSize('o') ? p.fileName('o') : large;
         expectedFiles << square << large << original;
+        if (p.isVideo) {
+            ++videos;
+            expectedFiles << fakeflickr::videoFileName(p, "orig");
+        }
         EXPECT_EQ(rows[p.idText()]["filesize"], QString::number(QFileInfo(pixFolder() + "/" + original).size()));
         EXPECT_GT(QFileInfo(pixFolder() + "/" + original).size(), 0);
     }
@@ -489,7 +495,8 @@ TEST_F(SyncTest, TheFileDownloadFetchesEachFileOnceAndLeavesNoBrokenFile) {
         return names;
     };
     EXPECT_EQ(filesInFolder(), expectedFiles);
-    EXPECT_TRUE(c.filenumTextField->stringValue().startsWith("30 pictures in this archive"));
+    ASSERT_GT(videos, 1);
+    EXPECT_TRUE(c.filenumTextField->stringValue().startsWith(QString("30 pictures and %1 videos in this archive").arg(videos)));
 
     // Again: everything is there, nothing is fetched.
     dismissFinish();
