@@ -1,128 +1,69 @@
-#include "AppFixture.h"
-#include "AppWindows.h"
+// The main window and the preferences panel follow their models, and clicks reach the models.
 #include "QtPlatform.h"
-#include "accounts/PathRules.h"
-
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDialog>
-#include <QDir>
-#include <QLabel>
-#include <QMainWindow>
-#include <QMenu>
-#include <QMessageBox>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTableView>
+#include "WindowsFixture.h"
 
 using namespace tessaly;
-using tessaly::test::AppFixture;
+using namespace tessaly::test;
 
-class ShellWindowsTest : public AppFixture {
+class ShellWindowsTest : public WindowsFixture<> {
 protected:
-    template <typename T> T* widget(QWidget* window, const QString& name) {
-        auto* found = window->findChild<T*>(name);
-        EXPECT_NE(found, nullptr) << name.toStdString();
-        return found;
+    void SetUp() override {
+        WindowsFixture::SetUp();
+        launch();
     }
-    QAction* action(const QString& name) { return widget<QAction>(windows->mainWindow(), name); }
-
-    void launch() {
-        makeApp(false);
-        windows = std::make_unique<AppWindows>(*app);
-        app->applicationDidFinishLaunching();
-    }
-    void TearDown() override { windows.reset(); }
-
-    std::unique_ptr<AppWindows> windows;
+    QAction* action(const QString& name) { return find<QAction>(name); }
 };
 
-TEST_F(ShellWindowsTest, StartUpWithEmptyPreferencesShowsTheNotConnectedWindow) {
-    launch();
+TEST_F(ShellWindowsTest, TheNotConnectedWindowShowsItsModelsAndClicksReachThem) {
     QMainWindow* main = windows->mainWindow();
+    auto& c = app->controls();
     EXPECT_TRUE(main->isVisible());
     EXPECT_EQ(main->windowTitle(), "Tessaly");
-    EXPECT_FALSE(widget<QPushButton>(main, "searchDbButton")->isEnabled());
-    EXPECT_FALSE(widget<QPushButton>(main, "downloadButton")->isEnabled());
-    EXPECT_FALSE(widget<QPushButton>(main, "downloadFilesButton")->isEnabled());
-    auto* connect = widget<QPushButton>(main, "oauthAuthButton");
+    for (const char* name : {"searchDbButton", "downloadButton", "downloadFilesButton"})
+        EXPECT_FALSE(find<QPushButton>(name)->isEnabled()) << name;
+    auto* connect = find<QPushButton>("oauthAuthButton");
     EXPECT_EQ(connect->text(), "    Connect to your Flickr account");
     EXPECT_TRUE(connect->isEnabled());
-    EXPECT_TRUE(widget<QComboBox>(main, "listDbsButton")->isHidden());
-    EXPECT_FALSE(widget<QProgressBar>(main, "progressIndicator")->isVisible());
-
+    EXPECT_TRUE(find<QComboBox>("listDbsButton")->isHidden());
+    auto* progress = find<QProgressBar>("progressIndicator");
+    EXPECT_FALSE(progress->isVisible());
     EXPECT_TRUE(action("connectItem")->isEnabled());
     EXPECT_FALSE(action("downloadInfoItem")->isEnabled());
     EXPECT_FALSE(action("exportItem")->isEnabled());
-    EXPECT_TRUE(action("quitItem")->isEnabled());
     EXPECT_EQ(action("quitItem")->text(), "Quit Tessaly");
-    EXPECT_FALSE(action("quitItem")->shortcut().isEmpty());
-}
-
-TEST_F(ShellWindowsTest, ModelChangesReachTheWidgetsAndClicksReachTheModels) {
-    launch();
-    QMainWindow* main = windows->mainWindow();
-    auto& c = app->controls();
-
+    EXPECT_TRUE(action("quitItem")->isEnabled());
     app->setInfoDownloadRunning(true);
     EXPECT_FALSE(action("quitItem")->isEnabled());
     app->setInfoDownloadRunning(false);
 
     c.progressLabel->setStringValue("Downloading picture info...");
-    EXPECT_EQ(widget<QLabel>(main, "progressLabel")->text(), "Downloading picture info...");
+    EXPECT_EQ(find<QLabel>("progressLabel")->text(), "Downloading picture info...");
     c.progressIndicator->startAnimation();
-    EXPECT_TRUE(widget<QProgressBar>(main, "progressIndicator")->isVisible());
+    EXPECT_TRUE(progress->isVisible());
 
     action("prefsItem")->trigger();
     QDialog* prefs = windows->prefPanel();
     EXPECT_TRUE(prefs->isVisible());
-    auto* updates = widget<QCheckBox>(prefs, "updatesCheck");
+    auto* updates = find<QCheckBox>("updatesCheck");
     EXPECT_TRUE(updates->isChecked());
     updates->click();
     EXPECT_EQ(c.updatesCheck->state(), Button::Off);
-
-    widget<QPushButton>(prefs, "savePrefsButton")->click();
+    find<QPushButton>("savePrefsButton")->click();
     EXPECT_FALSE(prefs->isVisible());
     EXPECT_FALSE(c.prefPanel->isVisible());
-    ASSERT_EQ(platform.alerts.size(), 1) << platform.alerts.last().title.toStdString() << platform.alerts.last().message.toStdString();
+    EXPECT_EQ(platform.alerts.size(), 1);
     EXPECT_EQ(store->value("updatesState").toInt(), 0);
-
     // Closing the panel by its window button keeps the model in step.
     action("prefsItem")->trigger();
     prefs->close();
     EXPECT_FALSE(c.prefPanel->isVisible());
 }
 
-TEST_F(ShellWindowsTest, AccountsTableShowsTheAccountsAndFollowsTheSelection) {
-    const QString loc = path("p");
-    QDir().mkpath(loc);
-    store->setValue("pixPath", loc + "/bob_pix");
-    store->setValue("pixPathArray", QStringList{loc + "/anna_pix", loc + "/bob_pix"});
-    store->setValue("webAddressArray", QStringList{"https://x/photos/anna/", ""});
-    store->synchronize();
-    restart();
-    launch();
-
-    auto* table = widget<QTableView>(windows->prefPanel(), "accountsTableView");
-    ASSERT_EQ(table->model()->rowCount(), 2);
-    EXPECT_EQ(table->model()->index(0, 0).data().toString(), "anna");
-    EXPECT_EQ(table->model()->index(0, 2).data().toString(), "https://x/photos/anna/");
-    EXPECT_EQ(table->model()->headerData(1, Qt::Horizontal).toString(), "Location");
-    ASSERT_EQ(table->selectionModel()->selectedRows().size(), 1);
-    EXPECT_EQ(table->selectionModel()->selectedRows().first().row(), 1);
-
-    table->selectRow(0);
-    EXPECT_EQ(app->controls().accountsTableView->selectedRow(), 0);
-    EXPECT_FALSE(widget<QComboBox>(windows->mainWindow(), "listDbsButton")->isHidden());
-}
-
 TEST_F(ShellWindowsTest, AlertsAndLabelsShowTheirDataAsWritten) {
-    launch();
     const QString markup = "<b>anna</b> &amp; <i>bob</i>";
-    const auto box = QtPlatform::makeAlertBox({"Open <u>Failed</u>", markup + " is not a valid database file.",
-                                               {"Delete", "Cancel"}, AlertStyle::Critical},
-                                              nullptr);
+    const auto box = QtPlatform::makeAlertBox(
+        {"Open <u>Failed</u>", markup + " is not a valid database file.", {"Delete", "Cancel"}, AlertStyle::Critical},
+        nullptr);
     QStringList shown;
     for (QLabel* label : box->findChildren<QLabel*>())
         if (!label->text().isEmpty()) {
@@ -133,7 +74,7 @@ TEST_F(ShellWindowsTest, AlertsAndLabelsShowTheirDataAsWritten) {
     EXPECT_TRUE(shown.contains(markup + " is not a valid database file."));
 
     app->controls().progressLabel->setStringValue(markup);
-    auto* label = widget<QLabel>(windows->mainWindow(), "progressLabel");
+    auto* label = find<QLabel>("progressLabel");
     EXPECT_EQ(label->textFormat(), Qt::PlainText);
     EXPECT_EQ(label->text(), markup);
 }
