@@ -5,9 +5,7 @@
 // the socket to a handler that answers, stalls or drops the connection.
 
 #include <QHostAddress>
-#include <QList>
-#include <QPair>
-#include <QPointer>
+#include <QMap>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
@@ -16,70 +14,48 @@
 #include <memory>
 
 struct LocalHttpRequest {
-    QByteArray method;
-    QByteArray target;
-    QList<QPair<QByteArray, QByteArray>> headers;
-    QByteArray body;
-
-    bool hasHeader(const QByteArray& name) const {
-        for (const auto& [key, value] : headers)
-            if (key.compare(name, Qt::CaseInsensitive) == 0)
-                return true;
-        return false;
-    }
-    QByteArray header(const QByteArray& name) const {
-        for (const auto& [key, value] : headers)
-            if (key.compare(name, Qt::CaseInsensitive) == 0)
-                return value;
-        return {};
-    }
+    QByteArray method, target, body;
+    QMap<QByteArray, QByteArray> headers; // names in lower case
+    QByteArray header(const QByteArray& name) const { return headers.value(name.toLower()); }
 };
 
 class LocalHttpServer {
 public:
     using Handler = std::function<void(QTcpSocket*, const LocalHttpRequest&)>;
 
-    explicit LocalHttpServer(Handler handler = {}) : m_handler(std::move(handler)) {
-        if (!m_handler)
-            m_handler = respond(200, "ok");
+    explicit LocalHttpServer(Handler handler = {}) : m_handler(handler ? handler : respond(200, "ok")) {
         m_server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { accept(); });
     }
-    ~LocalHttpServer() {
-        for (const QPointer<QTcpSocket>& socket : std::as_const(m_sockets))
-            if (socket)
-                socket->abort();
-    }
 
-    bool isListening() const { return m_server.isListening(); }
     QUrl url(const QString& path = QStringLiteral("/")) const {
         return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
     }
     void setHandler(Handler handler) { m_handler = std::move(handler); }
     const QList<LocalHttpRequest>& requests() const { return m_requests; }
-    int connectionCount() const { return m_connections; }
 
     static QByteArray response(int status, const QByteArray& body,
-                               const QList<QPair<QByteArray, QByteArray>>& extraHeaders = {},
-                               bool withLength = true) {
-        QByteArray out =
-            "HTTP/1.1 " + QByteArray::number(status) + " Status\r\nConnection: close\r\n";
-        if (withLength)
-            out += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+                               const QList<QPair<QByteArray, QByteArray>>& extraHeaders = {}) {
+        QByteArray out = "HTTP/1.1 " + QByteArray::number(status) +
+                         " Status\r\nConnection: close\r\nContent-Length: " + QByteArray::number(body.size()) +
+                         "\r\n";
         for (const auto& [name, value] : extraHeaders)
             out += name + ": " + value + "\r\n";
         return out + "\r\n" + body;
     }
-    // Answers in full and closes the connection.
-    static Handler respond(int status, const QByteArray& body,
-                           const QList<QPair<QByteArray, QByteArray>>& extraHeaders = {}) {
-        return [=](QTcpSocket* socket, const LocalHttpRequest&) {
-            socket->write(response(status, body, extraHeaders));
+    // Answers in full, as `make` says for the request, and closes the connection.
+    static Handler answerWith(std::function<QByteArray(const LocalHttpRequest&)> make) {
+        return [=](QTcpSocket* socket, const LocalHttpRequest& request) {
+            socket->write(make(request));
             socket->disconnectFromHost();
         };
     }
+    static Handler respond(int status, const QByteArray& body,
+                           const QList<QPair<QByteArray, QByteArray>>& extraHeaders = {}) {
+        return answerWith([=](const LocalHttpRequest&) { return response(status, body, extraHeaders); });
+    }
     // Writes raw bytes and then keeps the connection open without a word more.
-    static Handler writeThenStall(const QByteArray& raw) {
+    static Handler writeThenStall(const QByteArray& raw = {}) {
         return [=](QTcpSocket* socket, const LocalHttpRequest&) { socket->write(raw); };
     }
     // Writes raw bytes (possibly none) and drops the connection.
@@ -94,8 +70,6 @@ public:
 private:
     void accept() {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            ++m_connections;
-            m_sockets.append(socket);
             auto buffer = std::make_shared<QByteArray>();
             QObject::connect(socket, &QTcpSocket::readyRead, socket, [=, this] {
                 buffer->append(socket->readAll());
@@ -116,12 +90,9 @@ private:
         const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
         request.method = requestLine.value(0);
         request.target = requestLine.value(1);
-        for (qsizetype i = 1; i < lines.size(); ++i) {
-            const qsizetype colon = lines[i].indexOf(':');
-            if (colon > 0)
-                request.headers.append(
-                    {lines[i].left(colon).trimmed(), lines[i].mid(colon + 1).trimmed()});
-        }
+        for (const QByteArray& line : lines.mid(1))
+            if (const qsizetype colon = line.indexOf(':'); colon > 0)
+                request.headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
         const qsizetype length = request.header("Content-Length").toLongLong();
         if (buffer.size() < headerEnd + 4 + length)
             return false;
@@ -135,6 +106,4 @@ private:
     QTcpServer m_server;
     Handler m_handler;
     QList<LocalHttpRequest> m_requests;
-    QList<QPointer<QTcpSocket>> m_sockets;
-    int m_connections = 0;
 };
