@@ -1,3 +1,5 @@
+// The status lines of the main window, the picture folder walk behind them,
+// and the error log of a flow.
 #include "QtGTest.h"
 #include "accounts/StatusFigures.h"
 #include "sync/ErrorLog.h"
@@ -11,29 +13,23 @@
 
 using namespace tessaly::status;
 
-TEST(StatusFigures, SizesStepByThousandsWithTheirFormats) {
-    auto line = [](double bytes) { return pictureFolderLine("0", sizeFigure(bytes)); };
-    EXPECT_EQ(line(512'300), "0 pictures in this archive, uses 512.3 .");
-    EXPECT_EQ(line(999'000), "0 pictures in this archive, uses 999.0 .");
-    EXPECT_EQ(line(1'250'000), "0 pictures in this archive, uses 1.3 MB.");
-    EXPECT_EQ(line(999'000'000), "0 pictures in this archive, uses 999.0 MB.");
-    EXPECT_EQ(line(999'949'000), "0 pictures in this archive, uses 1.00 GB.");
-    EXPECT_EQ(line(1'500'000'000), "0 pictures in this archive, uses 1.50 GB.");
-    EXPECT_EQ(line(123'456'000'000), "0 pictures in this archive, uses 123.46 GB.");
+TEST(StatusFigures, SizesStepByThousandsAndTheLinesCountWhatTheyName) {
     // Terabytes start above 900 GB, not 999.
-    EXPECT_EQ(line(900'000'000'000), "0 pictures in this archive, uses 900.00 GB.");
-    EXPECT_EQ(line(950'000'000'000), "0 pictures in this archive, uses 0.95 TB.");
-    EXPECT_EQ(line(2'345'678'000'000'000), "0 pictures in this archive, uses 2,345.678 TB.");
+    for (const auto& [bytes, shown] :
+         {std::pair{512'300.0, "512.3 "}, std::pair{999'000.0, "999.0 "}, std::pair{1'250'000.0, "1.3 MB"},
+          std::pair{999'000'000.0, "999.0 MB"}, std::pair{999'949'000.0, "1.00 GB"},
+          std::pair{1'500'000'000.0, "1.50 GB"}, std::pair{123'456'000'000.0, "123.46 GB"},
+          std::pair{900'000'000'000.0, "900.00 GB"}, std::pair{950'000'000'000.0, "0.95 TB"},
+          std::pair{2'345'678'000'000'000.0, "2,345.678 TB"}})
+        EXPECT_EQ(pictureFolderLine("0", sizeFigure(bytes)), QString("0 pictures in this archive, uses %1.").arg(shown));
     EXPECT_EQ(pictureFolderLine("3", sizeFigure(1'250'000), 1), "3 pictures and 1 video in this archive, uses 1.3 MB.");
-    EXPECT_EQ(pictureFolderLine("3", sizeFigure(1'250'000), 1234), "3 pictures and 1,234 videos in this archive, uses 1.3 MB.");
+    EXPECT_EQ(pictureFolderLine("3", sizeFigure(1'250'000), 1234),
+              "3 pictures and 1,234 videos in this archive, uses 1.3 MB.");
     EXPECT_EQ(groupedNumber(1234567), "1,234,567");
     EXPECT_EQ(groupedNumber(999), "999");
-}
 
-TEST(StatusFigures, RecordAndAccountLines) {
     EXPECT_EQ(recordLine("0", ""), "Picture records: 0");
-    EXPECT_EQ(recordLine("1,234", "2011-06-04 17:30:05"),
-              "Picture records: 1,234, Last update: 2011-06-04 17:30:05");
+    EXPECT_EQ(recordLine("1,234", "2011-06-04 17:30:05"), "Picture records: 1,234, Last update: 2011-06-04 17:30:05");
     EXPECT_EQ(accountLine(0), "You have 0 Flickr accounts in your preferences.");
     EXPECT_EQ(accountLine(1), "You have 1 Flickr account in your preferences.");
     EXPECT_EQ(accountLine(2), "You have 2 Flickr accounts in your preferences.");
@@ -41,20 +37,15 @@ TEST(StatusFigures, RecordAndAccountLines) {
 
 TEST(StatusFigures, OneWalkCountsThumbnailsAndAddsUpSizesAtEveryDepth) {
     QTemporaryDir dir;
-    const auto write = [&](const QString& name, int bytes) {
+    QDir(dir.path()).mkpath("sub");
+    QDir(dir.path()).mkpath(".broken");
+    for (const auto& [name, bytes] : {std::pair{"a_s.jpg", 100}, std::pair{"a_o.jpg", 1000}, std::pair{"b_s.png", 10},
+                                      std::pair{".hidden_s.jpg", 1}, std::pair{"sub/c_s.jpg", 5},
+                                      std::pair{"a_x_720p.mp4", 20}, std::pair{".broken/d_s.jpg", 7}}) {
         QFile file(dir.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(bytes, 'x'));
-    };
-    write("a_s.jpg", 100);
-    write("a_o.jpg", 1000);
-    write("b_s.png", 10);
-    write(".hidden_s.jpg", 1);
-    QDir(dir.path()).mkpath("sub");
-    write("sub/c_s.jpg", 5);
-    write("a_x_720p.mp4", 20);
-    QDir(dir.path()).mkpath(".broken");
-    write(".broken/d_s.jpg", 7);
+    }
     const FolderFigures figures = walkPictureFolder(dir.path());
     EXPECT_EQ(figures.pictures, 4);
     EXPECT_EQ(figures.videos, 1);
@@ -76,8 +67,9 @@ TEST(ErrorLog, LinesGoToTheOpenLogElseToStandardError) {
     old.write("last run's line\n");
     old.close();
     ASSERT_TRUE(log.open(path)); // emptied
-    log.write(QString::fromUtf8("An error occurred in the stage DownloadPhotos, Error: caf\u00e9\n"));
-    EXPECT_EQ(log.readAll(), QString::fromUtf8("An error occurred in the stage DownloadPhotos, Error: caf\u00e9\n"));
+    const QString line = QString::fromUtf8("An error occurred in the stage DownloadPhotos, Error: caf\u00e9\n");
+    log.write(line);
+    EXPECT_EQ(log.readAll(), line);
     log.close();
     testing::internal::CaptureStderr();
     log.write("after the flow\n");
