@@ -16,13 +16,10 @@ struct FakeSource : LFReachabilitySource {
 
 struct RecordingDelegate : LFSiteReachabilityDelegate {
     QStringList reports;
-    void reachabilitySiteIsAvailableOverConnectionType(LFSiteReachability*, const QUrl&,
-                                                       const QString& type) override {
+    void reachabilitySiteIsAvailableOverConnectionType(LFSiteReachability*, const QUrl&, const QString& type) override {
         reports << type;
     }
-    void reachabilitySiteIsNotAvailable(LFSiteReachability*, const QUrl&) override {
-        reports << "not";
-    }
+    void reachabilitySiteIsNotAvailable(LFSiteReachability*, const QUrl&) override { reports << "not"; }
 };
 
 const LFReachabilityFlags kUp{true, false};
@@ -32,7 +29,6 @@ const QString kWiFi = QString::fromLatin1(LFSiteReachabilityConnectionTypeWiFi);
 class LFSiteReachabilityTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.isListening());
         reachability.setDelegate(&delegate);
         reachability.setReachabilitySourceFactory([this] {
             auto source = std::make_unique<FakeSource>();
@@ -41,10 +37,8 @@ protected:
             return source;
         });
     }
-
     // A HEAD answer announces a body it does not send, and the connection stays open.
-    LocalHttpServer server{
-        LocalHttpServer::writeThenStall("HTTP/1.1 404 Not Found\r\nContent-Length: 1234\r\n\r\n")};
+    LocalHttpServer server{LocalHttpServer::writeThenStall("HTTP/1.1 404 Not Found\r\nContent-Length: 1234\r\n\r\n")};
     LFSiteReachability reachability;
     RecordingDelegate delegate;
     std::optional<LFReachabilityFlags> initialFlags = kUp;
@@ -68,13 +62,11 @@ TEST_F(LFSiteReachabilityTest, WithoutSiteTheRouteDecidesAndRepeatsAreSilent) {
     EXPECT_FALSE(reachability.isChecking());
     reachability.startChecking();
     EXPECT_EQ(delegate.reports, (QStringList{kWiFi, "not", kWiFi}));
-}
-
-TEST_F(LFSiteReachabilityTest, ConnectionRequiredIsNotAvailable) {
-    reachability.setSiteURL(QUrl());
+    // A route that needs a connection first is not available.
+    reachability.stopChecking();
     initialFlags = LFReachabilityFlags{true, true};
     reachability.startChecking();
-    EXPECT_EQ(delegate.reports, QStringList{"not"});
+    EXPECT_EQ(delegate.reports, (QStringList{kWiFi, "not", kWiFi, "not"}));
 }
 
 TEST_F(LFSiteReachabilityTest, AnyHTTPAnswerOfTheSiteMeansAvailable) {
@@ -91,46 +83,41 @@ TEST_F(LFSiteReachabilityTest, AnyHTTPAnswerOfTheSiteMeansAvailable) {
     EXPECT_EQ(delegate.reports, QStringList{kWiFi});
 }
 
-TEST_F(LFSiteReachabilityTest, SiteThatNeverAnswersIsNotAvailableOnce) {
-    server.setHandler(LocalHttpServer::writeThenStall({}));
+TEST_F(LFSiteReachabilityTest, UnreadableStateOrASiteThatNeverAnswersIsNotAvailableOnce) {
+    server.setHandler(LocalHttpServer::writeThenStall());
     reachability.setSiteURL(server.url("/"));
-    reachability.setTimeoutInterval(1.0);
-    reachability.startChecking();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate.reports.isEmpty(); }, 5000));
-    EXPECT_EQ(delegate.reports, QStringList{"not"});
-    fake->change(kUp);
-    QTest::qWait(2500);
-    EXPECT_EQ(delegate.reports, QStringList{"not"});
-}
-
-TEST_F(LFSiteReachabilityTest, UnreadableStateEndsAsNotAvailableAfterTheLimit) {
+    reachability.setTimeoutInterval(0.5);
+    // No readable state: not available after the limit, without a probe.
     initialFlags.reset();
-    reachability.setTimeoutInterval(1.0);
-    reachability.setSiteURL(server.url("/"));
     reachability.startChecking();
     EXPECT_TRUE(delegate.reports.isEmpty());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate.reports.isEmpty(); }, 3000));
     EXPECT_EQ(delegate.reports, QStringList{"not"});
     EXPECT_TRUE(server.requests().isEmpty());
+
+    reachability.stopChecking();
+    initialFlags = kUp;
+    reachability.startChecking();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.reports.size() == 2; }, 5000));
+    EXPECT_EQ(delegate.reports, (QStringList{"not", "not"}));
+    fake->change(kUp);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests().size() == 2; }, 5000));
+    QTest::qWait(1300); // past the second probe's stall limit
+    EXPECT_EQ(delegate.reports, (QStringList{"not", "not"}));
 }
 
-TEST(LFSiteReachabilityDefaults, PlainHTTPSiteAndFifteenSecondProbe) {
+TEST(LFSiteReachabilitySystem, DefaultsAndTheSystemSourceProbingALocalSite) {
     LFSiteReachability reachability;
     EXPECT_EQ(reachability.siteURL().scheme(), "http");
     EXPECT_DOUBLE_EQ(reachability.timeoutInterval(), 15.0);
     EXPECT_FALSE(reachability.isChecking());
     EXPECT_TRUE(reachability.lastCheckStatus().isEmpty());
-}
 
-TEST(LFSiteReachabilitySystem, SystemSourceProbesALocalSite) {
-    const QString backend = LFReachabilitySource::systemBackendName();
-    ::testing::Test::RecordProperty("reachability_backend", backend.toStdString());
-    std::printf("reachability backend: %s\n", qPrintable(backend));
+    std::printf("reachability backend: %s\n", qPrintable(LFReachabilitySource::systemBackendName()));
     if (!LFSiteReachability::networkConnectivityExists())
         GTEST_SKIP() << "no default route on this machine";
     LocalHttpServer server;
     RecordingDelegate delegate;
-    LFSiteReachability reachability;
     reachability.setDelegate(&delegate);
     reachability.setSiteURL(server.url("/")); // never the default site
     reachability.startChecking();
@@ -139,26 +126,21 @@ TEST(LFSiteReachabilitySystem, SystemSourceProbesALocalSite) {
 }
 
 TEST(LFDefaultRoute, ReadsBothRoutingTables) {
-    const QByteArray header =
-        "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
-    const QByteArray v4Default = header +
-                                 "eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"
-                                 "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
-    const QByteArray v4LocalOnly =
-        header + "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
-    const QByteArray v4DefaultDown =
-        header + "eth0\t00000000\t010200C0\t0002\t0\t0\t0\t00000000\t0\t0\t0\n";
-    const QByteArray v6Default =
-        "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
-        "fd000000000000000000000000000001 00000400 00000002 00000000 00000003     eth0\n";
-    const QByteArray v6RejectOnLoopback =
-        "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
-        "00000000000000000000000000000000 ffffffff 00000001 00000000 00200200       lo\n";
-
-    EXPECT_TRUE(LFDefaultRoutePresent(v4Default, {}));
-    EXPECT_FALSE(LFDefaultRoutePresent(v4LocalOnly, {}));
-    EXPECT_FALSE(LFDefaultRoutePresent(v4DefaultDown, {}));
-    EXPECT_TRUE(LFDefaultRoutePresent(v4LocalOnly, v6Default));
-    EXPECT_FALSE(LFDefaultRoutePresent(v4LocalOnly, v6RejectOnLoopback));
-    EXPECT_FALSE(LFDefaultRoutePresent({}, {}));
+    const QByteArray v4 = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+    const QByteArray v4Local = "eth0\t000200C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
+    const QByteArray v6 = "00000000000000000000000000000000 00 00000000000000000000000000000000 00 ";
+    const struct {
+        QByteArray v4, v6;
+        bool present;
+    } cases[] = {
+        {v4 + "eth0\t00000000\t010200C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n" + v4Local, {}, true},
+        {v4 + v4Local, {}, false},
+        {v4 + "eth0\t00000000\t010200C0\t0002\t0\t0\t0\t00000000\t0\t0\t0\n", {}, false}, // not up
+        {v4 + v4Local, v6 + "fd000000000000000000000000000001 00000400 00000002 00000000 00000003     eth0\n", true},
+        // A reject route on the loopback device is no way out.
+        {v4 + v4Local, v6 + "00000000000000000000000000000000 ffffffff 00000001 00000000 00200200       lo\n", false},
+        {{}, {}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LFDefaultRoutePresent(c.v4, c.v6), c.present) << c.v4.constData() << c.v6.constData();
 }
