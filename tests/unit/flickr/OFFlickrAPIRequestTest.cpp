@@ -5,24 +5,22 @@
 #include "OFXMLMapper.h"
 
 #include <QBuffer>
-#include <QScopeGuard>
 #include <QFile>
 #include <QMessageAuthenticationCode>
+#include <QScopeGuard>
 #include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
 
 struct RecordingDelegate : OFFlickrAPIRequestDelegate {
-    QStringList events;
+    QStringList events, tokens;
     QVariantMap response;
     OFError error;
-    QStringList tokens;
     QList<QPair<quint32, quint32>> progress;
     std::function<void(OFFlickrAPIRequest*)> onComplete;
 
-    void flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* r,
-                                                 const QVariantMap& rsp) override {
+    void flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* r, const QVariantMap& rsp) override {
         events << "complete";
         response = rsp;
         if (onComplete)
@@ -32,8 +30,7 @@ struct RecordingDelegate : OFFlickrAPIRequestDelegate {
         events << "fail";
         error = e;
     }
-    void flickrAPIRequestImageUploadSentBytesTotalBytes(OFFlickrAPIRequest*, quint32 sent,
-                                                        quint32 total) override {
+    void flickrAPIRequestImageUploadSentBytesTotalBytes(OFFlickrAPIRequest*, quint32 sent, quint32 total) override {
         progress.append({sent, total});
     }
     void flickrAPIRequestDidObtainOAuthRequestTokenSecret(OFFlickrAPIRequest*, const QString& token,
@@ -58,17 +55,15 @@ bool signatureIsValid(const QString& method, const QUrl& url, const QByteArray& 
     QMap<QString, QString> params;
     for (const QByteArray& piece : encodedParams.split('&')) {
         const qsizetype eq = piece.indexOf('=');
-        params.insert(QUrl::fromPercentEncoding(piece.left(eq)),
-                      QUrl::fromPercentEncoding(piece.mid(eq + 1)));
+        params.insert(QUrl::fromPercentEncoding(piece.left(eq)), QUrl::fromPercentEncoding(piece.mid(eq + 1)));
     }
     const QString signature = params.take("oauth_signature");
     QStringList pairs;
     for (auto it = params.constBegin(); it != params.constEnd(); ++it)
         pairs << it.key() + "=" + escape(it.value());
     const QString base = method + "&" + escape(url.toString()) + "&" + escape(pairs.join("&"));
-    return signature == QMessageAuthenticationCode::hash(base.toUtf8(), signingKey.toUtf8(),
-                                                         QCryptographicHash::Sha1)
-                            .toBase64();
+    return signature ==
+           QMessageAuthenticationCode::hash(base.toUtf8(), signingKey.toUtf8(), QCryptographicHash::Sha1).toBase64();
 }
 
 QByteArray queryOf(const QByteArray& target) {
@@ -90,13 +85,15 @@ protected:
         context->setOAuthToken("atoken");
         context->setOAuthTokenSecret("asecret");
     }
-    // Waits for the callback of a call that started.
-    bool finish(bool started) {
-        return started && QTest::qWaitFor([&] { return !delegate.events.isEmpty(); }, 5000);
+    // Waits for the callback of a call that started; the delegate is reset first.
+    bool finish(const std::function<bool()>& start) {
+        delegate = RecordingDelegate();
+        return start() && QTest::qWaitFor([&] { return !delegate.events.isEmpty(); }, 5000);
     }
-    void answer(int status, const QByteArray& body) {
-        server.setHandler(LocalHttpServer::respond(status, body));
+    bool get(const QString& method, const QVariantMap& arguments = {}) {
+        return finish([&] { return request->callAPIMethodWithGETArguments(method, arguments); });
     }
+    void answer(int status, const QByteArray& body) { server.setHandler(LocalHttpServer::respond(status, body)); }
     const LocalHttpRequest& lastSeen() const { return server.requests().last(); }
 
     LocalHttpServer server;
@@ -111,84 +108,92 @@ TEST_F(OFFlickrAPIRequestTest, StatOkCompletesWithTheRspMapWhateverTheHTTPStatus
     useOAuth();
     answer(500, "<?xml version=\"1.0\"?><rsp stat=\"ok\"><photos total=\"3\"/></rsp>");
     request->setSessionInfo("CountPhotos");
-    ASSERT_TRUE(finish(
-        request->callAPIMethodWithGETArguments("flickr.photos.getCounts", {{"dates", "1~2 3"}})));
+    ASSERT_TRUE(get("flickr.photos.getCounts", {{"dates", "1~2 3"}}));
     EXPECT_EQ(delegate.events, QStringList{"complete"});
     EXPECT_EQ(OFValueForKeyPath(delegate.response, "photos.total"), "3");
     EXPECT_EQ(request->sessionInfo(), "CountPhotos");
     ASSERT_TRUE(lastSeen().target.startsWith("/services/rest/?"));
     EXPECT_TRUE(lastSeen().target.contains("method=flickr.photos.getCounts"));
     EXPECT_TRUE(lastSeen().target.contains("oauth_token=atoken"));
-    EXPECT_TRUE(signatureIsValid("GET", server.url("/services/rest/"), queryOf(lastSeen().target),
-                                 "csecret&asecret"));
+    EXPECT_TRUE(
+        signatureIsValid("GET", server.url("/services/rest/"), queryOf(lastSeen().target), "csecret&asecret"));
 }
 
-TEST_F(OFFlickrAPIRequestTest, FlickrErrorsWithAndWithoutMessage) {
-    answer(200, "<rsp stat=\"fail\"><err code=\"98\" msg=\"Invalid auth token\"/></rsp>");
-    ASSERT_TRUE(finish(request->callAPIMethodWithGETArguments("flickr.test.login")));
-    EXPECT_EQ(delegate.error.domain, OFFlickrAPIReturnedErrorDomain);
-    EXPECT_EQ(delegate.error.code, 98);
-    EXPECT_EQ(delegate.error.localizedDescription(), "Invalid auth token");
-
-    delegate = RecordingDelegate();
-    answer(200, "<rsp stat=\"fail\"><err code=\"1\"/></rsp>");
-    ASSERT_TRUE(finish(request->callAPIMethodWithGETArguments("flickr.test.login")));
-    EXPECT_TRUE(delegate.error.failureReason.isEmpty());
-    EXPECT_EQ(delegate.error.localizedDescription(),
-              "The operation couldn't be completed. (com.flickr error 1.)");
-}
-
-TEST_F(OFFlickrAPIRequestTest, UnusableAnswersAreFaultyResponses) {
-    for (const QByteArray& body :
-         {QByteArray("<!DOCTYPE html><html><body><h1>502 Bad Gateway<br></h1></body></html>"),
-          QByteArray("<rsp stat=\"fail\"><err msg=\"no code\"/></rsp>"),
-          QByteArray("<rsp><photo id=\"1\"><id/></photo></rsp>"), // unmappable
-          QByteArray("<html><body>ok</body></html>"), QByteArray()}) {
-        delegate = RecordingDelegate();
-        answer(200, body);
-        ASSERT_TRUE(finish(request->callAPIMethodWithGETArguments("flickr.test.echo")));
-        EXPECT_EQ(delegate.events, QStringList{"fail"}) << body.constData();
-        EXPECT_EQ(delegate.error.domain, OFFlickrAPIRequestErrorDomain);
-        EXPECT_EQ(delegate.error.code, 2147418115);
+TEST_F(OFFlickrAPIRequestTest, FlickrErrorsAndUnusableAnswersFail) {
+    const QString faulty = "The operation couldn't be completed. (org.quorvel.Aperkit error 2147418115.)";
+    const struct {
+        QByteArray body;
+        QString domain;
+        qint64 code;
+        QString description;
+    } cases[] = {
+        {"<rsp stat=\"fail\"><err code=\"98\" msg=\"Invalid auth token\"/></rsp>", OFFlickrAPIReturnedErrorDomain, 98,
+         "Invalid auth token"},
+        {"<rsp stat=\"fail\"><err code=\"1\"/></rsp>", OFFlickrAPIReturnedErrorDomain, 1,
+         "The operation couldn't be completed. (com.flickr error 1.)"},
+        {"<!DOCTYPE html><html><body><h1>502 Bad Gateway<br></h1></body></html>", OFFlickrAPIRequestErrorDomain,
+         2147418115, faulty},
+        {"<rsp stat=\"fail\"><err msg=\"no code\"/></rsp>", OFFlickrAPIRequestErrorDomain, 2147418115, faulty},
+        {"<rsp><photo id=\"1\"><id/></photo></rsp>", OFFlickrAPIRequestErrorDomain, 2147418115, faulty}, // unmappable
+        {"<html><body>ok</body></html>", OFFlickrAPIRequestErrorDomain, 2147418115, faulty},
+        {"", OFFlickrAPIRequestErrorDomain, 2147418115, faulty},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.body.constData());
+        answer(200, c.body);
+        ASSERT_TRUE(get("flickr.test.login"));
+        EXPECT_EQ(delegate.events, QStringList{"fail"});
+        EXPECT_EQ(delegate.error.domain, c.domain);
+        EXPECT_EQ(delegate.error.code, c.code);
+        EXPECT_EQ(delegate.error.localizedDescription(), c.description);
     }
 }
 
-TEST_F(OFFlickrAPIRequestTest, NetworkFailuresMapToLibraryErrors) {
+TEST_F(OFFlickrAPIRequestTest, NetworkFailuresAndOverlongAnswersMapToLibraryErrors) {
     // Each failure is the last of its attempts.
     const OFRetryPolicy saved = OFFlickrAPIRequest::retryPolicy();
     OFFlickrAPIRequest::retryPolicy().attempts = 1;
     const auto restore = qScopeGuard([&] { OFFlickrAPIRequest::retryPolicy() = saved; });
-    server.setHandler(LocalHttpServer::writeThenDrop());
-    ASSERT_TRUE(finish(request->callAPIMethodWithGETArguments("flickr.test.echo")));
-    EXPECT_EQ(delegate.error.code, 2147418113);
-    EXPECT_EQ(delegate.error.localizedDescription(), "Network connection error");
-
-    delegate = RecordingDelegate();
-    server.setHandler(LocalHttpServer::writeThenStall({}));
-    ASSERT_TRUE(finish(request->callAPIMethodWithGETArguments("flickr.test.echo")));
-    EXPECT_EQ(delegate.error.code, 2147418114);
-    EXPECT_EQ(delegate.error.localizedDescription(), "Request timeout");
+    const QByteArray announced = "HTTP/1.1 200 OK\r\nContent-Length: ";
+    const QString tooLarge = "Flickr's answer grew past 64 MiB, far beyond any real answer; the call was given up.";
+    const struct {
+        LocalHttpServer::Handler handler;
+        qint64 code;
+        QString description;
+    } cases[] = {
+        {LocalHttpServer::writeThenDrop(), 2147418113, "Network connection error"},
+        {LocalHttpServer::writeThenStall(), 2147418114, "Request timeout"},
+        // 64 MiB are still taken; a byte more is given up at once.
+        {LocalHttpServer::writeThenDrop(announced + "67108864\r\n\r\n<rsp"), 2147418113, "Network connection error"},
+        {LocalHttpServer::writeThenStall(announced + "67108865\r\n\r\n<rsp"), 2147418117, tooLarge},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description.toStdString());
+        server.setHandler(c.handler);
+        ASSERT_TRUE(get("flickr.test.echo"));
+        EXPECT_EQ(delegate.events, QStringList{"fail"});
+        EXPECT_EQ(delegate.error.code, c.code);
+        EXPECT_EQ(delegate.error.localizedDescription(), c.description);
+        EXPECT_FALSE(request->isRunning());
+    }
 }
 
 TEST_F(OFFlickrAPIRequestTest, CallWhileRunningIsRefusedAndCancelIsSilent) {
-    server.setHandler(LocalHttpServer::writeThenStall({}));
+    server.setHandler(LocalHttpServer::writeThenStall());
     ASSERT_TRUE(request->callAPIMethodWithGETArguments("flickr.one"));
     EXPECT_FALSE(request->callAPIMethodWithPOSTArguments("flickr.two"));
     EXPECT_FALSE(request->fetchOAuthRequestTokenWithCallbackURL(QUrl("tessaly://callback")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests().size() == 1; }, 5000));
     request->cancel();
     EXPECT_FALSE(request->isRunning());
-    QTest::qWait(1500); // past the stall limit
+    QTest::qWait(1200); // past the stall limit
     EXPECT_TRUE(delegate.events.isEmpty());
-}
 
-TEST_F(OFFlickrAPIRequestTest, NextCallStartsFromInsideTheCallback) {
-    server.setHandler([](QTcpSocket* socket, const LocalHttpRequest& r) {
+    // The next call starts from inside the callback of the one before.
+    server.setHandler(LocalHttpServer::answerWith([](const LocalHttpRequest& r) {
         const QByteArray stage = r.target.contains("flickr.first") ? "1" : "2";
-        socket->write(
-            LocalHttpServer::response(200, "<rsp stat=\"ok\"><stage n=\"" + stage + "\"/></rsp>"));
-        socket->disconnectFromHost();
-    });
+        return LocalHttpServer::response(200, "<rsp stat=\"ok\"><stage n=\"" + stage + "\"/></rsp>");
+    }));
     delegate.onComplete = [&](OFFlickrAPIRequest* r) {
         delegate.onComplete = nullptr;
         EXPECT_TRUE(r->callAPIMethodWithGETArguments("flickr.second"));
@@ -202,63 +207,61 @@ TEST_F(OFFlickrAPIRequestTest, POSTIsLegacySignedWithoutTokenSecretAndOAuthSigne
     context->setOAuthToken("atoken");
     context->setAuthToken("legacy");
     answer(200, "<rsp stat=\"ok\"/>");
-    ASSERT_TRUE(finish(
-        request->callAPIMethodWithPOSTArguments("flickr.photos.setTags", {{"tags", "a b"}})));
+    const auto post = [&](const QString& method, const QVariantMap& arguments) {
+        return finish([&] { return request->callAPIMethodWithPOSTArguments(method, arguments); });
+    };
+    ASSERT_TRUE(post("flickr.photos.setTags", {{"tags", "a b"}}));
     EXPECT_EQ(lastSeen().method + " " + lastSeen().target, "POST /services/rest/");
     EXPECT_EQ(lastSeen().header("Content-Type"), "application/x-www-form-urlencoded");
-    EXPECT_TRUE(lastSeen().body.startsWith(
-        "api_key=ckey&auth_token=legacy&method=flickr.photos.setTags&tags=a%20b"
-        "&api_sig="));
+    EXPECT_TRUE(lastSeen().body.startsWith("api_key=ckey&auth_token=legacy&method=flickr.photos.setTags&tags=a%20b"
+                                           "&api_sig="));
 
     context->setOAuthTokenSecret("asecret");
-    delegate = RecordingDelegate();
-    ASSERT_TRUE(finish(
-        request->callAPIMethodWithPOSTArguments("flickr.photos.setMeta", {{"title", "Fish & ~"}})));
+    ASSERT_TRUE(post("flickr.photos.setMeta", {{"title", "Fish & ~"}}));
     EXPECT_TRUE(lastSeen().body.contains("title=Fish%20%26%20~"));
-    EXPECT_TRUE(signatureIsValid("POST", server.url("/services/rest/"), lastSeen().body,
-                                 "csecret&asecret"));
+    EXPECT_TRUE(signatureIsValid("POST", server.url("/services/rest/"), lastSeen().body, "csecret&asecret"));
 }
 
-TEST_F(OFFlickrAPIRequestTest, TokenExchangesReportTheAnswerFields) {
+TEST_F(OFFlickrAPIRequestTest, TokenExchangesReportTheAnswerFieldsOrOAuthErrors) {
+    const auto requestToken = [&] {
+        return request->fetchOAuthRequestTokenWithCallbackURL(QUrl("tessaly://callback"));
+    };
+    const auto accessToken = [&] {
+        return request->fetchOAuthAccessTokenWithRequestTokenVerifier("72157-req", "ver");
+    };
     answer(200, "oauth_callback_confirmed=true&oauth_token=72157-req&oauth_token_secret=s3cr3t");
-    ASSERT_TRUE(finish(request->fetchOAuthRequestTokenWithCallbackURL(QUrl("tessaly://callback"))));
+    ASSERT_TRUE(finish(requestToken));
+    EXPECT_EQ(delegate.events, QStringList{"requestToken"});
     EXPECT_EQ(delegate.tokens, (QStringList{"72157-req", "s3cr3t"}));
     ASSERT_TRUE(lastSeen().target.startsWith("/services/oauth/request_token?"));
     EXPECT_TRUE(lastSeen().target.contains("oauth_callback=tessaly%3A%2F%2Fcallback"));
-    EXPECT_TRUE(signatureIsValid("GET", server.url("/services/oauth/request_token"),
-                                 queryOf(lastSeen().target), "csecret&"));
+    EXPECT_TRUE(
+        signatureIsValid("GET", server.url("/services/oauth/request_token"), queryOf(lastSeen().target), "csecret&"));
 
     // The request token travels in the arguments; its secret signs.
     context->setOAuthTokenSecret("reqsecret");
-    delegate = RecordingDelegate();
-    answer(200, "fullname=Jane%20Doe&oauth_token=acc&oauth_token_secret=accs&user_nsid=1%40N0&"
-                "username=jane");
-    ASSERT_TRUE(finish(request->fetchOAuthAccessTokenWithRequestTokenVerifier("72157-req", "ver")));
+    answer(200, "fullname=Jane%20Doe&oauth_token=acc&oauth_token_secret=accs&user_nsid=1%40N0&username=jane");
+    ASSERT_TRUE(finish(accessToken));
+    EXPECT_EQ(delegate.events, QStringList{"accessToken"});
     EXPECT_EQ(delegate.tokens, (QStringList{"acc", "accs", "Jane%20Doe", "jane", "1%40N0"}));
     EXPECT_TRUE(lastSeen().target.contains("oauth_token=72157-req"));
-    EXPECT_TRUE(signatureIsValid("GET", server.url("/services/oauth/access_token"),
-                                 queryOf(lastSeen().target), "csecret&reqsecret"));
-}
+    EXPECT_TRUE(signatureIsValid("GET", server.url("/services/oauth/access_token"), queryOf(lastSeen().target),
+                                 "csecret&reqsecret"));
 
-TEST_F(OFFlickrAPIRequestTest, TokenAnswersLackingFieldsAreOAuthErrors) {
     for (const QByteArray& body : {QByteArray("oauth_problem=signature_invalid"),
                                    QByteArray("oauth_token=acc&oauth_token_secret=accs"),
                                    QByteArray("oauth_token=a&junk")}) {
-        delegate = RecordingDelegate();
         answer(401, body);
-        ASSERT_TRUE(
-            finish(request->fetchOAuthAccessTokenWithRequestTokenVerifier("72157-req", "ver")));
-        EXPECT_EQ(delegate.events, QStringList{"fail"});
+        ASSERT_TRUE(finish(accessToken));
+        EXPECT_EQ(delegate.events, QStringList{"fail"}) << body.constData();
         EXPECT_EQ(delegate.error.code, 2147418116);
         EXPECT_EQ(delegate.error.userInfo.value("OAuthError"), QString::fromLatin1(body));
     }
     // A failed exchange does not turn the next API call into one.
-    delegate = RecordingDelegate();
     server.setHandler(LocalHttpServer::writeThenDrop());
-    ASSERT_TRUE(finish(request->fetchOAuthRequestTokenWithCallbackURL(QUrl("tessaly://callback"))));
-    delegate = RecordingDelegate();
+    ASSERT_TRUE(finish(requestToken));
     answer(200, "<rsp stat=\"ok\"/>");
-    ASSERT_TRUE(finish(request->callAPIMethodWithGETArguments("flickr.test.login")));
+    ASSERT_TRUE(get("flickr.test.login"));
     EXPECT_EQ(delegate.events, QStringList{"complete"});
 }
 
@@ -268,12 +271,12 @@ TEST_F(OFFlickrAPIRequestTest, UploadSendsMultipartFromAPrivateTemporaryFile) {
     QByteArray picture(200000, '\xd8');
     QBuffer stream(&picture);
     stream.open(QIODevice::ReadOnly);
-    ASSERT_TRUE(request->uploadImageStreamSuggestedFilenameMIMETypeArguments(
-        &stream, "beach.jpg", "image/jpeg", {{"title", "Beach"}}));
+    ASSERT_TRUE(request->uploadImageStreamSuggestedFilenameMIMETypeArguments(&stream, "beach.jpg", "image/jpeg",
+                                                                             {{"title", "Beach"}}));
     const QString tempPath = request->uploadTempFilename();
     EXPECT_TRUE(QFile::exists(tempPath));
     EXPECT_EQ(QFile::permissions(tempPath) & (QFileDevice::ReadOther | QFileDevice::ReadGroup), 0);
-    ASSERT_TRUE(finish(true));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate.events.isEmpty(); }, 5000));
     EXPECT_EQ(OFTextContent(delegate.response.value("photoid")), "1234");
     EXPECT_FALSE(QFile::exists(tempPath));
 
@@ -282,10 +285,8 @@ TEST_F(OFFlickrAPIRequestTest, UploadSendsMultipartFromAPrivateTemporaryFile) {
     const QByteArray type = seen.header("Content-Type");
     ASSERT_TRUE(type.startsWith("multipart/form-data; boundary="));
     const QByteArray boundary = "--" + type.mid(type.indexOf('=') + 1);
-    EXPECT_EQ(delegate.progress.last(),
-              qMakePair(quint32(seen.body.size()), quint32(seen.body.size())));
-    EXPECT_TRUE(seen.body.contains(
-        boundary + "\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\nBeach\r\n"));
+    EXPECT_EQ(delegate.progress.last(), qMakePair(quint32(seen.body.size()), quint32(seen.body.size())));
+    EXPECT_TRUE(seen.body.contains(boundary + "\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\nBeach\r\n"));
     EXPECT_TRUE(seen.body.contains("name=\"oauth_signature\""));
     const QByteArray photoHead = boundary +
                                  "\r\nContent-Disposition: form-data; name=\"photo\"; "
@@ -297,12 +298,10 @@ TEST_F(OFFlickrAPIRequestTest, UploadRefusalsAndCancelLeaveNoTemporaryFile) {
     QBuffer stream;
     stream.setData("jpeg");
     stream.open(QIODevice::ReadOnly);
-    EXPECT_FALSE(
-        request->uploadImageStreamSuggestedFilenameMIMETypeArguments(&stream, "", "image/jpeg"));
+    EXPECT_FALSE(request->uploadImageStreamSuggestedFilenameMIMETypeArguments(&stream, "", "image/jpeg"));
     context->setAuthToken("legacy");
-    server.setHandler(LocalHttpServer::writeThenStall({}));
-    ASSERT_TRUE(
-        request->uploadImageStreamSuggestedFilenameMIMETypeArguments(&stream, "", "image/jpeg"));
+    server.setHandler(LocalHttpServer::writeThenStall());
+    ASSERT_TRUE(request->uploadImageStreamSuggestedFilenameMIMETypeArguments(&stream, "", "image/jpeg"));
     const QString tempPath = request->uploadTempFilename();
     EXPECT_TRUE(QFile::exists(tempPath));
     request->cancel();
