@@ -1,55 +1,18 @@
 // The search window's widgets and their models.
-#include "AppFixture.h"
-#include "AppWindows.h"
 #include "ControlTableModel.h"
-#include "search/SearchController.h"
-
-#include <QAction>
-#include <QComboBox>
-#include <QDialog>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMainWindow>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTableView>
-#include <QTest>
-#include <QToolButton>
+#include "WindowsFixture.h"
 
 using namespace tessaly;
-using tessaly::test::AppFixture;
+using namespace tessaly::test;
 
-class SearchWindowsTest : public AppFixture {
+class SearchWindowsTest : public WindowsFixture<> {
 protected:
     void SetUp() override {
-        AppFixture::SetUp();
+        WindowsFixture::SetUp();
         storeAccount("anna");
-        makeApp(false);
-        windows = std::make_unique<AppWindows>(*app);
-        app->applicationDidFinishLaunching();
-        for (const auto& [id, title, tags] : {std::tuple{"1", "Beach <b>day</b>", "sea&sand"},
-                                              std::tuple{"2", "Beach night", "night"}})
-            ASSERT_TRUE(app->database()
-                            .run("INSERT INTO photos (flickrID,title,tags,latitude,longitude,"
-                                 "media,url_sq) VALUES(?,?,?,'0','0','photo','')",
-                                 {id, title, tags})
-                            .ok());
+        launch();
+        addPictures({"Beach <b>day</b>", "Beach night"}, {"sea&sand", "night"});
     }
-    void TearDown() override { windows.reset(); }
-
-    template <typename T> T* find(const QString& name) {
-        for (QWidget* root : {(QWidget*)windows->searchWindow(), (QWidget*)windows->mainWindow()})
-            if (auto* found = root->findChild<T*>(name))
-                return found;
-        ADD_FAILURE() << "no " << name.toStdString();
-        return nullptr;
-    }
-
-    std::unique_ptr<AppWindows> windows;
 };
 
 TEST_F(SearchWindowsTest, TypingAndReturnSearchAndTheTableShowsLiteralText) {
@@ -57,7 +20,8 @@ TEST_F(SearchWindowsTest, TypingAndReturnSearchAndTheTableShowsLiteralText) {
     QMainWindow* search = windows->searchWindow();
     EXPECT_TRUE(search->isVisible());
     EXPECT_FALSE(windows->mainWindow()->isVisible());
-    EXPECT_TRUE(find<QLabel>("foundTextField")->isHidden());
+    auto* found = find<QLabel>("foundTextField");
+    EXPECT_TRUE(found->isHidden());
     // The form shows the fresh state of its models.
     EXPECT_EQ(find<QComboBox>("allButton")->currentText(), "all");
     EXPECT_EQ(find<QComboBox>("fieldButton4")->currentText(), "camera make");
@@ -66,29 +30,29 @@ TEST_F(SearchWindowsTest, TypingAndReturnSearchAndTheTableShowsLiteralText) {
     auto* field = find<QLineEdit>("searchTextField1");
     QTest::keyClicks(field, "Beach");
     QTest::keyClick(field, Qt::Key_Return);
-    EXPECT_EQ(find<QLabel>("foundTextField")->text(), "Found 2 pictures.");
+    EXPECT_EQ(found->text(), "Found 2 pictures.");
     EXPECT_FALSE(find<QPushButton>("exportButton")->isHidden());
 
     auto* table = find<QTableView>("resultsTableView");
-    ASSERT_EQ(table->model()->rowCount(), 2);
-    // Ascending order, chosen with the radio button.
+    auto* model = table->model();
+    ASSERT_EQ(model->rowCount(), 2);
+    // Ascending order by title, chosen with the radio button and the pop-up.
     find<QRadioButton>("sortAscendingCell")->click();
-    find<QComboBox>("sortButton")->setCurrentText("title");
-    emit find<QComboBox>("sortButton")->activated(3);
+    auto* sort = find<QComboBox>("sortButton");
+    sort->setCurrentText("title");
+    emit sort->activated(3);
     find<QPushButton>("searchButton")->click();
-    const QModelIndex text = table->model()->index(0, 1);
     // Markup in a title stays text; the colour runs come with it.
+    const QModelIndex text = model->index(0, 1);
     EXPECT_TRUE(text.data().toString().contains("TITLE: Beach <b>day</b>\n"));
     EXPECT_EQ(text.data(ControlTableModel::StyledTextRole).value<StyledText>().spans.size(), 5);
-    EXPECT_EQ(table->model()->index(0, 0).data(Qt::DecorationRole).value<QImage>().deviceIndependentSize(),
-              QSizeF(32, 32));
-    EXPECT_FALSE(table->model()->index(0, 0).data(Qt::DisplayRole).isValid());
+    EXPECT_EQ(model->index(0, 0).data(Qt::DecorationRole).value<QImage>().deviceIndependentSize(), QSizeF(75, 75));
+    EXPECT_FALSE(model->index(0, 0).data(Qt::DisplayRole).isValid());
 
     // A click in the thumbnail column runs the viewer's hook.
     int opened = 0;
     app->search().setClickedSquareButton([&] { ++opened; });
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-                      table->visualRect(table->model()->index(1, 0)).center());
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(model->index(1, 0)).center());
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(app->controls().resultsTableView->selectedRow(), 1);
 
@@ -100,7 +64,7 @@ TEST_F(SearchWindowsTest, TypingAndReturnSearchAndTheTableShowsLiteralText) {
     search->close();
     EXPECT_FALSE(search->isVisible());
     EXPECT_TRUE(windows->mainWindow()->isVisible());
-    EXPECT_EQ(table->model()->rowCount(), 0);
+    EXPECT_EQ(model->rowCount(), 0);
 }
 
 TEST_F(SearchWindowsTest, ValueMenuAndSheets) {
@@ -119,23 +83,23 @@ TEST_F(SearchWindowsTest, ValueMenuAndSheets) {
 
     // The SQL editor as a sheet of the search window.
     find<QPushButton>("editSqlButton")->click();
-    auto* sqlPanel = windows->searchWindow()->findChild<QDialog*>("SQLPanel");
+    auto* sqlPanel = find<QDialog>("SQLPanel");
     ASSERT_TRUE(sqlPanel && sqlPanel->isVisible());
     EXPECT_EQ(sqlPanel->windowModality(), Qt::WindowModal);
-    auto* where = sqlPanel->findChild<QPlainTextEdit*>("whereTextField");
+    auto* where = find<QPlainTextEdit>("whereTextField");
     EXPECT_EQ(where->toPlainText(), R"(WHERE tags LIKE "%sea&sand%" ORDER BY datetaken DESC)");
     where->setPlainText(" ORDER BY title");
-    sqlPanel->findChild<QPushButton*>("makeSqlStringButton")->click();
+    find<QPushButton>("makeSqlStringButton")->click();
     EXPECT_FALSE(sqlPanel->isVisible());
     EXPECT_EQ(find<QLabel>("foundTextField")->text(), "Found 2 pictures.");
 
     // Saving a search shows it in the saved-searches table.
     find<QPushButton>("savedSearchesButton")->click();
-    auto* saved = windows->searchWindow()->findChild<QDialog*>("savedSearchesPanel");
+    auto* saved = find<QDialog>("savedSearchesPanel");
     ASSERT_TRUE(saved && saved->isVisible());
-    QTest::keyClicks(saved->findChild<QLineEdit*>("searchNameTextField"), "sea and sand");
-    saved->findChild<QPushButton*>("saveSearchButton")->click();
-    auto* list = saved->findChild<QTableView*>("savedSearchesTableView");
+    QTest::keyClicks(find<QLineEdit>("searchNameTextField"), "sea and sand");
+    find<QPushButton>("saveSearchButton")->click();
+    auto* list = find<QTableView>("savedSearchesTableView");
     ASSERT_EQ(list->model()->rowCount(), 1);
     EXPECT_EQ(list->model()->index(0, 0).data().toString(), "sea and sand");
     EXPECT_EQ(list->selectionModel()->selectedRows().size(), 1);

@@ -1,100 +1,46 @@
-// The viewer window's widgets, the drag-and-drop image view, and a picture
-// of the window showing a demo picture (build/test-screenshots/viewer.png).
-#include "AppWindows.h"
+// The viewer window's widgets and the drag-and-drop image view.
 #include "DragDropImageView.h"
-#include "ServiceFixture.h"
-#include "search/SearchController.h"
-#include "viewer/ViewerController.h"
+#include "WindowsFixture.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QDir>
-#include <QImageReader>
-#include <QLabel>
-#include <QMainWindow>
-#include <QMimeData>
-#include <QPushButton>
 #include <QSignalSpy>
-#include <QTableView>
-#include <QTest>
-#include <QTextBlock>
-#include <QTextEdit>
 
 using namespace tessaly;
-using tessaly::test::AppFixture;
-using tessaly::test::ServiceFixture;
+using namespace tessaly::test;
 
-namespace {
-
-template <typename T> T* child(QWidget* window, const QString& name) {
-    auto* found = window->findChild<T*>(name);
-    EXPECT_NE(found, nullptr) << name.toStdString();
-    return found;
-}
-
-// The colour of the character at a position of a text edit.
-QColor colourAt(QTextEdit* edit, int position) {
-    QTextCursor cursor(edit->document());
-    cursor.setPosition(position + 1);
-    return cursor.charFormat().foreground().color();
-}
-
-void searchAll(TSAppDelegate& app) {
-    auto& s = app.search().controls();
-    s.sortButton->selectItemWithTitle("title");
-    s.sortMatrix->selectCellAtRow(1);
-    app.search().searchDB();
-    s.searchButton->performClick();
-}
-
-} // namespace
-
-class ViewerWindowTest : public AppFixture {
+class ViewerWindowTest : public WindowsFixture<> {
 protected:
     void SetUp() override {
-        AppFixture::SetUp();
+        WindowsFixture::SetUp();
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         pix = storeAccount("anna");
-        makeApp(false);
-        windows = std::make_unique<AppWindows>(*app);
-        app->applicationDidFinishLaunching();
-        for (const char* id : {"1", "2", "3"}) {
-            ASSERT_TRUE(app->database()
-                            .run("INSERT INTO photos (flickrID,title,media,url_sq,url_l,latitude,"
-                                 "longitude) VALUES(?,?,'photo',?,?,'0','0')",
-                                 {id, QString("Harbour %1").arg(id),
-                                  QString("https://x/1/%1_s.jpg").arg(id),
-                                  QString("https://x/1/%1_b.jpg").arg(id)})
-                            .ok());
-            QImage picture(400, 300, QImage::Format_RGB32);
-            picture.fill(QColor(40, 90, 160));
-            picture.save(QString("%1/%2_s.jpg").arg(pix, id));
-            picture.save(QString("%1/%2_b.jpg").arg(pix, id));
-        }
+        launch();
+        addPictures({"Harbour 1", "Harbour 2", "Harbour 3"});
+        searchAll();
     }
-    void TearDown() override { windows.reset(); }
-
+    // The colour of the character at a position of a text edit.
+    static QColor colourAt(QTextEdit* edit, int position) {
+        QTextCursor cursor(edit->document());
+        cursor.setPosition(position + 1);
+        return cursor.charFormat().foreground().color();
+    }
     QString pix;
-    std::unique_ptr<AppWindows> windows;
 };
 
 TEST_F(ViewerWindowTest, AThumbnailOpensTheViewerAndTheKeysStepThroughTheResults) {
-    searchAll(*app);
-    auto* table = child<QTableView>(windows->searchWindow(), "resultsTableView");
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
-                      table->visualRect(table->model()->index(0, 0)).center());
+    auto* table = find<QTableView>("resultsTableView");
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(0, 0)).center());
     QMainWindow* viewer = windows->viewerWindow();
     ASSERT_TRUE(viewer->isVisible());
     EXPECT_EQ(viewer->windowTitle(), "Image");
-    auto* imageView = child<DragDropImageView>(viewer, "imageView");
+    auto* imageView = find<DragDropImageView>("imageView");
     EXPECT_EQ(imageView->image().size(), QSize(400, 300));
     EXPECT_EQ(imageView->imageFileName(), "Harbour 1.jpg");
-    EXPECT_TRUE(child<QWidget>(viewer, "editView")->isHidden());
-    EXPECT_TRUE(child<QPushButton>(viewer, "playVideoButton")->isHidden());
-    EXPECT_FALSE(child<QPushButton>(viewer, "prevButton")->isEnabled());
+    EXPECT_TRUE(find("editView")->isHidden());
+    EXPECT_TRUE(find("playVideoButton")->isHidden());
+    EXPECT_FALSE(find("prevButton")->isEnabled());
 
     // The information text: literal, blue labels, selectable but read-only.
-    auto* info = child<QTextEdit>(viewer, "imageInfoTextView");
+    auto* info = find<QTextEdit>("imageInfoTextView");
     EXPECT_EQ(info->toPlainText(), app->viewer().infoText().text);
     EXPECT_TRUE(info->isReadOnly());
     EXPECT_EQ(viewer->focusWidget(), info);
@@ -108,20 +54,16 @@ TEST_F(ViewerWindowTest, AThumbnailOpensTheViewerAndTheKeysStepThroughTheResults
     EXPECT_EQ(QApplication::clipboard()->text(), info->toPlainText());
 
     // Right and Page Down step on, Left and Page Up back, even from the text.
-    auto* number = child<QLabel>(viewer, "imageNumberTextField");
+    auto* number = find<QLabel>("imageNumberTextField");
     EXPECT_EQ(number->text(), "1 of 3");
     viewer->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
-    QTest::keyClick(info, Qt::Key_Right);
-    EXPECT_EQ(number->text(), "2 of 3");
-    QTest::keyClick(info, Qt::Key_PageDown);
-    EXPECT_EQ(number->text(), "3 of 3");
-    EXPECT_EQ(table->selectionModel()->selectedRows().value(0).row(), 2);
-    QTest::keyClick(info, Qt::Key_PageDown); // the last: nowhere to go
-    EXPECT_EQ(number->text(), "3 of 3");
-    QTest::keyClick(info, Qt::Key_Left);
-    QTest::keyClick(info, Qt::Key_PageUp);
-    EXPECT_EQ(number->text(), "1 of 3");
+    for (const auto& [key, shown] : {std::pair{Qt::Key_Right, "2 of 3"}, {Qt::Key_PageDown, "3 of 3"},
+                                     {Qt::Key_PageDown, "3 of 3"}, {Qt::Key_Left, "2 of 3"}, {Qt::Key_PageUp, "1 of 3"}}) {
+        QTest::keyClick(info, key);
+        EXPECT_EQ(number->text(), shown) << QKeySequence(key).toString().toStdString();
+        EXPECT_EQ(table->selectionModel()->selectedRows().value(0).row(), QString(shown).left(1).toInt() - 1);
+    }
     EXPECT_EQ(imageView->imageFileName(), "Harbour 1.jpg");
 
     // Ctrl+S saves; a double click on the picture opens it.
@@ -140,10 +82,9 @@ TEST_F(ViewerWindowTest, AThumbnailOpensTheViewerAndTheKeysStepThroughTheResults
 }
 
 TEST_F(ViewerWindowTest, DragOutWritesTheNamedFileAndDropsShowImagesFromElsewhere) {
-    searchAll(*app);
     app->controls().resultsTableView->selectRow(1);
     app->viewer().clickedSquareButton();
-    auto* view = child<DragDropImageView>(windows->viewerWindow(), "imageView");
+    auto* view = find<DragDropImageView>("imageView");
     view->resize(500, 400);
 
     // Dragging out offers a JPEG file named after the title, and the image.
@@ -164,8 +105,7 @@ TEST_F(ViewerWindowTest, DragOutWritesTheNamedFileAndDropsShowImagesFromElsewher
     EXPECT_TRUE(QFileInfo::exists(file));
     const QDir target(path("desktop"));
     target.mkpath(".");
-    EXPECT_EQ(view->namesOfPromisedFilesDroppedAtDestination(target.path()),
-              QStringList{"_.._boats_at dawn.jpg"});
+    EXPECT_EQ(view->namesOfPromisedFilesDroppedAtDestination(target.path()), QStringList{"_.._boats_at dawn.jpg"});
     EXPECT_TRUE(target.exists("_.._boats_at dawn.jpg"));
 
     // The drag image: the picture as shown, at half opacity, the view's size.
@@ -207,47 +147,4 @@ TEST_F(ViewerWindowTest, DragOutWritesTheNamedFileAndDropsShowImagesFromElsewher
     QApplication::sendEvent(view, &refused);
     EXPECT_FALSE(refused.isAccepted());
     EXPECT_FALSE(view->highlight());
-}
-
-class ViewerScreenshotTest : public ServiceFixture {
-protected:
-    void TearDown() override {
-        windows.reset();
-        qputenv("TESSALY_FLICKR_ENDPOINT", "http://127.0.0.1:9");
-    }
-    std::unique_ptr<AppWindows> windows;
-};
-
-TEST_F(ViewerScreenshotTest, TheViewerShowsADemoPictureWithItsInformation) {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    fakeflickr::Options options;
-    options.photos = 4;
-    startService(options);
-    connectAccount();
-    ASSERT_TRUE(downloadInformation(true, true));
-    dismissFinish();
-    ASSERT_TRUE(downloadFiles());
-    dismissFinish();
-
-    windows = std::make_unique<AppWindows>(*app);
-    searchAll(*app);
-    ASSERT_EQ(app->controls().resultsTableView->numberOfRows(), 4);
-    app->controls().resultsTableView->selectRow(0);
-    app->viewer().clickedSquareButton();
-    QMainWindow* viewer = windows->viewerWindow();
-    ASSERT_TRUE(viewer->isVisible());
-    viewer->resize(1180, 760);
-    QApplication::processEvents();
-    viewer->resize(1180, 760); // after the first show's own sizing
-    QApplication::processEvents();
-
-    auto* view = child<DragDropImageView>(viewer, "imageView");
-    EXPECT_FALSE(view->image().isNull());
-    auto* info = child<QTextEdit>(viewer, "imageInfoTextView");
-    EXPECT_TRUE(info->toPlainText().startsWith("\nOwner Name:  "));
-    EXPECT_TRUE(info->toPlainText().contains("File Size:  "));
-
-    const QString folder = QStringLiteral(TESSALY_SCREENSHOT_DIR);
-    QDir().mkpath(folder);
-    EXPECT_TRUE(viewer->grab().save(folder + "/viewer.png"));
 }
