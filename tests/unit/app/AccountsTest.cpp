@@ -1,14 +1,11 @@
-#include "AppFixture.h"
+// Accounts as the user manages them in the preferences: adding, switching,
+// deleting and moving, and the file moves behind the last.
+#include "AppTest.h"
 #include "accounts/FileMoves.h"
-#include "accounts/PathRules.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
-using namespace tessaly;
-using tessaly::test::AppFixture;
+using apptest::writeFile;
 
 class AccountsTest : public AppFixture {
 protected:
@@ -23,24 +20,23 @@ protected:
         c.addAcctNameTextField->setStringValue(name);
         c.savePixPathButton->performClick();
     }
+    // A started controller with these accounts added, in this order, at `location`.
+    TSControls& startWith(const QStringList& names, const QString& location) {
+        makeApp();
+        for (const QString& name : names)
+            addAccount(name, location);
+        return app->controls();
+    }
     QStringList names() const {
         QStringList result;
         for (const auto& row : app->state().accountRows)
             result << row.accountName();
         return result;
     }
-    void touch(const QString& file) {
-        QDir().mkpath(QFileInfo(file).absolutePath());
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("picture");
-    }
 };
 
 TEST_F(AccountsTest, AddingAccountsFillsThePopUpsAndMakesTheNewOneCurrent) {
-    makeApp();
-    auto& c = app->controls();
-    addAccount("anna", path("loc"));
+    auto& c = startWith({"anna"}, path("loc"));
     EXPECT_FALSE(c.addAccountSheet->isVisible());
     EXPECT_EQ(platform.openPanels.last().message, "Choose Location for Picture Data");
     EXPECT_EQ(platform.openPanels.last().prompt, "Choose:");
@@ -65,11 +61,10 @@ TEST_F(AccountsTest, AddingAccountsFillsThePopUpsAndMakesTheNewOneCurrent) {
     EXPECT_EQ(names().size(), 2);
     c.cancelPixPathButton->performClick();
     EXPECT_FALSE(c.addAccountSheet->isVisible());
-}
 
-TEST_F(AccountsTest, ANameThatIsNoFileNameIsRefusedAndNothingSaved) {
-    makeApp();
-    auto& c = app->controls();
+    // A name that is no file name is refused and nothing is saved.
+    const QStringList stored = {path("loc") + "/anna_pix", path("other") + "/bob_pix"};
+    EXPECT_EQ(store->value("pixPathArray").toStringList(), stored);
     for (const QString name : {"family/anna", "..", "."}) {
         addAccount(name, path("loc"));
         EXPECT_EQ(platform.alerts.last().title, "Invalid Account Name");
@@ -77,22 +72,18 @@ TEST_F(AccountsTest, ANameThatIsNoFileNameIsRefusedAndNothingSaved) {
         EXPECT_TRUE(c.addAccountSheet->isVisible()); // the name can be corrected
         c.cancelPixPathButton->performClick();
     }
-    EXPECT_TRUE(names().isEmpty());
-    EXPECT_FALSE(store->contains("pixPathArray") && !store->value("pixPathArray").toStringList().isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(path("family")));
+    EXPECT_EQ(names(), QStringList({"anna", "bob"}));
+    EXPECT_EQ(store->value("pixPathArray").toStringList(), stored);
+    EXPECT_FALSE(QFileInfo::exists(path("loc/family")));
     EXPECT_EQ(platform.alerts.size(), 3);
-}
 
-TEST_F(AccountsTest, AddingAnExistingNameReplacesThatAccount) {
-    makeApp();
-    addAccount("anna", path("loc"));
-    addAccount("bob", path("loc"));
+    // Adding an existing name replaces that account.
     addAccount("anna", path("elsewhere"));
     EXPECT_EQ(names(), QStringList({"bob", "anna"}));
     EXPECT_EQ(app->state().accountRows[1].accountLoc(), path("elsewhere"));
     EXPECT_EQ(app->state().authTokenArray.size(), 2);
     EXPECT_EQ(store->value("pixPathArray").toStringList(),
-              QStringList({path("loc") + "/bob_pix", path("elsewhere") + "/anna_pix"}));
+              QStringList({path("other") + "/bob_pix", path("elsewhere") + "/anna_pix"}));
 }
 
 TEST_F(AccountsTest, NewAccountFromThePopUpStartsAtTheDefaultLocation) {
@@ -101,128 +92,95 @@ TEST_F(AccountsTest, NewAccountFromThePopUpStartsAtTheDefaultLocation) {
     c.listDbsButton->removeAllItems();
     app->doListDbsButtons();
     c.listDbsButton->pickItem(0); // "New Flickr Account"
-    EXPECT_TRUE(c.prefPanel->isVisible());
-    EXPECT_TRUE(c.addAccountSheet->isVisible());
+    EXPECT_TRUE(c.prefPanel->isVisible() && c.addAccountSheet->isVisible());
     const QString base = app->state().homeFolder + "/Pictures/Tessaly";
     EXPECT_EQ(c.pixLocTextField->stringValue(), base);
     EXPECT_TRUE(QFileInfo(base).isDir());
 }
 
-TEST_F(AccountsTest, SwitchingByPopUpChangesTheArchiveButTheCurrentOneDoesNothing) {
-    makeApp();
-    addAccount("anna", path("loc"));
-    addAccount("bob", path("loc"));
-    auto& c = app->controls();
+TEST_F(AccountsTest, SwitchingAndDeletingAccounts) {
+    // The location holds one name inside the other: paths match whole names only.
+    auto& c = startWith({"anna", "ann"}, path("home/anna"));
     c.listDbsButton->pickItem(1);
     EXPECT_EQ(app->state().currentAccountName, "anna");
-    EXPECT_EQ(app->database().path(), path("loc") + "/anna_db");
+    EXPECT_EQ(app->database().path(), path("home/anna") + "/anna_db");
     EXPECT_EQ(c.listDbsButton2->titleOfSelectedItem(), "anna");
     EXPECT_FALSE(app->flickrRequest().isRunning()); // no token, no test
-
     // A stored token is tested, except for the account already current.
     app->setConnectionState(1);
     c.listDbsButton2->pickItem(1);
     EXPECT_EQ(app->state().connectionState, 1);
     EXPECT_FALSE(app->flickrRequest().isRunning());
-}
 
-TEST_F(AccountsTest, DeletingAsksAndKeepsTheFiles) {
-    makeApp();
-    addAccount("anna", path("loc"));
-    addAccount("bob", path("loc"));
-    auto& c = app->controls();
+    // The stored folder is anna's while ann is chosen.
+    ASSERT_EQ(app->state().pixPath, path("home/anna") + "/anna_pix");
+    c.accountsTableView->selectRow(1);
+    app->savePreferences();
+    app->setPixPath();
+    EXPECT_EQ(app->state().pixPath, path("home/anna") + "/ann_pix");
+    EXPECT_EQ(app->state().dbPath, path("home/anna") + "/ann_db");
+
+    // Deleting asks first, and keeps the files.
+    c.accountsTableView->selectRow(0);
+    app->savePreferences();
     c.accountsTableView->selectRow(1);
     platform.alertAnswers.enqueue(AlertSecondButton);
     c.deleteAccountButton->performClick();
     EXPECT_EQ(platform.alerts.last().title, "Delete Account");
-    EXPECT_EQ(platform.alerts.last().message,
-              "Do you wish to delete the bob account? This can't be undone.");
+    EXPECT_EQ(platform.alerts.last().message, "Do you wish to delete the ann account? This can't be undone.");
     EXPECT_EQ(names().size(), 2);
-
     c.deleteAccountButton->performClick();
     EXPECT_EQ(names(), QStringList{"anna"});
     EXPECT_EQ(app->state().currentAccountName, "anna");
     EXPECT_EQ(app->state().authTokenArray.size(), 1);
-    EXPECT_TRUE(QFileInfo::exists(path("loc") + "/bob_db"));
+    EXPECT_TRUE(QFileInfo::exists(path("home/anna") + "/ann_db"));
     EXPECT_EQ(c.acctnumTextField->stringValue(), "You have 1 Flickr account in your preferences.");
     EXPECT_EQ(c.listDbsButton->itemTitles(), QStringList({"New Flickr Account", "anna"}));
-
     c.accountsTableView->deselectAll();
     c.deleteAccountButton->performClick(); // nothing selected: nothing asked
     EXPECT_EQ(names().size(), 1);
+    EXPECT_EQ(platform.alerts.size(), 2);
 }
 
-TEST_F(AccountsTest, MovingTakesDatabaseAndPicturesAlongAndPlacesTheAccountLast) {
-    makeApp();
-    addAccount("anna", path("loc"));
-    addAccount("bob", path("loc"));
-    touch(path("loc") + "/anna_pix/1_a_s.jpg");
-    auto& s = app->state();
-    auto& c = app->controls();
+TEST_F(AccountsTest, MovingTakesDatabaseAndPicturesAlongUnlessSomethingIsInTheWay) {
+    auto& c = startWith({"anna", "bob"}, path("loc"));
+    writeFile(path("loc") + "/anna_pix/1_a_s.jpg");
     c.accountsTableView->selectRow(0);
     app->savePreferences();
-
-    QDir().mkpath(path("new"));
+    // Something of the same name already waits at the destination: nothing moves.
+    writeFile(path("new") + "/anna_pix/keep.txt");
     platform.openPanelAnswers.enqueue({path("new")});
     c.moveAccountButton->performClick();
     EXPECT_EQ(platform.openPanels.last().message, "Choose New Location for anna Picture Data");
-    EXPECT_EQ(names(), QStringList({"bob", "anna"}));
-    EXPECT_EQ(s.accountRows[1].accountLoc(), path("new"));
-    EXPECT_TRUE(QFileInfo::exists(path("new") + "/anna_db"));
-    EXPECT_TRUE(QFileInfo::exists(path("new") + "/anna_pix/1_a_s.jpg"));
-    EXPECT_FALSE(QFileInfo::exists(path("loc") + "/anna_db"));
-    EXPECT_FALSE(QFileInfo::exists(path("loc") + "/anna_pix"));
-    EXPECT_EQ(s.currentAccountName, "anna");
-    EXPECT_EQ(app->database().path(), path("new") + "/anna_db");
-}
-
-TEST_F(AccountsTest, AFailedMoveChangesNothing) {
-    makeApp();
-    addAccount("anna", path("loc"));
-    addAccount("bob", path("loc"));
-    touch(path("loc") + "/anna_pix/1_a_s.jpg");
-    auto& c = app->controls();
-    c.accountsTableView->selectRow(0);
-    // Something of the same name already waits at the destination.
-    touch(path("new") + "/anna_pix/keep.txt");
-    platform.openPanelAnswers.enqueue({path("new")});
-    c.moveAccountButton->performClick();
     EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
     EXPECT_EQ(names(), QStringList({"anna", "bob"}));
     EXPECT_TRUE(QFileInfo::exists(path("loc") + "/anna_db"));
     EXPECT_FALSE(QFileInfo::exists(path("new") + "/anna_db"));
     EXPECT_TRUE(QFileInfo::exists(path("loc") + "/anna_pix/1_a_s.jpg"));
     EXPECT_TRUE(QFileInfo::exists(path("new") + "/anna_pix/keep.txt"));
-
     // Cancelling at the question or at the panel moves nothing either.
     platform.alertAnswers.enqueue(AlertSecondButton);
     c.moveAccountButton->performClick();
     c.moveAccountButton->performClick(); // the panel answers "cancelled"
     EXPECT_EQ(names(), QStringList({"anna", "bob"}));
-}
 
-TEST_F(AccountsTest, PicturePathsMatchTheWholeAccountNameOnly) {
-    makeApp();
-    addAccount("anna", path("home/anna"));
-    addAccount("ann", path("home/anna"));
-    // Pretend the stored folder is anna's while ann is current.
-    app->controls().accountsTableView->selectRow(0);
-    app->savePreferences();
-    ASSERT_EQ(app->state().pixPath, path("home/anna") + "/anna_pix");
-    app->controls().accountsTableView->selectRow(1);
-    app->savePreferences();
-    app->setPixPath();
-    EXPECT_EQ(app->state().pixPath, path("home/anna") + "/ann_pix");
-    EXPECT_EQ(app->state().dbPath, path("home/anna") + "/ann_db");
+    // Moved: the account is placed last and stays current.
+    QDir(path("new/anna_pix")).removeRecursively();
+    platform.openPanelAnswers.enqueue({path("new")});
+    c.moveAccountButton->performClick();
+    EXPECT_EQ(names(), QStringList({"bob", "anna"}));
+    EXPECT_EQ(app->state().accountRows[1].accountLoc(), path("new"));
+    EXPECT_TRUE(QFileInfo::exists(path("new") + "/anna_db"));
+    EXPECT_TRUE(QFileInfo::exists(path("new") + "/anna_pix/1_a_s.jpg"));
+    EXPECT_FALSE(QFileInfo::exists(path("loc") + "/anna_db"));
+    EXPECT_FALSE(QFileInfo::exists(path("loc") + "/anna_pix"));
+    EXPECT_EQ(app->state().currentAccountName, "anna");
+    EXPECT_EQ(app->database().path(), path("new") + "/anna_db");
 }
 
 TEST(FileMoves, RefusesToOverwriteAndMovesFolders) {
     QTemporaryDir dir;
-    QDir(dir.path()).mkpath("a/inner");
-    QFile file(dir.filePath("a/inner/x.jpg"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("data");
-    file.close();
+    writeFile(dir.filePath("a/inner/x.jpg"));
     QString error;
     EXPECT_FALSE(files::moveItem(dir.filePath("missing"), dir.filePath("b"), &error));
     EXPECT_TRUE(files::moveItem(dir.filePath("a"), dir.filePath("b"), &error)) << error.toStdString();
@@ -237,18 +195,13 @@ TEST(FileMoves, AcrossFileSystemsTheCopyIsCompleteBeforeTheSourceGoes) {
     QTemporaryDir destination("/dev/shm/tessaly-move-XXXXXX");
     if (!destination.isValid() || QFileInfo(source.path()).absolutePath().startsWith("/dev/shm"))
         GTEST_SKIP() << "no second file system to move to";
-    QDir(source.path()).mkpath("anna_pix/sub");
-    for (const char* name : {"anna_pix/1_a_s.jpg", "anna_pix/sub/2_b_o.jpg", "anna_db"}) {
-        QFile file(source.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(4096, 'p'));
-    }
+    for (const char* name : {"anna_pix/1_a_s.jpg", "anna_pix/sub/2_b_o.jpg", "anna_db"})
+        writeFile(source.filePath(name), QByteArray(4096, 'p'));
     QString error;
-    ASSERT_TRUE(files::moveItem(source.filePath("anna_pix"), destination.filePath("anna_pix"), &error))
-        << error.toStdString();
-    ASSERT_TRUE(files::moveItem(source.filePath("anna_db"), destination.filePath("anna_db"), &error));
+    for (const char* name : {"anna_pix", "anna_db"}) {
+        ASSERT_TRUE(files::moveItem(source.filePath(name), destination.filePath(name), &error)) << error.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(source.filePath(name)));
+    }
     EXPECT_EQ(QFileInfo(destination.filePath("anna_pix/sub/2_b_o.jpg")).size(), 4096);
     EXPECT_EQ(QFileInfo(destination.filePath("anna_db")).size(), 4096);
-    EXPECT_FALSE(QFileInfo::exists(source.filePath("anna_pix")));
-    EXPECT_FALSE(QFileInfo::exists(source.filePath("anna_db")));
 }

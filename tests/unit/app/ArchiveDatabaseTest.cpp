@@ -59,7 +59,8 @@ TEST_F(OpenDatabaseTest, ANewPathGetsBothTablesAndAnExistingArchiveKeepsItsData)
     EXPECT_TRUE(app.controls().searchDbButton->isEnabled());
     EXPECT_EQ(column(app.database(), "SELECT name FROM sqlite_master WHERE type = \"table\" ORDER BY name"),
               QStringList({"photos", "sets"}));
-    ASSERT_TRUE(app.database().run("INSERT INTO photos (flickrID,title) VALUES(?,?)", {"7", "a \"quoted\" title"}).ok());
+    ASSERT_TRUE(
+        app.database().run("INSERT INTO photos (flickrID,title) VALUES(?,?)", {"7", "a \"quoted\" title"}).ok());
     // A second open replaces the first.
     app.openDatabase(path("second_db"));
     EXPECT_EQ(app.database().path(), path("second_db"));

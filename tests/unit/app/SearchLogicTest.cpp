@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace tessaly;
 using namespace tessaly::search;
 
@@ -17,12 +19,12 @@ namespace {
 const QStringList kDistances = {"100.0",   "500.0",   "1000.0",   "2000.0",   "5000.0",
                                 "10000.0", "20000.0", "100000.0", "1000000.0"};
 
-// A fresh form: every row on its own field, nothing typed, joined with "all".
+// A fresh form: every row on its own field, nothing typed, joined with "all",
+// sorted by make, newest first.
 SearchForm freshForm() {
     SearchForm form;
     form.combination = "all";
-    const QStringList fields = {"title",       "description",  "tags",
-                                "camera make", "camera model", "sets"};
+    const QStringList fields = {"title", "description", "tags", "camera make", "camera model", "sets"};
     for (int i = 0; i < 6; ++i)
         form.rows[i] = {fields[i], "contains", ""};
     form.viewsOperator = "greater than";
@@ -32,135 +34,110 @@ SearchForm freshForm() {
     return form;
 }
 
-QString where(const SearchForm& form, const SetLists& sets = {}) {
-    return makeSearchSQL(form, sets, kDistances).whereString;
-}
-
 } // namespace
 
-TEST(SearchSql, BuilderClausesJoinInOrderWithOneCombiner) {
-    // Tags contain beach, family only, more than 10 views, by make, newest first.
-    SearchForm form = freshForm();
-    form.rows[0] = {"tags", "contains", "beach"};
-    form.familyCheck = true;
-    form.viewsText = "10";
-    form.viewsValue = 10;
-    const SearchSql sql = makeSearchSQL(form, {}, kDistances);
-    EXPECT_EQ(sql.whereString,
-              R"(WHERE tags LIKE "%beach%" AND isfamily = 1 AND (views > 10) ORDER BY Make DESC)");
-    EXPECT_EQ(sql.selectString, "SELECT photos.flickrID,photos.title,description,url_sq,tags,"
-                                "latitude,longitude,media FROM photos ");
-    EXPECT_FALSE(sql.distance.distanceSearchOn);
+TEST(SearchSql, TheFormBecomesOneWhereClause) {
+    const struct {
+        const char* name;
+        std::function<void(SearchForm&)> set;
+        QString where;
+    } cases[] = {
+        // Nothing asked for: only the order, two blanks before it in the statement.
+        {"nothing", [](SearchForm&) {}, " ORDER BY Make DESC"},
+        {"clauses in order with one combiner",
+         [](SearchForm& f) {
+             f.rows[0] = {"tags", "contains", "beach"}; f.familyCheck = true; f.viewsText = "10"; f.viewsValue = 10;
+         },
+         R"(WHERE tags LIKE "%beach%" AND isfamily = 1 AND (views > 10) ORDER BY Make DESC)"},
+        // Any other combination item joins with OR, whatever the kind of clause.
+        {"any",
+         [](SearchForm& f) {
+             f.combination = "any"; f.rows[0] = {"tags", "contains", "beach"}; f.videoCheck = true;
+             f.sortRow = 1; f.sortTitle = "date uploaded";
+         },
+         R"(WHERE tags LIKE "%beach%" OR media = "video" ORDER BY dateupload ASC)"},
+        // Every check box, in their fixed order, and rows in row order.
+        {"every check box",
+         [](SearchForm& f) {
+             f.rows[4] = {"camera model", "does not contain", "D70"}; f.rows[1] = {"camera make", "contains", "Nikon"};
+             f.familyCheck = f.friendCheck = f.publicCheck = f.flashCheck = f.videoCheck = true;
+         },
+         R"(WHERE Make LIKE "%Nikon%" AND Model NOT LIKE "%D70%" AND isfamily = 1 AND isfriend = 1 AND )"
+         R"(ispublic = 1 AND Flash = "On, Fired" AND media = "video" ORDER BY Make DESC)"},
+        // Views need a text and a value that is not negative; a text that is no number has the value 0.
+        {"negative views", [](SearchForm& f) { f.viewsText = "-5"; f.viewsValue = -5; }, " ORDER BY Make DESC"},
+        {"no views", [](SearchForm& f) { f.viewsText = "0"; }, "WHERE (views > 0) ORDER BY Make DESC"},
+        {"views below", [](SearchForm& f) { f.viewsOperator = "less than"; f.viewsText = "many"; },
+         "WHERE (views < 0) ORDER BY Make DESC"},
+        {"views empty", [](SearchForm& f) { f.viewsValue = 3; }, " ORDER BY Make DESC"},
+        // Quotes are doubled, wildcards pass through.
+        {"quotes", [](SearchForm& f) { f.rows[0].text = "sun \"set\""; },
+         R"(WHERE title LIKE "%sun ""set""%" ORDER BY Make DESC)"},
+        {"wildcards", [](SearchForm& f) { f.rows[2] = {"tags", "does not contain", "50%_off"}; },
+         R"(WHERE tags NOT LIKE "%50%_off%" ORDER BY Make DESC)"},
+        // A quick search looks in five columns and ignores the builder.
+        {"quick search",
+         [](SearchForm& f) { f.quickSearch = "a \"b\""; f.sortTitle = "date taken"; f.rows[0].text = "x"; },
+         R"(WHERE title LIKE "%a ""b""%" OR description LIKE "%a ""b""%" OR tags LIKE "%a ""b""%" OR Make LIKE )"
+         R"("%a ""b""%" OR Model LIKE "%a ""b""%" ORDER BY datetaken DESC)"},
+        // Date ranges take the whole end day; one end alone, or one that is no date, gives no clause.
+        {"dates",
+         [](SearchForm& f) {
+             f.takenBeginning = "2011-05-01"; f.takenEnding = "2011-05-03";
+             f.uploadBeginning = "2011-01-01 08:30:00"; f.uploadEnding = "2011-02-01 12:00:00";
+             f.lastEnding = "2012-01-01"; f.rows[0].text = "x";
+         },
+         R"(WHERE title LIKE "%x%" AND (datetaken >= "2011-05-01 00:00:00" AND datetaken <= "2011-05-03 23:59:59"))"
+         R"( AND (dateupload >= "2011-01-01 08:30:00" AND dateupload <= "2011-02-01 23:59:59") ORDER BY Make DESC)"},
+        {"not a date", [](SearchForm& f) { f.lastBeginning = "2011-13-01"; f.lastEnding = "2012-01-01"; },
+         " ORDER BY Make DESC"},
+    };
+    for (const auto& c : cases) {
+        SearchForm form = freshForm();
+        c.set(form);
+        const SearchSql sql = makeSearchSQL(form, {}, kDistances);
+        EXPECT_EQ(sql.whereString, c.where) << c.name;
+        EXPECT_EQ(sql.selectString, "SELECT photos.flickrID,photos.title,description,url_sq,tags,latitude,longitude,"
+                                    "media FROM photos ")
+            << c.name;
+        EXPECT_FALSE(sql.distance.distanceSearchOn) << c.name;
+    }
 
-    // Nothing asked for: only the order, two blanks before it in the statement.
-    const SearchSql none = makeSearchSQL(freshForm(), {}, kDistances);
-    EXPECT_EQ(none.whereString, " ORDER BY Make DESC");
-    EXPECT_TRUE((none.selectString + none.whereString).endsWith("FROM photos  ORDER BY Make DESC"));
-
-    // Any other combination item joins with OR, whatever the kind of clause.
-    form = freshForm();
-    form.combination = "any";
-    form.rows[0] = {"tags", "contains", "beach"};
-    form.videoCheck = true;
-    form.sortRow = 1;
-    form.sortTitle = "date uploaded";
-    EXPECT_EQ(where(form),
-              R"(WHERE tags LIKE "%beach%" OR media = "video" ORDER BY dateupload ASC)");
-
-    // Every check box, in their fixed order, and rows in row order.
-    form = freshForm();
-    form.rows[4] = {"camera model", "does not contain", "D70"};
-    form.rows[1] = {"camera make", "contains", "Nikon"};
-    form.familyCheck = form.friendCheck = form.publicCheck = form.flashCheck = form.videoCheck =
-        true;
-    EXPECT_EQ(where(form), R"(WHERE Make LIKE "%Nikon%" AND Model NOT LIKE "%D70%" AND )"
-                           R"(isfamily = 1 AND isfriend = 1 AND ispublic = 1 AND )"
-                           R"(Flash = "On, Fired" AND media = "video" ORDER BY Make DESC)");
-}
-
-TEST(SearchSql, ViewsNeedATextAndANonNegativeValue) {
-    SearchForm form = freshForm();
-    form.viewsText = "-5";
-    form.viewsValue = -5;
-    EXPECT_EQ(where(form), " ORDER BY Make DESC");
-    form.viewsText = "0";
-    form.viewsValue = 0;
-    EXPECT_EQ(where(form), "WHERE (views > 0) ORDER BY Make DESC");
-    form.viewsOperator = "less than";
-    form.viewsText = "many"; // not a number: its value is 0
-    EXPECT_EQ(where(form), "WHERE (views < 0) ORDER BY Make DESC");
-    form.viewsText = "";
-    EXPECT_EQ(where(form), " ORDER BY Make DESC");
-}
-
-TEST(SearchSql, QuotesAreDoubledAndWildcardsPassThrough) {
-    SearchForm form = freshForm();
-    form.rows[0] = {"title", "contains", "sun \"set\""};
-    EXPECT_EQ(doFieldButton(form, 0, {}), R"(title LIKE "%sun ""set""%")");
-    form.rows[2].text = "50%_off";
-    form.rows[2].op = "does not contain";
-    EXPECT_EQ(doFieldButton(form, 2, {}), R"(tags NOT LIKE "%50%_off%")");
-
-    // A quick search looks in five columns and ignores the builder.
-    form.quickSearch = "a \"b\"";
-    form.sortTitle = "date taken";
-    const SearchSql sql = makeSearchSQL(form, {}, kDistances);
-    EXPECT_EQ(
-        sql.whereString,
-        R"(WHERE title LIKE "%a ""b""%" OR description LIKE "%a ""b""%" OR tags LIKE )"
-        R"("%a ""b""%" OR Make LIKE "%a ""b""%" OR Model LIKE "%a ""b""%" ORDER BY datetaken DESC)");
+    const QList<std::pair<const char*, const char*>> sorts = {{"camera make", "Make"}, {"camera model", "Model"},
+                                                               {"date uploaded", "dateupload"},
+                                                               {"date taken", "datetaken"},
+                                                               {"last update", "lastupdate"}, {"views", "views"}};
+    for (const auto& [title, name] : sorts)
+        EXPECT_EQ(sortColumn(title), name);
+    EXPECT_TRUE(DateFieldFormatter::isAcceptable(""));
+    EXPECT_TRUE(DateFieldFormatter::isAcceptable("2011-06-04 17:30:05"));
+    EXPECT_FALSE(DateFieldFormatter::isAcceptable("4 June 2011"));
+    EXPECT_EQ(DateFieldFormatter::stringFromDate(*DateFieldFormatter::dateFromString("2011-06-04")), "2011-06-04");
 }
 
 TEST(SearchSql, SetTitlesStandForTheirIDs) {
-    SearchForm form = freshForm();
-    form.rows[5].text = "Holiday";
     const SetLists sets{{"72157", "72158", "72159"}, {"Holiday Snaps", "Summer Holiday", "Zoo"}};
-    // Both titles hold the text: the first in list order wins.
-    EXPECT_EQ(doFieldButton(form, 5, sets), R"(photos.setID LIKE "%72157%")");
-    // Letters compare case-sensitively: searched as typed.
-    form.rows[5].text = "holiday";
-    EXPECT_EQ(doFieldButton(form, 5, sets), R"(photos.setID LIKE "%holiday%")");
-    // The typed text may hold wildcards of its own.
-    form.rows[5].text = "Z?o";
-    EXPECT_EQ(doFieldButton(form, 5, sets), R"(photos.setID LIKE "%72159%")");
-    // Before the sets menu ran there is nothing to look up.
-    form.rows[5].text = "Zoo";
-    EXPECT_EQ(doFieldButton(form, 5, {}), R"(photos.setID LIKE "%Zoo%")");
-    // Lists that do not pair up are read only as far as both go.
-    EXPECT_EQ(doFieldButton(form, 5, {{"72157"}, {"Holiday Snaps", "Zoo"}}),
-              R"(photos.setID LIKE "%Zoo%")");
-    // A title with a quote matches the text as the user typed it.
-    form.rows[5].text = "Anna's \"best\"";
-    EXPECT_EQ(doFieldButton(form, 5, {{"9"}, {"Anna's \"best\" of 2011"}}),
-              R"(photos.setID LIKE "%9%")");
-
+    const struct {
+        const char* text;
+        SetLists sets;
+        const char* id;
+    } cases[] = {
+        {"Holiday", sets, "72157"}, // both titles hold the text: the first in list order wins
+        {"holiday", sets, "holiday"}, // letters compare case-sensitively: searched as typed
+        {"Z?o", sets, "72159"},       // the typed text may hold wildcards of its own
+        {"Zoo", {}, "Zoo"},           // before the sets menu ran there is nothing to look up
+        {"Zoo", {{"72157"}, {"Holiday Snaps", "Zoo"}}, "Zoo"}, // lists are read only as far as both go
+        {"Anna's \"best\"", {{"9"}, {"Anna's \"best\" of 2011"}}, "9"}, // a quote matches as typed
+    };
+    for (const auto& c : cases) {
+        SearchForm form = freshForm();
+        form.rows[5].text = c.text;
+        EXPECT_EQ(doFieldButton(form, 5, c.sets), QString(R"(photos.setID LIKE "%%1%")").arg(c.id)) << c.text;
+    }
     EXPECT_TRUE(wildcardMatch("Summer Holiday", "*Hol*"));
     EXPECT_TRUE(wildcardMatch("", "**"));
     EXPECT_FALSE(wildcardMatch("Holiday", "*Holidays*"));
     EXPECT_TRUE(wildcardMatch("aXbXc", "*X?"));
-}
-
-TEST(SearchSql, DateRangesTakeTheWholeEndDayInLocalTime) {
-    SearchForm form = freshForm();
-    form.takenBeginning = "2011-05-01";
-    form.takenEnding = "2011-05-03";
-    form.uploadBeginning = "2011-01-01 08:30:00";
-    form.uploadEnding = "2011-02-01 12:00:00";
-    form.lastEnding = "2012-01-01"; // one end only: no clause
-    form.rows[0].text = "x";
-    EXPECT_EQ(
-        where(form),
-        R"(WHERE title LIKE "%x%" AND (datetaken >= "2011-05-01 00:00:00" AND datetaken <= )"
-        R"("2011-05-03 23:59:59") AND (dateupload >= "2011-01-01 08:30:00" AND dateupload <= )"
-        R"("2011-02-01 23:59:59") ORDER BY Make DESC)");
-    form.lastBeginning = "2011-13-01"; // not a date: no clause either
-    EXPECT_EQ(where(form).count("lastupdate"), 0);
-
-    EXPECT_TRUE(DateFieldFormatter::isAcceptable(""));
-    EXPECT_TRUE(DateFieldFormatter::isAcceptable("2011-06-04 17:30:05"));
-    EXPECT_FALSE(DateFieldFormatter::isAcceptable("4 June 2011"));
-    EXPECT_EQ(DateFieldFormatter::stringFromDate(*DateFieldFormatter::dateFromString("2011-06-04")),
-              "2011-06-04");
 }
 
 TEST(SearchSql, CentreOfADistanceSearch) {
@@ -187,18 +164,8 @@ TEST(SearchSql, CentreOfADistanceSearch) {
     EXPECT_EQ(makeSearchSQL(form, {}, kDistances).distance, DistanceFilter{});
 }
 
-TEST(SearchSql, SortTitlesNameColumns) {
-    EXPECT_EQ(sortColumn("camera make"), "Make");
-    EXPECT_EQ(sortColumn("camera model"), "Model");
-    EXPECT_EQ(sortColumn("date uploaded"), "dateupload");
-    EXPECT_EQ(sortColumn("date taken"), "datetaken");
-    EXPECT_EQ(sortColumn("last update"), "lastupdate");
-    EXPECT_EQ(sortColumn("views"), "views");
-}
-
 TEST(ResultRows, DistanceFilterKeepsTheRadiusAndDropsPicturesWithoutLocation) {
-    const double paris = greatCircleDistance(48.8566, 2.3522, 51.5074, -0.1278);
-    EXPECT_NEAR(paris, 343.5e3, 1e3); // Paris to London
+    EXPECT_NEAR(greatCircleDistance(48.8566, 2.3522, 51.5074, -0.1278), 343.5e3, 1e3); // Paris to London
 
     const double radius = greatCircleDistance(10, 10, 10.5, 10.5);
     DistanceFilter filter{true, 10, 10, radius, 0};
@@ -215,47 +182,38 @@ TEST(ResultRows, DistanceFilterKeepsTheRadiusAndDropsPicturesWithoutLocation) {
     for (const DistanceFilter zero : {DistanceFilter{true, 0, 2, 100, 0}, DistanceFilter{true, 48, 0, 100, 0}}) {
         EXPECT_FALSE(passesDistanceFilter(zero, "10", "10"));
         EXPECT_FALSE(passesDistanceFilter(zero, "0", "0"));
-        EXPECT_TRUE(passesDistanceFilter(zero, QString::number(zero.searchLatitude), QString::number(zero.searchLongitude)));
+        EXPECT_TRUE(passesDistanceFilter(zero, QString::number(zero.searchLatitude),
+                                         QString::number(zero.searchLongitude)));
     }
     for (const DistanceFilter off : {DistanceFilter{true, 48, 2, 0, 0}, DistanceFilter{false, 48, 2, 100, 0}})
         EXPECT_TRUE(passesDistanceFilter(off, "0", "0"));
 }
 
-TEST(ResultRows, RowTextAndThumbnailFile) {
-    const auto built = buildResultsRow({"123", "Dune", "Sand\nand sea", "https://x/1/123_ab_s.jpg",
-                                        "sea beach", "48.85", "2.35", "photo"},
-                                       {}, "/p/anna_pix");
+TEST(ResultRows, RowTextThumbnailFileAndFoundCount) {
+    const auto built = buildResultsRow(
+        {"123", "Dune", "Sand\nand sea", "https://x/1/123_ab_s.jpg", "sea beach", "48.85", "2.35", "photo"}, {},
+        "/p/anna_pix");
     ASSERT_TRUE(built);
     EXPECT_EQ(built->flickrID, "123");
     EXPECT_EQ(built->row.squareFile(), "/p/anna_pix/123_ab_s.jpg");
     const StyledText text = built->row.resultsText();
     EXPECT_EQ(text.text, "FLICKR ID: 123, Media: photo\nTITLE: Dune\nDESCRIPTION: Sand\nand sea\n"
                          "TAGS: sea beach\nLAT,LON: 48.85,2.35");
-    const int title = int(text.text.indexOf("TITLE"));
-    const int description = int(text.text.indexOf("DESCRIPTION"));
-    const int tags = int(text.text.indexOf("TAGS"));
-    const int latlon = int(text.text.indexOf("LAT,LON"));
-    const auto gray = TextColor::DarkGray;
-    EXPECT_EQ(text.spans, (QList<TextSpan>{{0, 9, gray},
-                                           {title, 5, gray},
-                                           {description, 11, gray},
-                                           {tags, 4, gray},
-                                           {latlon, 7, gray}}));
+    QList<TextSpan> spans;
+    for (const QString label : {"FLICKR ID", "TITLE", "DESCRIPTION", "TAGS", "LAT,LON"})
+        spans.append({int(text.text.indexOf(label)), int(label.size()), TextColor::DarkGray});
+    EXPECT_EQ(spans[0].start, 0);
+    EXPECT_EQ(text.spans, spans);
 
     // Short rows (a hand-written statement) read as empty texts; no longitude, no comma.
     const auto shortRow = buildResultsRow({"9", "", "", "", "", "51.5"}, {}, "/p");
     ASSERT_TRUE(shortRow);
     EXPECT_TRUE(shortRow->row.resultsText().text.endsWith("\nLAT,LON: 51.5"));
     EXPECT_EQ(shortRow->row.squareFile(), ""); // no file name to look for
-    EXPECT_EQ(
-        buildResultsRow({"9", "", "", "https://x/..", "", "", "", ""}, {}, "/p")->row.squareFile(),
-        "");
+    EXPECT_EQ(buildResultsRow({"9", "", "", "https://x/..", "", "", "", ""}, {}, "/p")->row.squareFile(), "");
+    EXPECT_FALSE(buildResultsRow({"9", "", "", "", "", "0", "0", "photo"}, {true, 0.5, 0.5, 1e6, 8}, "/p"));
 
-    EXPECT_FALSE(
-        buildResultsRow({"9", "", "", "", "", "0", "0", "photo"}, {true, 0.5, 0.5, 1e6, 8}, "/p"));
-}
-
-TEST(ResultRows, FoundCountUsesTheLocalesGrouping) {
+    // The count uses the locale's grouping.
     const QLocale english(QLocale::English, QLocale::UnitedStates);
     EXPECT_EQ(foundText(0, english), "Found 0 pictures.");
     EXPECT_EQ(foundText(1, english), "Found 1 picture.");
@@ -265,15 +223,13 @@ TEST(ResultRows, FoundCountUsesTheLocalesGrouping) {
 
 TEST(ThumbnailCache, HoldsABoundedNumberOfImagesAtTheDisplaySize) {
     QTemporaryDir dir;
-    QStringList files;
-    for (int i = 0; i < 6; ++i) {
-        files << dir.filePath(QString("%1_s.jpg").arg(i));
-        QImage(150, 100, QImage::Format_RGB32).save(files.last(), "PNG");
-    }
     const qsizetype perImage = 75 * 75 * 4;
     ThumbnailCache cache(2 * perImage + perImage / 2);
-    for (const QString& file : files)
+    for (int i = 0; i < 6; ++i) {
+        const QString file = dir.filePath(QString("%1_s.jpg").arg(i));
+        QImage(150, 100, QImage::Format_RGB32).save(file, "PNG");
         EXPECT_EQ(cache.thumbnail(file).size(), QSize(75, 75));
+    }
     EXPECT_LE(cache.count(), 2);
 
     // A missing file shows the missing-file image, and again once it is

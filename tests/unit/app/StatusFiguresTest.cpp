@@ -21,7 +21,8 @@ TEST(StatusFigures, SizesStepByThousandsAndTheLinesCountWhatTheyName) {
           std::pair{1'500'000'000.0, "1.50 GB"}, std::pair{123'456'000'000.0, "123.46 GB"},
           std::pair{900'000'000'000.0, "900.00 GB"}, std::pair{950'000'000'000.0, "0.95 TB"},
           std::pair{2'345'678'000'000'000.0, "2,345.678 TB"}})
-        EXPECT_EQ(pictureFolderLine("0", sizeFigure(bytes)), QString("0 pictures in this archive, uses %1.").arg(shown));
+        EXPECT_EQ(pictureFolderLine("0", sizeFigure(bytes)), QString("0 pictures in this archive, uses %1.").arg(shown))
+            << bytes;
     EXPECT_EQ(pictureFolderLine("3", sizeFigure(1'250'000), 1), "3 pictures and 1 video in this archive, uses 1.3 MB.");
     EXPECT_EQ(pictureFolderLine("3", sizeFigure(1'250'000), 1234),
               "3 pictures and 1,234 videos in this archive, uses 1.3 MB.");

@@ -1,16 +1,12 @@
 // The viewer as the user drives it from the result list, on a real archive
 // and picture folder.
-#include "AppFixture.h"
+#include "AppTest.h"
 #include "search/SearchController.h"
 #include "viewer/ViewerController.h"
 
-#include <QDir>
-#include <QFile>
-#include <QImage>
 #include <QSignalSpy>
 
-using namespace tessaly;
-using tessaly::test::AppFixture;
+using apptest::readFile;
 
 class ViewerTest : public AppFixture {
 protected:
@@ -22,15 +18,18 @@ protected:
         c = &app->controls();
         v = &app->viewer().controls();
     }
-
-    // A record; the columns not given are left NULL (filesize 0).
-    void add(const QVariantMap& columns) {
-        QStringList names, marks;
-        for (auto it = columns.cbegin(); it != columns.cend(); ++it)
-            names << it.key(), marks << "?";
+    // A record with these file addresses ("" for none); other columns NULL (filesize 0).
+    void add(const QString& id, const QString& title, const QString& square, const QString& large = {},
+             const QString& original = {}, const QVariantMap& more = {}) {
+        QVariantMap columns = more;
+        columns.insert({{"flickrID", id}, {"title", title}, {"url_sq", url(square)}});
+        if (!large.isEmpty())
+            columns.insert("url_l", url(large));
+        if (!original.isEmpty())
+            columns.insert("url_o", url(original));
+        QStringList marks(columns.size(), "?");
         ASSERT_TRUE(app->database()
-                        .run(QString("INSERT INTO photos (%1) VALUES(%2)")
-                                 .arg(names.join(','), marks.join(',')),
+                        .run(QString("INSERT INTO photos (%1) VALUES(%2)").arg(columns.keys().join(','), marks.join(',')),
                              columns.values())
                         .ok());
     }
@@ -53,14 +52,9 @@ protected:
         c->resultsTableView->performClick(); // the thumbnail
     }
     QString info() const { return app->viewer().infoText().text; }
-    QString storedSize(const QString& id) {
-        QString size;
-        app->database().run("SELECT filesize FROM photos WHERE flickrID=?", {id},
-                            [&](const SqlRow& row) {
-                                size = row.value(0);
-                                return 0;
-                            });
-        return size;
+    QString shownNumber() const { return v->imageNumberTextField->stringValue(); }
+    QStringList storedSize(const QString& id) {
+        return apptest::column(app->database(), "SELECT filesize FROM photos WHERE flickrID=?", {id});
     }
 
     QString pix;
@@ -69,11 +63,9 @@ protected:
 };
 
 TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
-    add({{"flickrID", "1"}, {"title", "a"}, {"media", "photo"}, {"url_sq", url("1_s.jpg")}});
-    add({{"flickrID", "2"}, {"title", "b"}, {"media", "photo"}, {"url_sq", url("2_s.jpg")},
-         {"url_l", url("2_b.jpg")}, {"url_o", url("2_o.jpg")}, {"exifdata", "Make:  Canon\n\n"}});
-    add({{"flickrID", "3"}, {"title", "c"}, {"media", "video"}, {"url_sq", url("3_s.jpg")},
-         {"url_o", url("3_o.png")}});
+    add("1", "a", "1_s.jpg", {}, {}, {{"media", "photo"}});
+    add("2", "b", "2_s.jpg", "2_b.jpg", "2_o.jpg", {{"media", "photo"}, {"exifdata", "Make:  Canon\n\n"}});
+    add("3", "c", "3_s.jpg", {}, "3_o.png", {{"media", "video"}});
     for (const char* name : {"1_s.jpg", "2_s.jpg", "3_s.jpg"})
         image(name, {75, 75});
     image("2_b.jpg", {640, 480});
@@ -99,7 +91,7 @@ TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
     EXPECT_FALSE(v->prevButton->isEnabled());
     EXPECT_TRUE(v->nextButton->isEnabled());
     EXPECT_TRUE(v->playVideoButton->isHidden());
-    EXPECT_EQ(v->imageNumberTextField->stringValue(), "1 of 3");
+    EXPECT_EQ(shownNumber(), "1 of 3");
     EXPECT_TRUE(info().startsWith("\nOwner Name:  \n\nFlickr ID:  1\n\n"));
     EXPECT_EQ(app->state().infoMode, 1);
     EXPECT_FALSE(v->flickrDataButton->isEnabled());
@@ -114,7 +106,7 @@ TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
     EXPECT_EQ(v->imageView->displaySize(), QSize(640, 480));
     EXPECT_TRUE(v->chooseSizeButton->isItemEnabled(0));
     EXPECT_TRUE(v->prevButton->isEnabled() && v->nextButton->isEnabled());
-    EXPECT_EQ(v->imageNumberTextField->stringValue(), "2 of 3");
+    EXPECT_EQ(shownNumber(), "2 of 3");
 
     // The EXIF text is kept while stepping; a record without EXIF shows none.
     v->exifDataButton->performClick();
@@ -132,15 +124,14 @@ TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
     EXPECT_EQ(platform.openedURLs.value(0), QUrl("https://www.flickr.com/photos/anna/3"));
     // Once its video file is downloaded, the video itself plays.
     QFile(pix + "/3_a1_720p.mp4").open(QIODevice::WriteOnly);
-    app->database().exec(
-        "CREATE TABLE videofiles(flickrID TEXT PRIMARY KEY,file TEXT,size INTEGER,label TEXT);"
-        "INSERT INTO videofiles VALUES('3','3_a1_720p.mp4',0,'720p')");
+    app->database().exec("CREATE TABLE videofiles(flickrID TEXT PRIMARY KEY,file TEXT,size INTEGER,label TEXT);"
+                         "INSERT INTO videofiles VALUES('3','3_a1_720p.mp4',0,'720p')");
     v->playVideoButton->performClick();
     EXPECT_EQ(platform.openedFiles, QStringList{pix + "/3_a1_720p.mp4"});
     EXPECT_EQ(platform.openedURLs.size(), 1);
     EXPECT_FALSE(v->nextButton->isEnabled());
     app->viewer().nextImage(); // at the last row: shown again
-    EXPECT_EQ(v->imageNumberTextField->stringValue(), "3 of 3");
+    EXPECT_EQ(shownNumber(), "3 of 3");
 
     // Stepping in edit mode opens the editor on the next picture.
     int edits = 0;
@@ -155,7 +146,7 @@ TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
     EXPECT_EQ(c->resultsTableView->selectedRow(), 0);
     EXPECT_EQ(scrolls.last().value(0).toInt(), 0);
     viewer.prevImage(); // at the first row: shown again
-    EXPECT_EQ(v->imageNumberTextField->stringValue(), "1 of 3");
+    EXPECT_EQ(shownNumber(), "1 of 3");
 
     // Without a selected row there is no current picture: nothing changes.
     c->resultsTableView->deselectAll();
@@ -165,31 +156,23 @@ TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
     viewer.nextImage();
     viewer.clickedSquareButton();
     EXPECT_EQ(viewer.infoText(), shown);
-    EXPECT_EQ(v->imageNumberTextField->stringValue(), "1 of 3");
+    EXPECT_EQ(shownNumber(), "1 of 3");
     EXPECT_EQ(c->resultsTableView->selectedRow(), -1);
 
     // A single result: neither way leads anywhere.
     searchAll("b");
     open(0);
-    EXPECT_FALSE(v->prevButton->isEnabled());
-    EXPECT_FALSE(v->nextButton->isEnabled());
-    EXPECT_EQ(v->imageNumberTextField->stringValue(), "1 of 1");
+    EXPECT_FALSE(v->prevButton->isEnabled() || v->nextButton->isEnabled());
+    EXPECT_EQ(shownNumber(), "1 of 1");
 }
 
 TEST_F(ViewerTest, MissingFilesAreShownAsNoPictureAndNothingIsDeleted) {
-    // Square file missing, large present: the large is shown and kept.
-    add({{"flickrID", "1"}, {"title", "a"}, {"url_sq", url("1_s.jpg")}, {"url_l", url("1_b.jpg")}});
-    // No file at all.
-    add({{"flickrID", "2"}, {"title", "b"}, {"url_sq", url("2_s.jpg")}});
-    // A file that is no image.
-    add({{"flickrID", "3"}, {"title", "c"}, {"url_sq", url("3_s.jpg")}});
-    // An address without a file name: never the picture folder itself.
-    add({{"flickrID", "4"}, {"title", "d"}, {"url_sq", url("")}});
+    add("1", "a", "1_s.jpg", "1_b.jpg"); // square file missing, large present: the large is shown and kept
+    add("2", "b", "2_s.jpg");            // no file at all
+    add("3", "c", "3_s.jpg");            // a file that is no image
+    add("4", "d", "");                   // an address without a file name: never the picture folder itself
     image("1_b.jpg", {800, 600});
-    QFile broken(pix + "/3_s.jpg");
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("not a picture");
-    broken.close();
+    apptest::writeFile(pix + "/3_s.jpg", "not a picture");
     searchAll();
 
     open(0);
@@ -226,22 +209,19 @@ TEST_F(ViewerTest, MissingFilesAreShownAsNoPictureAndNothingIsDeleted) {
 TEST_F(ViewerTest, FileSizeIsMeasuredOnceAndStored) {
     const auto sizedFile = [&](const QString& name, qint64 size) {
         QFile file(pix + "/" + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(file.resize(size));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(size));
     };
     // An ID that is no number works as well (it is bound, not pasted).
-    add({{"flickrID", "a7"}, {"title", "a"}, {"url_sq", url("a7_s.jpg")},
-         {"url_l", url("a7_b.jpg")}, {"url_o", url("a7_o.jpg")}, {"latitude", "48.85"},
-         {"longitude", "2.35"}});
-    add({{"flickrID", "8"}, {"title", "b"}, {"url_sq", url("8_s.jpg")}});
-    add({{"flickrID", "9"}, {"title", "c"}, {"url_sq", url("9_s.jpg")}, {"filesize", 4321}});
+    add("a7", "a", "a7_s.jpg", "a7_b.jpg", "a7_o.jpg", {{"latitude", "48.85"}, {"longitude", "2.35"}});
+    add("8", "b", "8_s.jpg");
+    add("9", "c", "9_s.jpg", {}, {}, {{"filesize", 4321}});
     sizedFile("a7_o.jpg", 1234567);
     sizedFile("a7_b.jpg", 99);
     searchAll();
 
     open(0);
     EXPECT_TRUE(info().contains("\n\nFile Size:  1,234,567\n\n"));
-    EXPECT_EQ(storedSize("a7"), "1234567");
+    EXPECT_EQ(storedSize("a7"), QStringList{"1234567"});
     EXPECT_EQ(app->viewer().currentLatLon(), "48.85,2.35");
     QFile::remove(pix + "/a7_o.jpg");
     open(0);
@@ -250,11 +230,11 @@ TEST_F(ViewerTest, FileSizeIsMeasuredOnceAndStored) {
     // Measured on the square file alone; missing, it counts 0 until it is there.
     open(1);
     EXPECT_TRUE(info().contains("File Size:  0\n"));
-    EXPECT_EQ(storedSize("8"), "0");
+    EXPECT_EQ(storedSize("8"), QStringList{"0"});
     sizedFile("8_s.jpg", 2500);
     open(1);
     EXPECT_TRUE(info().contains("File Size:  2,500\n"));
-    EXPECT_EQ(storedSize("8"), "2500");
+    EXPECT_EQ(storedSize("8"), QStringList{"2500"});
 
     open(2);
     EXPECT_TRUE(info().contains("File Size:  4,321\n"));
@@ -262,16 +242,11 @@ TEST_F(ViewerTest, FileSizeIsMeasuredOnceAndStored) {
 }
 
 TEST_F(ViewerTest, SavingAndLaunchingUseTheLargestFile) {
-    add({{"flickrID", "1"}, {"title", "a"}, {"url_sq", url("1_s.jpg")},
-         {"url_l", url("1_b.jpg")}, {"url_o", url("1_o.jpg")}});
-    add({{"flickrID", "2"}, {"title", "b"}, {"url_sq", url("2_s.jpg")}});
+    add("1", "a", "1_s.jpg", "1_b.jpg", "1_o.jpg");
+    add("2", "b", "2_s.jpg");
     for (const char* name : {"1_s.jpg", "1_b.jpg", "2_s.jpg"})
         image(name, {100, 100});
     image("1_o.jpg", {300, 300});
-    const auto bytes = [](const QString& file) {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
     const QString out = path("out");
     QDir().mkpath(out);
     searchAll();
@@ -284,7 +259,7 @@ TEST_F(ViewerTest, SavingAndLaunchingUseTheLargestFile) {
     EXPECT_EQ(platform.savePanels[0].title, "Save Picture");
     EXPECT_EQ(platform.savePanels[0].message, "Save the Image to a File");
     EXPECT_EQ(platform.savePanels[0].suggestedName, "1_o");
-    EXPECT_EQ(bytes(out + "/harbour.jpg"), bytes(pix + "/1_o.jpg"));
+    EXPECT_EQ(readFile(out + "/harbour.jpg"), readFile(pix + "/1_o.jpg"));
 
     // The panel approved replacing a file it was given; one it was not given
     // (the extension added) is asked about.
@@ -293,12 +268,11 @@ TEST_F(ViewerTest, SavingAndLaunchingUseTheLargestFile) {
     platform.savePanelAnswers.enqueue(out + "/harbour");
     platform.alertAnswers.enqueue(AlertFirstButton); // Cancel
     c->savePicItem->performClick();
-    EXPECT_EQ(platform.lastAlertMessage(),
-              "\"harbour.jpg\" already exists. Do you want to replace it?");
-    EXPECT_EQ(bytes(out + "/harbour.jpg"), bytes(pix + "/1_s.jpg"));
+    EXPECT_EQ(platform.lastAlertMessage(), "\"harbour.jpg\" already exists. Do you want to replace it?");
+    EXPECT_EQ(readFile(out + "/harbour.jpg"), readFile(pix + "/1_s.jpg"));
     platform.savePanelAnswers.enqueue(out + "/harbour.jpg");
     c->savePicItem->performClick();
-    EXPECT_EQ(bytes(out + "/harbour.jpg"), bytes(pix + "/1_o.jpg"));
+    EXPECT_EQ(readFile(out + "/harbour.jpg"), readFile(pix + "/1_o.jpg"));
 
     // A failed copy is reported.
     platform.savePanelAnswers.enqueue(out + "/missing/folder/x.jpg");
@@ -318,7 +292,7 @@ TEST_F(ViewerTest, SavingAndLaunchingUseTheLargestFile) {
     platform.savePanelAnswers.enqueue(out + "/small");
     c->savePicItem->performClick();
     EXPECT_EQ(platform.savePanels.last().suggestedName, "2_s");
-    EXPECT_EQ(bytes(out + "/small.jpg"), bytes(pix + "/2_s.jpg"));
+    EXPECT_EQ(readFile(out + "/small.jpg"), readFile(pix + "/2_s.jpg"));
     app->viewer().launchPicture();
     EXPECT_EQ(platform.openedFiles.last(), pix + "/2_s.jpg");
 }
