@@ -1,16 +1,15 @@
 #pragma once
 
-// Tessaly's own Flickr client in the stand-in's tests: records what a request
-// reports and runs the event loop until it has.
+// Tessaly's own Flickr client in the stand-in's tests: one request, what it reports,
+// and the event loop run until it has.
 
 #include "OFFlickrAPIRequest.h"
+#include "OFXMLMapper.h"
+#include "ServiceClient.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QStringList>
 #include <QTimer>
-
-#include <functional>
 
 namespace fftest {
 
@@ -43,11 +42,11 @@ public:
     }
     void reset() { *this = Recorder(); }
     // Runs the event loop until `until` holds (by default: a callback arrived).
-    bool wait(int timeoutMs = 10000, const std::function<bool()>& until = {}) {
+    bool wait(const std::function<bool()>& until = {}) {
         QElapsedTimer timer;
         timer.start();
         const auto reached = [&] { return until ? until() : done; };
-        while (!reached() && timer.elapsed() < timeoutMs) {
+        while (!reached() && timer.elapsed() < 10000) {
             QEventLoop loop;
             QTimer::singleShot(10, &loop, &QEventLoop::quit);
             loop.exec();
@@ -55,29 +54,27 @@ public:
         return reached();
     }
 
-    bool done = false;
-    bool failed = false;
+    bool done = false, failed = false;
     QVariantMap response;
     OFError error;
     QString token, secret;
-    QStringList identity;
-    QStringList retries;
+    QStringList identity, retries;
     QList<double> retryWaits;
 };
-
-} // namespace fftest
-
-#include "OFXMLMapper.h"
-
-#include <memory>
-
-namespace fftest {
 
 // One of Tessaly's requests and its recorder, for calls that are waited for.
 class ClientCall {
 public:
     explicit ClientCall(std::shared_ptr<OFFlickrAPIContext> context) : m_request(std::move(context)) {
         m_request.setDelegate(&recorder);
+    }
+    // Signs by OAuth with a token, else the legacy way.
+    explicit ClientCall(const Credentials& c)
+        : ClientCall(std::make_shared<OFFlickrAPIContext>(c.apiKey, c.sharedSecret)) {
+        if (!c.token.isEmpty()) {
+            context()->setOAuthToken(c.token);
+            context()->setOAuthTokenSecret(c.tokenSecret);
+        }
     }
     // True when the call completed with stat="ok"; else `recorder.error` says why.
     bool run(const QString& method, const QVariantMap& args = {}, bool post = false) {
@@ -93,6 +90,7 @@ public:
                    ? recorder.error.code : 0;
     }
     OFFlickrAPIRequest& request() { return m_request; }
+    std::shared_ptr<OFFlickrAPIContext> context() { return m_request.context(); }
 
     Recorder recorder;
 

@@ -39,7 +39,7 @@ TEST(LargeStream, HundredThousandPicturesPageThroughWithBoundedMemory) {
         const auto reply = fftest::callRest(server.baseUrl(), "flickr.people.getPhotos",
                                             {{"user_id", "me"}, {"per_page", "500"}, {"page", QString::number(page)},
                                              {"extras", "description,date_upload,date_taken,tags,geo,url_sq,url_l,url_o"}},
-                                            creds, "GET", 30000);
+                                            creds, fftest::Placement::Query, 30000);
         ASSERT_FALSE(reply.timedOut);
         xmlBytes += reply.body.size();
         QXmlStreamReader reader(reply.body);

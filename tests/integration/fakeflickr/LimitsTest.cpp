@@ -3,19 +3,15 @@
 #include "ClientRecorder.h"
 #include "OFCallBudget.h"
 #include "OFTimeSource.h"
-#include "Server.h"
-#include "ServiceClient.h"
 
 #include <QScopeGuard>
 
-#include <gtest/gtest.h>
-
 using namespace fakeflickr;
-using fftest::Reply;
+using namespace fftest;
 
 namespace {
 
-class Limits : public ::testing::Test {
+class Limits : public ServiceTest {
 protected:
     void start(double callsPerHour, int burst, bool sendRetryAfter = true, std::function<qint64()> clock = {}) {
         Options options;
@@ -24,18 +20,14 @@ protected:
         options.burst = burst;
         options.sendRetryAfter = sendRetryAfter;
         options.clockMs = clock ? clock : [this] { return now; };
-        server = std::make_unique<Server>(options);
-        ASSERT_TRUE(server->listen());
-        const auto token = server->issueAccessToken("write");
-        creds = {options.apiKey, options.sharedSecret, token.token, token.secret};
+        ServiceTest::start(options);
     }
-    int call(const QString& method = "flickr.test.login", const fftest::Args& args = {}) {
-        last = fftest::callRest(server->baseUrl(), method, args, creds);
+    int call(const QString& method = "flickr.test.login", const Args& args = {}) {
+        last = ServiceTest::call(method, args);
         return last.status == 200 && !last.body.contains("stat=\"ok\"") ? -1 : last.status;
     }
     int file(int index, char suffix) {
-        const Photo p = server->photostream().photoAt(index);
-        last = fftest::get(server->baseUrl() + "/" + p.server + "/" + p.fileName(suffix));
+        last = get(fileUrl(index, suffix));
         return last.status;
     }
     QList<int> statuses() const {
@@ -46,8 +38,6 @@ protected:
     }
 
     qint64 now = 5'000'000;  // any origin: the clock is monotonic, not wall time
-    std::unique_ptr<Server> server;
-    fftest::Credentials creds;
     Reply last;
 };
 
@@ -89,12 +79,12 @@ TEST_F(Limits, TheBudgetAnswers429UntilTheClockHasRefilledIt) {
 TEST_F(Limits, FaultsAnswerTheirStatusCountedAndTimed) {
     start(3600, 1);
     const QString id = server->photostream().photoAt(2).idText();
-    const fftest::Args page2{{"user_id", "me"}, {"per_page", "500"}, {"page", "2"}};
+    const Args page2{{"user_id", "me"}, {"per_page", "500"}, {"page", "2"}};
     for (const QString fault : {"http503:flickr.people.getPhotos@page=2#2~3", "http429:flickr.photos.getPerms~30",
                                 "error:flickr.photos.getExif:105~5#1", "http502:flickr.photosets.getList#1",
                                 "http504:flickr.test.login#1"})
         ASSERT_TRUE(server->addFault(fault));
-    const auto step = [&](const QString& method, const fftest::Args& args = {}) {
+    const auto step = [&](const QString& method, const Args& args = {}) {
         const int status = call(method, args);
         now += 1000;  // within the budget
         return QStringLiteral("%1 %2").arg(status).arg(QString::fromLatin1(last.retryAfter.value_or("-")));
@@ -149,17 +139,14 @@ TEST_F(Limits, TessalysClientWaitsOutTheBudgetOnTheSameClock) {
     });
     start(3600, 1, true, [&clock] { return clock.nowMs(); });
     qputenv("TESSALY_FLICKR_ENDPOINT", server->baseUrl().toUtf8());
-    auto context = std::make_shared<OFFlickrAPIContext>(creds.apiKey, creds.sharedSecret);
-    context->setOAuthToken(creds.token);
-    context->setOAuthTokenSecret(creds.tokenSecret);
-    fftest::ClientCall c(context);
-    fftest::Recorder& recorder = c.recorder;
+    ClientCall c(owner);
+    Recorder& recorder = c.recorder;
 
     for (int i = 0; i < 3; ++i) {
         recorder.reset();
         ASSERT_TRUE(c.request().callAPIMethodWithGETArguments("flickr.test.login"));
         if (i > 0) {
-            ASSERT_TRUE(recorder.wait(10000, [&] { return clock.pendingCalls() > 0 || recorder.done; }));
+            ASSERT_TRUE(recorder.wait([&] { return clock.pendingCalls() > 0 || recorder.done; }));
             ASSERT_FALSE(recorder.done);
             EXPECT_EQ(recorder.retryWaits, QList<double>({1.0}));
             clock.advance(1000);
