@@ -1,3 +1,4 @@
+// The control models behind every window: pop-up menus and tables.
 #include "controls/PopUpButton.h"
 #include "controls/TableView.h"
 
@@ -5,22 +6,7 @@
 
 using namespace tessaly;
 
-namespace {
-
-struct Rows : TableDataSource {
-    int rows = 0;
-    int selectionChanges = 0;
-    int numberOfRowsInTableView(const TableView*) const override { return rows; }
-    QVariant tableViewObjectValueForTableColumnRow(const TableView*, const QString& column,
-                                                   int row) const override {
-        return column + QString::number(row);
-    }
-    void tableViewSelectionDidChange(TableView*) override { ++selectionChanges; }
-};
-
-} // namespace
-
-TEST(PopUpButton, ItemActionsRunInsteadOfThePopUpsOwn) {
+TEST(PopUpButton, ItemActionsRunInsteadOfThePopUpsOwnAndDisabledItemsChangeNothing) {
     PopUpButton popUp("listDbsButton");
     int own = 0, itemOwn = 0;
     popUp.setAction([&] { ++own; });
@@ -28,38 +14,37 @@ TEST(PopUpButton, ItemActionsRunInsteadOfThePopUpsOwn) {
         ++itemOwn;
         popUp.removeAllItems(); // an item action may rebuild the menu
     });
-    popUp.addItemsWithTitles({"anna", "bob"});
+    popUp.addItemsWithTitles({"anna", "bob", "carl"});
     EXPECT_EQ(popUp.indexOfSelectedItem(), 0);
-
     popUp.pickItem(2);
     EXPECT_EQ(popUp.titleOfSelectedItem(), "bob");
     EXPECT_EQ(own, 1);
+    // A disabled item, a missing title or index: no change, nothing runs.
+    popUp.setItemEnabled(3, false);
+    popUp.pickItem(3);
+    popUp.selectItemWithTitle("dora");
+    popUp.pickItem(5);
+    EXPECT_EQ(popUp.indexOfSelectedItem(), 2);
+    EXPECT_EQ(own, 1);
+    EXPECT_EQ(popUp.itemTitleAtIndex(7), "");
     popUp.pickItem(0);
+    EXPECT_EQ(own, 1);
     EXPECT_EQ(itemOwn, 1);
     EXPECT_EQ(popUp.numberOfItems(), 0);
     EXPECT_EQ(popUp.indexOfSelectedItem(), -1);
-    popUp.pickItem(5); // nothing there: nothing runs
-    EXPECT_EQ(own, 1);
-}
-
-TEST(PopUpButton, DisabledItemsAndMissingTitlesChangeNothing) {
-    PopUpButton popUp("exportSizeButton");
-    int picks = 0;
-    popUp.setAction([&] { ++picks; });
-    popUp.addItemsWithTitles({"Original size", "Large size"});
-    popUp.setItemEnabled(0, false);
-    popUp.selectItemAtIndex(1);
-    popUp.pickItem(0);
-    EXPECT_EQ(popUp.indexOfSelectedItem(), 1);
-    EXPECT_EQ(picks, 0);
-    popUp.selectItemWithTitle("Huge size");
-    EXPECT_EQ(popUp.indexOfSelectedItem(), 1);
-    EXPECT_EQ(popUp.itemTitleAtIndex(7), "");
 }
 
 TEST(TableView, SelectionStaysWithinTheRows) {
-    Rows rows;
-    rows.rows = 3;
+    struct Rows : TableDataSource {
+        int rows = 3;
+        int selectionChanges = 0;
+        int numberOfRowsInTableView(const TableView*) const override { return rows; }
+        QVariant tableViewObjectValueForTableColumnRow(const TableView*, const QString& column,
+                                                       int row) const override {
+            return column + QString::number(row);
+        }
+        void tableViewSelectionDidChange(TableView*) override { ++selectionChanges; }
+    } rows;
     TableView table("accountsTableView", {"accountName"});
     table.setDataSource(&rows);
     EXPECT_EQ(table.selectedRow(), -1);

@@ -1,43 +1,32 @@
-#include "AppFixture.h"
+// The preferences file as earlier runs left it, read at start-up and written
+// back, and the rules that turn account folders into paths.
+#include "AppTest.h"
 #include "OFCallBudget.h"
 #include "accounts/PathRules.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QSettings>
 
 #include <sys/stat.h>
 
-using namespace tessaly;
-using tessaly::test::AppFixture;
-
-namespace {
-
-QStringList accountNames(const TSAppState& state) {
-    QStringList names;
-    for (const auto& row : state.accountRows)
-        names << row.accountName();
-    return names;
-}
-
-} // namespace
-
 class PreferencesTest : public AppFixture {
 protected:
-    // Writes preferences as an earlier run would have left them.
-    void store(const QVariantMap& values) {
-        // Account folders exist, as they would after earlier runs.
+    // Writes preferences as an earlier run would have left them (the account
+    // folders exist too), then starts the controller.
+    TSAppDelegate& startWith(const QVariantMap& values) {
         for (const QString& folder : values.value("pixPathArray").toStringList())
             QDir().mkpath(paths::locationFromPath(folder));
         for (auto it = values.begin(); it != values.end(); ++it)
-            AppFixture::store->setValue(it.key(), it.value());
-        ASSERT_TRUE(AppFixture::store->synchronize());
+            store->setValue(it.key(), it.value());
+        EXPECT_TRUE(store->synchronize());
         restart();
+        return makeApp();
     }
-    QVariant stored(const QString& key) const {
-        QSettings settings(prefsFile, QSettings::IniFormat);
-        return settings.value(key);
+    QVariant stored(const QString& key) const { return QSettings(prefsFile, QSettings::IniFormat).value(key); }
+    QStringList names() const {
+        QStringList result;
+        for (const auto& row : app->state().accountRows)
+            result << row.accountName();
+        return result;
     }
 };
 
@@ -45,17 +34,16 @@ TEST_F(PreferencesTest, FirstStartHasNoAccountsAndWritesEmptyValues) {
     auto& app = makeApp();
     const auto& s = app.state();
     EXPECT_TRUE(s.accountRows.isEmpty());
-    EXPECT_EQ(s.dbPath, "");
-    EXPECT_EQ(s.pixPath, "");
+    EXPECT_EQ(s.dbPath + s.pixPath, "");
     EXPECT_EQ(s.updatesState, 1);
     EXPECT_FALSE(app.database().isOpen());
     EXPECT_EQ(app.controls().updatesCheck->state(), Button::On);
     EXPECT_TRUE(platform.alerts.isEmpty());
     EXPECT_EQ(platform.updateChecks, 1);
-
-    EXPECT_EQ(stored("dbPath").toString(), "");
-    EXPECT_EQ(stored("realDbPath").toString(), "");
-    EXPECT_EQ(stored("pixPath").toString(), "");
+    for (const char* key : {"dbPath", "realDbPath", "pixPath"}) {
+        EXPECT_TRUE(stored(key).isValid()) << key;
+        EXPECT_EQ(stored(key).toString(), "") << key;
+    }
     EXPECT_TRUE(stored("pixPathArray").toStringList().isEmpty());
     EXPECT_TRUE(stored("webAddressArray").toStringList().isEmpty());
     EXPECT_EQ(stored("updatesState").toInt(), 1);
@@ -66,16 +54,17 @@ TEST_F(PreferencesTest, FirstStartHasNoAccountsAndWritesEmptyValues) {
 }
 
 TEST_F(PreferencesTest, SeveralAccountsRoundTripAndTheStoredOneBecomesCurrent) {
+    // Only a trailing _pix is removed from a folder's name.
     const QString loc = path("Pictures/Tessaly");
-    store({{"pixPath", loc + "/bob_pix"},
-           {"pixPathArray", QStringList{loc + "/anna_pix", loc + "/bob_pix", path("x") + "/carl_pix"}},
-           {"webAddressArray", QStringList{"https://a/photos/anna/", "", "https://a/photos/carl/"}},
-           {"authTokenArray", QStringList{"t1", "none", "t3"}},
-           {"authTokenSecretArray", QStringList{"s1", "none", "s3"}},
-           {"updatesState", 0}});
-    auto& app = makeApp();
+    const QStringList folders = {loc + "/my_pix_2_pix", loc + "/bob_pix", path("x") + "/_pixies_pix"};
+    auto& app = startWith({{"pixPath", loc + "/bob_pix"},
+                           {"pixPathArray", folders},
+                           {"webAddressArray", QStringList{"https://a/photos/anna/", "", "https://a/photos/carl/"}},
+                           {"authTokenArray", QStringList{"t1", "none", "t3"}},
+                           {"authTokenSecretArray", QStringList{"s1", "none", "s3"}},
+                           {"updatesState", 0}});
     const auto& s = app.state();
-    EXPECT_EQ(accountNames(s), QStringList({"anna", "bob", "carl"}));
+    EXPECT_EQ(names(), QStringList({"my_pix_2", "bob", "_pixies"}));
     EXPECT_EQ(s.accountRows[2].accountLoc(), path("x"));
     EXPECT_EQ(app.controls().accountsTableView->selectedRow(), 1);
     EXPECT_EQ(s.currentAccountName, "bob");
@@ -89,86 +78,54 @@ TEST_F(PreferencesTest, SeveralAccountsRoundTripAndTheStoredOneBecomesCurrent) {
 
     restart();
     auto& again = makeApp();
-    EXPECT_EQ(accountNames(again.state()), QStringList({"anna", "bob", "carl"}));
+    EXPECT_EQ(names(), QStringList({"my_pix_2", "bob", "_pixies"}));
     EXPECT_EQ(again.state().authTokenArray, QStringList({"t1", "none", "t3"}));
-    EXPECT_EQ(again.state().webAddressArray,
-              QStringList({"https://a/photos/anna/", "", "https://a/photos/carl/"}));
+    EXPECT_EQ(again.state().webAddressArray, QStringList({"https://a/photos/anna/", "", "https://a/photos/carl/"}));
     EXPECT_EQ(again.state().currentAccountName, "bob");
     EXPECT_EQ(stored("dbPath").toString(), loc + "/bob_db");
+    EXPECT_EQ(stored("pixPathArray").toStringList(), folders);
+    // Choosing another row makes it current on the next save.
+    again.controls().accountsTableView->selectRow(0);
+    again.savePreferences();
+    EXPECT_EQ(again.state().currentAccountName, "my_pix_2");
+    EXPECT_EQ(again.database().path(), loc + "/my_pix_2_db");
 }
 
 TEST_F(PreferencesTest, ListsOfDifferentLengthsAreNeverReadPastTheirEnd) {
+    // Two entries match the stored folder: the later is current.
     const QString loc = path("p");
-    store({{"pixPath", loc + "/c_pix"},
-           {"pixPathArray", QStringList{loc + "/a_pix", loc + "/b_pix", loc + "/c_pix"}},
-           {"webAddressArray", QStringList{"https://w/a"}},
-           {"authTokenArray", QStringList{"ta", "tb", "tc", "td", "te"}},
-           {"authTokenSecretArray", QStringList{"sa"}}});
-    auto& app = makeApp();
+    auto& app = startWith({{"pixPath", loc + "/a_pix"},
+                           {"pixPathArray", QStringList{loc + "/a_pix", loc + "/b_pix", loc + "/a_pix"}},
+                           {"webAddressArray", QStringList{"https://w/a"}},
+                           {"authTokenArray", QStringList{"ta", "tb", "tc", "td", "te"}},
+                           {"authTokenSecretArray", QStringList{"sa"}}});
     const auto& s = app.state();
     ASSERT_EQ(s.accountRows.size(), 3);
     EXPECT_EQ(s.accountRows[0].accountUrl(), "https://w/a");
     EXPECT_EQ(s.accountRows[2].accountUrl(), "");
     EXPECT_EQ(s.authTokenArray, QStringList({"ta", "tb", "tc"}));
     EXPECT_EQ(s.authTokenSecretArray, QStringList({"sa", "none", "none"}));
-    EXPECT_EQ(s.currentAccountName, "c");
+    EXPECT_EQ(app.controls().accountsTableView->selectedRow(), 2);
+    EXPECT_EQ(s.currentAccountName, "a");
     EXPECT_EQ(s.currentWebAddress, "");
+
+    // Saving without a selected row keeps the current account.
+    app.controls().accountsTableView->deselectAll();
+    app.savePreferences();
+    EXPECT_EQ(s.currentAccountName, "a");
+    EXPECT_EQ(s.dbPath, loc + "/a_db");
+    EXPECT_EQ(stored("pixPathArray").toStringList(), QStringList({loc + "/a_pix", loc + "/b_pix", loc + "/a_pix"}));
 }
 
 TEST_F(PreferencesTest, PresentButEmptyTokenListsAreRefilledWithNone) {
-    const QString loc = path("p");
-    store({{"pixPathArray", QStringList{loc + "/a_pix", loc + "/b_pix"}},
-           {"authTokenArray", QStringList{}},
-           {"authTokenSecretArray", QStringList{}}});
-    auto& app = makeApp();
+    auto& app = startWith({{"pixPathArray", QStringList{path("p/a_pix"), path("p/b_pix")}},
+                           {"authTokenArray", QStringList{}},
+                           {"authTokenSecretArray", QStringList{}}});
     EXPECT_EQ(app.state().authTokenArray, QStringList({"none", "none"}));
     EXPECT_EQ(app.state().authTokenSecretArray, QStringList({"none", "none"}));
 }
 
-TEST_F(PreferencesTest, OnlyATrailingPixIsRemovedFromTheFolderName) {
-    const QString loc = path("p");
-    store({{"pixPath", loc + "/my_pix_2_pix"},
-           {"pixPathArray", QStringList{loc + "/my_pix_2_pix", loc + "/_pixies_pix"}}});
-    auto& app = makeApp();
-    EXPECT_EQ(accountNames(app.state()), QStringList({"my_pix_2", "_pixies"}));
-    EXPECT_EQ(app.state().dbPath, loc + "/my_pix_2_db");
-
-    restart();
-    auto& again = makeApp();
-    EXPECT_EQ(accountNames(again.state()), QStringList({"my_pix_2", "_pixies"}));
-    EXPECT_EQ(stored("pixPathArray").toStringList(),
-              QStringList({loc + "/my_pix_2_pix", loc + "/_pixies_pix"}));
-}
-
-TEST_F(PreferencesTest, WhenTwoEntriesMatchTheStoredFolderTheLaterIsCurrent) {
-    const QString loc = path("p");
-    store({{"pixPath", loc + "/ann_pix"},
-           {"pixPathArray", QStringList{loc + "/ann_pix", loc + "/zed_pix", loc + "/ann_pix"}},
-           {"webAddressArray", QStringList{"first", "", "second"}}});
-    auto& app = makeApp();
-    EXPECT_EQ(app.controls().accountsTableView->selectedRow(), 2);
-    EXPECT_EQ(app.state().currentWebAddress, "second");
-}
-
-TEST_F(PreferencesTest, SavingWithoutASelectedRowKeepsTheCurrentAccount) {
-    const QString loc = path("p");
-    store({{"pixPath", loc + "/a_pix"}, {"pixPathArray", QStringList{loc + "/a_pix", loc + "/b_pix"}}});
-    auto& app = makeApp();
-    ASSERT_EQ(app.state().currentAccountName, "a");
-    app.controls().accountsTableView->deselectAll();
-    app.savePreferences();
-    EXPECT_EQ(app.state().currentAccountName, "a");
-    EXPECT_EQ(app.state().dbPath, loc + "/a_db");
-    EXPECT_EQ(stored("pixPathArray").toStringList(), QStringList({loc + "/a_pix", loc + "/b_pix"}));
-
-    // Choosing a row makes it current on the next save.
-    app.controls().accountsTableView->selectRow(1);
-    app.savePreferences();
-    EXPECT_EQ(app.state().currentAccountName, "b");
-    EXPECT_EQ(app.database().path(), loc + "/b_db");
-}
-
-TEST_F(PreferencesTest, SaveButtonClosesThePanelAndConfirms) {
+TEST_F(PreferencesTest, SaveButtonConfirmsAndABrokenPaceIsRefused) {
     auto& app = makeApp();
     app.doPrefPanel();
     EXPECT_TRUE(app.controls().prefPanel->isVisible());
@@ -190,12 +147,12 @@ TEST_F(PreferencesTest, SaveButtonClosesThePanelAndConfirms) {
                                           "(or nothing, for Flickr's own pace); 0.001 is not.");
     EXPECT_EQ(stored("callsPerHour").toDouble(), 0);
     // A broken pace in the preferences file is not used.
-    AppFixture::store->setValue("callsPerHour", 1e-300);
-    AppFixture::store->synchronize();
+    store->setValue("callsPerHour", 1e-300);
+    store->synchronize();
     restart();
-    makeApp();
+    auto& next = makeApp();
     EXPECT_EQ(OFCallBudget::shared().callsPerHour(), 0); // the stand-in's pace: none
-    EXPECT_EQ(app.controls().callBudgetTextField->stringValue(), "");
+    EXPECT_EQ(next.controls().callBudgetTextField->stringValue(), "");
 }
 
 TEST(PathRules, AccountPathsAndMatching) {
@@ -207,8 +164,8 @@ TEST(PathRules, AccountPathsAndMatching) {
     EXPECT_TRUE(paths::pixFolderBelongsTo("/home/anna/anna_pix", "anna"));
     EXPECT_FALSE(paths::pixFolderBelongsTo("/home/anna/anna_pix", "ann"));
     EXPECT_FALSE(paths::pixFolderBelongsTo("/home/anna/anna_pix", ""));
-    EXPECT_EQ(paths::errorLogFor("/a/anna_pix"), "/a/anna_errorlog");
     // Only the folder's own ending changes, so the log lands beside it.
+    EXPECT_EQ(paths::errorLogFor("/a/anna_pix"), "/a/anna_errorlog");
     EXPECT_EQ(paths::errorLogFor("/home/u/old_pix_backup/Tessaly/anna_pix"),
               "/home/u/old_pix_backup/Tessaly/anna_errorlog");
     EXPECT_EQ(paths::errorLogFor("/a/my_pix_2_pix"), "/a/my_pix_2_errorlog");

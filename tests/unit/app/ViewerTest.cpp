@@ -29,7 +29,8 @@ protected:
             columns.insert("url_o", url(original));
         QStringList marks(columns.size(), "?");
         ASSERT_TRUE(app->database()
-                        .run(QString("INSERT INTO photos (%1) VALUES(%2)").arg(columns.keys().join(','), marks.join(',')),
+                        .run(QString("INSERT INTO photos (%1) VALUES(%2)")
+                                 .arg(columns.keys().join(','), marks.join(',')),
                              columns.values())
                         .ok());
     }
