@@ -12,62 +12,49 @@
 using namespace tessaly;
 using tessaly::test::waitFor;
 
-TEST(UpdateFeed, OffersOnlyDottedVersionsWithWebAddresses) {
+TEST(UpdateFeed, OffersOnlyDottedVersionsWithWebAddressesAndComparesThemPartByPart) {
     const auto offer = parseUpdateFeed(R"({"version": "1.4.2", "url": "https://example.org/tessaly"})");
     ASSERT_TRUE(offer);
     EXPECT_EQ(offer->version, "1.4.2");
     EXPECT_EQ(offer->url, QUrl("https://example.org/tessaly"));
     EXPECT_TRUE(parseUpdateFeed(R"({"version":"2","url":"http://h/x"})"));
-
     // The address is opened in the browser: no files, scripts or hostless addresses.
     for (const char* body : {R"({"version":"2","url":"file:///etc/passwd"})",
                              R"j({"version":"2","url":"javascript:alert(1)"})j",
-                             R"({"version":"2","url":"https:///nohost"})",
-                             R"({"version":"2"})", R"({"version":"2.x","url":"https://h/"})",
-                             R"({"version":" ","url":"https://h/"})", R"({"version":2,"url":"https://h/"})",
-                             R"(["2","https://h/"])", "not json", ""})
+                             R"({"version":"2","url":"https:///nohost"})", R"({"version":"2"})",
+                             R"({"version":"2.x","url":"https://h/"})", R"({"version":" ","url":"https://h/"})",
+                             R"({"version":2,"url":"https://h/"})", R"(["2","https://h/"])", "not json", ""})
         EXPECT_FALSE(parseUpdateFeed(body)) << body;
-}
 
-TEST(UpdateFeed, VersionsCompareByNumberPartByPart) {
-    EXPECT_GT(compareVersions("1.10", "1.9"), 0);
-    EXPECT_LT(compareVersions("0.1.0", "0.2"), 0);
-    EXPECT_EQ(compareVersions("1.2", "1.2.0"), 0);
-    EXPECT_GT(compareVersions("1.2.0.1", "1.2"), 0);
-    EXPECT_LT(compareVersions("9", "10"), 0);
-}
-
-class UpdaterTest : public ::testing::Test {
-protected:
-    // Runs one check to its end; answers the offers handed over meanwhile.
-    QList<UpdateOffer> check(SUUpdater& updater) {
-        QList<UpdateOffer> offers;
-        updater.setUpdateFoundHandler([&](const UpdateOffer& offer) { offers << offer; });
-        QSignalSpy finished(&updater, &SUUpdater::checkFinished);
-        EXPECT_TRUE(updater.checkForUpdatesInBackground());
-        EXPECT_TRUE(waitFor([&] { return !finished.isEmpty(); }, 10000));
-        waitFor([] { return false; }, 20); // the queued hand-over
-        return offers;
+    const struct {
+        const char *a, *b;
+        int order;
+    } versions[] = {
+        {"1.10", "1.9", 1}, {"0.1.0", "0.2", -1}, {"1.2", "1.2.0", 0}, {"1.2.0.1", "1.2", 1}, {"9", "10", -1}};
+    for (const auto& v : versions) {
+        const int order = compareVersions(v.a, v.b);
+        EXPECT_EQ((order > 0) - (order < 0), v.order) << v.a << " against " << v.b;
     }
-    static QByteArray feed(const char* version) {
-        return QByteArray(R"({"version": ")") + version + R"(", "url": "https://example.org/get"})";
-    }
-};
-
-TEST_F(UpdaterTest, WithoutAFeedNothingIsFetched) {
-    qunsetenv("TESSALY_UPDATE_FEED");
-    SUUpdater updater("0.1.0");
-    EXPECT_TRUE(updater.feedURL().isEmpty());
-    EXPECT_FALSE(updater.checkForUpdatesInBackground());
-    EXPECT_FALSE(updater.isChecking());
-    EXPECT_EQ(updater.checksStarted(), 0);
-    updater.setFeedURL(QUrl("file:///tmp/feed.json"));
-    EXPECT_FALSE(updater.checkForUpdatesInBackground());
 }
 
-TEST_F(UpdaterTest, ANewerVersionIsOfferedOnceAndOlderOrEqualOnesNever) {
+namespace {
+// Runs one check to its end; answers the offers handed over meanwhile.
+QList<UpdateOffer> check(SUUpdater& updater) {
+    QList<UpdateOffer> offers;
+    updater.setUpdateFoundHandler([&](const UpdateOffer& offer) { offers << offer; });
+    QSignalSpy finished(&updater, &SUUpdater::checkFinished);
+    EXPECT_TRUE(updater.checkForUpdatesInBackground());
+    EXPECT_TRUE(waitFor([&] { return !finished.isEmpty(); }, 10000));
+    waitFor([] { return false; }, 20); // the queued hand-over
+    return offers;
+}
+QByteArray feed(const char* version) {
+    return QByteArray(R"({"version": ")") + version + R"(", "url": "https://example.org/get"})";
+}
+} // namespace
+
+TEST(Updater, ANewerVersionIsOfferedOnceAndOlderOrEqualOnesNever) {
     LocalHttpServer server(LocalHttpServer::respond(200, feed("0.2.0")));
-    ASSERT_TRUE(server.isListening());
     qputenv("TESSALY_UPDATE_FEED", server.url("/feed.json").toEncoded());
     SUUpdater updater("0.1.0");
     qunsetenv("TESSALY_UPDATE_FEED");
@@ -78,35 +65,43 @@ TEST_F(UpdaterTest, ANewerVersionIsOfferedOnceAndOlderOrEqualOnesNever) {
     EXPECT_EQ(first[0].version, "0.2.0");
     EXPECT_EQ(first[0].url, QUrl("https://example.org/get"));
     ASSERT_EQ(server.requests().size(), 1);
-    EXPECT_EQ(server.requests()[0].method, "GET");
-    EXPECT_EQ(server.requests()[0].target, "/feed.json");
+    EXPECT_EQ(server.requests()[0].method + " " + server.requests()[0].target, "GET /feed.json");
     EXPECT_EQ(server.requests()[0].header("User-Agent"), "Tessaly/0.1.0");
 
     // Checked again: the same version is not offered a second time.
     EXPECT_TRUE(check(updater).isEmpty());
-    server.setHandler(LocalHttpServer::respond(200, feed("0.1.0")));
-    EXPECT_TRUE(check(updater).isEmpty());
-    server.setHandler(LocalHttpServer::respond(200, feed("0.0.9")));
-    EXPECT_TRUE(check(updater).isEmpty());
+    for (const char* older : {"0.1.0", "0.0.9"}) {
+        server.setHandler(LocalHttpServer::respond(200, feed(older)));
+        EXPECT_TRUE(check(updater).isEmpty()) << older;
+    }
     server.setHandler(LocalHttpServer::respond(200, feed("0.3")));
     EXPECT_EQ(check(updater).value(0).version, "0.3");
 }
 
-TEST_F(UpdaterTest, FailedOversizedOrBrokenFeedsOfferNothing) {
-    LocalHttpServer server(LocalHttpServer::respond(500, feed("9.0")));
-    SUUpdater updater("0.1.0");
-    updater.setFeedURL(server.url("/feed.json"));
-    EXPECT_TRUE(check(updater).isEmpty());
-    server.setHandler(LocalHttpServer::respond(200, R"({"version": "9.0", "url": "file:///x"})"));
-    EXPECT_TRUE(check(updater).isEmpty());
+TEST(Updater, MissingFailedOversizedOrBrokenFeedsOfferNothing) {
     QByteArray huge = feed("9.0");
     huge.insert(1, QByteArray(SUUpdater::kMaxFeedBytes, ' '));
-    server.setHandler(LocalHttpServer::respond(200, huge));
-    EXPECT_TRUE(check(updater).isEmpty());
-    server.setHandler(LocalHttpServer::writeThenDrop("HTTP/1.1 200 OK\r\nContent-Length: 90\r\n\r\n{\"ver"));
-    EXPECT_TRUE(check(updater).isEmpty());
+    // Without a feed, or with one that is not on the web, nothing is fetched.
+    qunsetenv("TESSALY_UPDATE_FEED");
+    SUUpdater updater("0.1.0");
+    EXPECT_TRUE(updater.feedURL().isEmpty());
+    EXPECT_FALSE(updater.checkForUpdatesInBackground());
+    EXPECT_FALSE(updater.isChecking());
+    updater.setFeedURL(QUrl("file:///tmp/feed.json"));
+    EXPECT_FALSE(updater.checkForUpdatesInBackground());
+    EXPECT_EQ(updater.checksStarted(), 0);
+
+    LocalHttpServer server;
+    updater.setFeedURL(server.url("/feed.json"));
+    for (const auto& handler : {LocalHttpServer::respond(500, feed("9.0")),
+                                LocalHttpServer::respond(200, R"({"version": "9.0", "url": "file:///x"})"),
+                                LocalHttpServer::respond(200, huge),
+                                LocalHttpServer::writeThenDrop("HTTP/1.1 200 OK\r\nContent-Length: 90\r\n\r\n{")}) {
+        server.setHandler(handler);
+        EXPECT_TRUE(check(updater).isEmpty()) << updater.checksStarted();
+    }
     // A check under way is not started twice.
-    server.setHandler(LocalHttpServer::writeThenStall(""));
+    server.setHandler(LocalHttpServer::writeThenStall());
     EXPECT_TRUE(updater.checkForUpdatesInBackground());
     EXPECT_FALSE(updater.checkForUpdatesInBackground());
     EXPECT_EQ(updater.checksStarted(), 5);
@@ -119,8 +114,7 @@ TEST(UpdateAnnouncement, TheFirstButtonOpensTheDownloadPage) {
     tellUserOfUpdate(platform, offer, "0.1.0");
     ASSERT_EQ(platform.alerts.size(), 1);
     EXPECT_EQ(platform.alerts[0].title, "A new version of Tessaly is available");
-    EXPECT_EQ(platform.alerts[0].message,
-              "Tessaly 0.2.0 is available; you have 0.1.0. Open its download page?");
+    EXPECT_EQ(platform.alerts[0].message, "Tessaly 0.2.0 is available; you have 0.1.0. Open its download page?");
     EXPECT_TRUE(platform.openedURLs.isEmpty());
     tellUserOfUpdate(platform, offer, "0.1.0");
     EXPECT_EQ(platform.openedURLs, QList<QUrl>{offer.url});
