@@ -1,26 +1,12 @@
 // The keyboard shortcuts, typed into the windows as a user would, and the
 // images the interface file gives the main window's buttons.
-#include "AppFixture.h"
-#include "AppWindows.h"
 #include "QtPlatform.h"
-#include "export/ExportController.h"
-#include "search/SearchController.h"
-#include "viewer/ViewerController.h"
-
-#include <QApplication>
-#include <QDialog>
-#include <QDir>
-#include <QLineEdit>
-#include <QMainWindow>
-#include <QPushButton>
-#include <QTableView>
-#include <QTest>
-#include <QTimer>
+#include "WindowsFixture.h"
 
 #include <array>
 
 using namespace tessaly;
-using tessaly::test::AppFixture;
+using namespace tessaly::test;
 
 namespace {
 
@@ -33,52 +19,41 @@ struct DesktopQuitPlatform : ScriptedPlatform {
     QtPlatform desktop;
 };
 
+// Types a key into the active window's focus widget (or the window).
+void type(QWidget* window, QKeyCombination key) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, key.key(), key.keyboardModifiers());
+}
+
+// Runs the event loop as main() does: answers whether Tessaly quits within a second.
+bool quits() {
+    const QObject giveUp; // ends the wait with the function
+    QTimer::singleShot(1000, &giveUp, [] { QCoreApplication::exit(1); });
+    return QApplication::exec() == 0;
+}
+
 } // namespace
 
-class ShortcutsTest : public AppFixture {
+class ShortcutsTest : public WindowsFixture<> {
 protected:
-    void SetUp() override {
-        AppFixture::SetUp();
-        pix = storeAccount("anna");
-    }
-    void launch() {
+    // A new start of Tessaly on the archive of three pictures.
+    void start(SystemVersion version = {6, 1}) {
+        windows.reset();
+        restart();
+        desktop = std::make_unique<DesktopQuitPlatform>();
+        desktop->version = version;
         app = std::make_unique<TSAppDelegate>(*desktop, *store);
-        windows = std::make_unique<AppWindows>(*app);
-        app->applicationDidFinishLaunching();
-        QImage picture(8, 6, QImage::Format_RGB32);
-        picture.fill(Qt::blue);
-        for (const char* id : {"1", "2", "3"}) {
-            ASSERT_TRUE(app->database()
-                            .run("INSERT OR REPLACE INTO photos (flickrID,title,media,url_l) "
-                                 "VALUES(?,?,'photo',?)",
-                                 {id, QString("Harbour %1").arg(id),
-                                  QString("https://x/1/%1_b.jpg").arg(id)})
-                            .ok());
-            picture.save(QString("%1/%2_b.jpg").arg(pix, id));
-        }
+        launch();
     }
-    void TearDown() override { windows.reset(); }
+    void SetUp() override {
+        WindowsFixture::SetUp();
+        storeAccount("anna");
+        start();
+        addPictures({"Harbour 1", "Harbour 2", "Harbour 3"}, {}, {8, 6});
+    }
 
-    // Types a key into the active window's focus widget (or the window).
-    static void type(QWidget* window, QKeyCombination key) {
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-        QWidget* target = window->focusWidget() ? window->focusWidget() : window;
-        QTest::keyClick(target, key.key(), key.keyboardModifiers());
-    }
-    // Runs the event loop as main() does: answers whether Tessaly quits within a second.
-    static bool quits() {
-        QTimer giveUp;
-        giveUp.setSingleShot(true);
-        QObject::connect(&giveUp, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
-        giveUp.start(1000);
-        return QApplication::exec() == 0;
-    }
-    QTableView* results() { return windows->searchWindow()->findChild<QTableView*>("resultsTableView"); }
-
-    QString pix;
-    std::unique_ptr<DesktopQuitPlatform> desktop = std::make_unique<DesktopQuitPlatform>();
-    std::unique_ptr<AppWindows> windows;
+    std::unique_ptr<DesktopQuitPlatform> desktop;
 };
 
 // Each application shortcut typed into the main window, the search window
@@ -102,17 +77,13 @@ TEST_F(ShortcutsTest, ApplicationShortcutsWorkFromEveryWindowAndTheViewersKeysSt
         {Qt::Key_Right, false, {"", "", "next picture"}},
         {ctrl | Qt::Key_S, false, {"", "", "save"}},
     };
-    for (const Row& row : rows) {
+    for (const Row& row : rows)
         for (int in : {Main, Search, Viewer}) {
             SCOPED_TRACE(QString("%1%2 in the %3 window")
-                             .arg(QKeySequence(row.key).toString(),
-                                  row.downloading ? " while downloading" : "",
+                             .arg(QKeySequence(row.key).toString(), row.downloading ? " while downloading" : "",
                                   QStringList{"main", "search", "viewer"}[in])
                              .toStdString());
-            windows.reset();
-            restart();
-            desktop = std::make_unique<DesktopQuitPlatform>();
-            launch();
+            start();
             auto& c = app->controls();
             QMainWindow* window = windows->mainWindow();
             if (in != Main) {
@@ -123,40 +94,34 @@ TEST_F(ShortcutsTest, ApplicationShortcutsWorkFromEveryWindowAndTheViewersKeysSt
                 app->viewer().clickedSquareButton();
                 ASSERT_TRUE(c.imageWindow->isVisible());
                 window = in == Viewer ? windows->viewerWindow() : windows->searchWindow();
-                results()->setFocus();
+                find("resultsTableView")->setFocus();
             }
             desktop->alertAnswers.enqueue(AlertSecondButton); // Cancel
             app->setInfoDownloadRunning(row.downloading);
             type(window, row.key);
 
             QStringList seen;
+            const auto see = [&](bool happened, const QString& effect) {
+                if (happened)
+                    seen << effect;
+            };
             if (desktop->terminateRequests > 0)
                 seen << (quits() ? "quits" : "quit cancelled");
-            if (!window->isVisible())
-                seen << "closes";
-            if (windows->prefPanel()->isVisible())
-                seen << "preferences";
-            if (c.searchWindow->isVisible() && !app->state().resultsShown &&
-                !c.imageWindow->isVisible())
-                seen << "new search";
-            if (app->exporting().controls().exportPanel->isVisible())
-                seen << "export";
-            if (!desktop->alerts.isEmpty())
-                seen << "alert " + desktop->alerts[0].title;
-            if (app->state().resultsShown && c.resultsTableView->numberOfSelectedRows() == 0 &&
-                !c.deselectItem->isEnabled())
-                seen << "deselects";
-            if (app->viewer().controls().imageNumberTextField->stringValue() == "3 of 3")
-                seen << "next picture";
-            if (!desktop->savePanels.isEmpty())
-                seen << "save";
+            see(!window->isVisible(), "closes");
+            see(windows->prefPanel()->isVisible(), "preferences");
+            see(c.searchWindow->isVisible() && !app->state().resultsShown && !c.imageWindow->isVisible(), "new search");
+            see(app->exporting().controls().exportPanel->isVisible(), "export");
+            see(!desktop->alerts.isEmpty(), "alert " + desktop->alerts.value(0).title);
+            see(app->state().resultsShown && c.resultsTableView->numberOfSelectedRows() == 0 &&
+                    !c.deselectItem->isEnabled(),
+                "deselects");
+            see(app->viewer().controls().imageNumberTextField->stringValue() == "3 of 3", "next picture");
+            see(!desktop->savePanels.isEmpty(), "save");
             EXPECT_EQ(seen.join(", ").toStdString(), row.effects[in]);
         }
-    }
 }
 
 TEST_F(ShortcutsTest, DeleteEditsAFieldsTextAndDeletesTheSelectedPicturesFromTheResults) {
-    launch();
     auto& c = app->controls();
     type(windows->mainWindow(), Qt::ControlModifier | Qt::Key_F);
     ASSERT_TRUE(c.searchWindow->isVisible());
@@ -165,7 +130,7 @@ TEST_F(ShortcutsTest, DeleteEditsAFieldsTextAndDeletesTheSelectedPicturesFromThe
     ASSERT_EQ(c.resultsTableView->numberOfRows(), 3);
 
     // Delete in a text field edits the text; it never deletes pictures.
-    auto* quick = search->findChild<QLineEdit*>("quickSearch");
+    auto* quick = find<QLineEdit>("quickSearch");
     c.resultsTableView->selectRowIndexes({1});
     quick->setText("harbour");
     quick->setFocus();
@@ -176,7 +141,7 @@ TEST_F(ShortcutsTest, DeleteEditsAFieldsTextAndDeletesTheSelectedPicturesFromThe
 
     // Delete on the results asks, and deletes the selected picture on "Delete".
     desktop->alertAnswers.enqueue(AlertSecondButton); // Cancel
-    results()->setFocus();
+    find("resultsTableView")->setFocus();
     type(search, Qt::Key_Delete);
     ASSERT_EQ(desktop->alerts.size(), 1);
     EXPECT_EQ(desktop->alerts[0].title, "Delete Pictures");
@@ -187,14 +152,12 @@ TEST_F(ShortcutsTest, DeleteEditsAFieldsTextAndDeletesTheSelectedPicturesFromThe
 }
 
 TEST_F(ShortcutsTest, TheMainWindowsCloseButtonQuitsButNotWhileTheInformationDownloads) {
-    launch();
     QMainWindow* main = windows->mainWindow();
     app->setInfoDownloadRunning(true);
     EXPECT_FALSE(main->close());
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(app->controls().window->isVisible());
     EXPECT_EQ(desktop->terminateRequests, 0);
-
     app->setInfoDownloadRunning(false);
     EXPECT_TRUE(main->close());
     EXPECT_EQ(desktop->terminateRequests, 1);
@@ -202,31 +165,26 @@ TEST_F(ShortcutsTest, TheMainWindowsCloseButtonQuitsButNotWhileTheInformationDow
 }
 
 TEST_F(ShortcutsTest, TheButtonsShowTheImagesOfTheInterfaceFileOrTheOlderOnes) {
-    const auto sameImage = [](QPushButton* button, const QString& file) {
-        const QImage shown = button->icon().pixmap(QSize(32, 32)).toImage();
-        const QImage expected = QIcon(file).pixmap(QSize(32, 32)).toImage();
-        return !shown.isNull() && shown.convertToFormat(QImage::Format_ARGB32) ==
-                                      expected.convertToFormat(QImage::Format_ARGB32);
+    // Whether each button shows the image of its file (by name) on this system and on 10.6.
+    const auto images = [&] {
+        QStringList shown;
+        for (const char* name : {"oauthAuthButton", "downloadButton", "downloadFilesButton", "searchDbButton"}) {
+            const QImage image = find<QPushButton>(name)->icon().pixmap(QSize(32, 32)).toImage();
+            for (const QString& file : QDir(":/images").entryList({"flickr*.png", "glyphicon_big*.png"}))
+                if (!image.isNull() && !file.contains("@2x") &&
+                    image.convertToFormat(QImage::Format_ARGB32) ==
+                        QIcon(":/images/" + file).pixmap(QSize(32, 32)).toImage().convertToFormat(QImage::Format_ARGB32))
+                    shown << file;
+        }
+        return shown;
     };
-    launch();
-    QMainWindow* main = windows->mainWindow();
-    const auto button = [&](const char* name) { return main->findChild<QPushButton*>(name); };
     EXPECT_EQ(app->controls().oauthAuthButton->imageName(), "flickr.png");
-    EXPECT_TRUE(sameImage(button("oauthAuthButton"), ":/images/flickr.png"));
-    EXPECT_TRUE(sameImage(button("downloadButton"), ":/images/glyphicon_bigdownload.png"));
-    EXPECT_TRUE(sameImage(button("searchDbButton"), ":/images/glyphicon_bigsearch.png"));
-    EXPECT_FALSE(sameImage(button("searchDbButton"), ":/images/glyphicon_bigsearch_sl.png"));
+    EXPECT_EQ(images(), QStringList({"flickr.png", "glyphicon_bigdownload.png", "glyphicon_bigdownload.png",
+                                     "glyphicon_bigsearch.png"}));
+    start({10, 6});
+    EXPECT_EQ(images(), QStringList({"flickr_sl.png", "glyphicon_bigdownload_sl.png", "glyphicon_bigdownload_sl.png",
+                                     "glyphicon_bigsearch_sl.png"}));
     // Crisp on high-DPI screens: every image has its double-size drawing.
     EXPECT_EQ(QImage(":/images/flickr@2x.png").size(), QSize(64, 64));
     EXPECT_EQ(QImage(":/images/nopic@2x.png").size(), QSize(480, 360));
-
-    windows.reset();
-    restart();
-    desktop->version = {10, 6};
-    launch();
-    main = windows->mainWindow();
-    EXPECT_TRUE(sameImage(button("oauthAuthButton"), ":/images/flickr_sl.png"));
-    EXPECT_TRUE(sameImage(button("downloadButton"), ":/images/glyphicon_bigdownload_sl.png"));
-    EXPECT_TRUE(sameImage(button("downloadFilesButton"), ":/images/glyphicon_bigdownload_sl.png"));
-    EXPECT_TRUE(sameImage(button("searchDbButton"), ":/images/glyphicon_bigsearch_sl.png"));
 }

@@ -40,8 +40,8 @@ protected:
         qputenv("TESSALY_FLICKR_ENDPOINT", "http://127.0.0.1:9");
     }
     // Pictures 1, 2, ... of the account stored as "anna", with both files of each.
-    void addPictures(const QStringList& titles, const QStringList& tags = {}) {
-        QImage picture(400, 300, QImage::Format_RGB32);
+    void addPictures(const QStringList& titles, const QStringList& tags = {}, QSize size = {400, 300}) {
+        QImage picture(size, QImage::Format_RGB32);
         picture.fill(QColor(40, 90, 160));
         for (int i = 0; i < titles.size(); ++i) {
             const QString id = QString::number(i + 1), url = "https://x/1/" + id;
