@@ -1,14 +1,7 @@
 // Deleting pictures from the archive: the records, exactly their files, the
 // question asked first and the result list afterwards.
-#include "AppFixture.h"
-#include "archive/PictureDeletion.h"
+#include "AppTest.h"
 #include "search/SearchController.h"
-
-#include <QDir>
-#include <QFile>
-
-using namespace tessaly;
-using tessaly::test::AppFixture;
 
 class DeletionTest : public AppFixture {
 protected:
@@ -22,13 +15,9 @@ protected:
                                 {id, "t" + id, "https://x/1/" + id + "_abc_s.jpg"});
         }
         for (const QString name : {"123_abc_o.jpg", "123_abc_s.jpg", "1234_def_o.jpg", "99_x_s.jpg", "x123_abc.jpg"})
-            touch(name);
+            apptest::writeFile(pix + "/" + name);
         app->controls().searchDbButton->performClick();
         app->search().controls().searchButton->performClick();
-    }
-    void touch(const QString& name) {
-        QFile file(pix + "/" + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     QStringList files() const { return QDir(pix).entryList(QDir::Files, QDir::Name); }
     int rowOf(const QString& id) const { return int(app->state().resultIDs.indexOf(id)); }
@@ -59,12 +48,8 @@ TEST_F(DeletionTest, DeletingRemovesTheRecordsAndExactlyTheirFiles) {
     // The search ran again: the picture is gone from the list and the archive.
     EXPECT_EQ(app->state().resultIDs.size(), 2);
     EXPECT_EQ(rowOf("123"), -1);
-    int left = 0;
-    app->database().exec("SELECT count(*) FROM photos", [&](const SqlRow& row) {
-        left = row.value(0).toInt();
-        return 0;
-    });
-    EXPECT_EQ(left, 2);
+    EXPECT_EQ(apptest::column(app->database(), "SELECT flickrID FROM photos ORDER BY flickrID"),
+              QStringList({"1234", "99"}));
     EXPECT_FALSE(QFile::exists(path("x"))); // the folder path never reached a shell
     EXPECT_EQ(platform.alerts.size(), 2);
 

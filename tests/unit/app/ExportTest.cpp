@@ -1,16 +1,13 @@
 // Exporting selected results as the user does it: the panel, the folder
 // chosen, and what lands in that folder, on a real archive and picture folder.
-#include "AppFixture.h"
+#include "AppTest.h"
 #include "export/ExportController.h"
 #include "export/ExportNaming.h"
 #include "search/SearchController.h"
 #include "viewer/ViewerController.h"
 
-#include <QDir>
-#include <QFile>
-
-using namespace tessaly;
-using tessaly::test::AppFixture;
+using apptest::readFile;
+using apptest::writeFile;
 
 class ExportTest : public AppFixture {
 protected:
@@ -27,35 +24,20 @@ protected:
 
     // A record with the sizes named (o, b, s), each file written unless the
     // size is given in capitals (an address without its file).
-    void add(const QString& id, const QString& title, const QString& sizes,
-             const QVariant& exif = {}) {
+    void add(const QString& id, const QString& title, const QString& sizes, const QVariant& exif = {}) {
         QVariantList urls;
         for (const char size : {'o', 'b', 's'}) {
-            QString url;
-            for (const QChar given : sizes)
-                if (given.toLower() == QLatin1Char(size)) {
-                    const QString name = QString("%1_%2.jpg").arg(id).arg(size);
-                    url = "https://farm1.example.com/1/" + name;
-                    if (given.isLower())
-                        write(pix + "/" + name, QString("%1 %2").arg(id).arg(size).toUtf8());
-                }
-            urls << url;
+            const QString name = QString("%1_%2.jpg").arg(id).arg(size);
+            const bool lower = sizes.contains(QLatin1Char(size));
+            urls << (lower || sizes.contains(QChar(size).toUpper()) ? "https://farm1.example.com/1/" + name : "");
+            if (lower)
+                writeFile(pix + "/" + name, QString("%1 %2").arg(id).arg(size).toUtf8());
         }
-        ASSERT_TRUE(
-            app->database()
-                .run("INSERT INTO photos (flickrID,title,media,ownername,url_o,url_l,url_sq,"
-                     "views,exifdata) VALUES(?,?,'photo','anna',?,?,?,?,?)",
-                     {id, title, urls[0], urls[1], urls[2], ++views, exif})
-                .ok());
-    }
-    static void write(const QString& file, const QByteArray& bytes) {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    static QByteArray read(const QString& file) {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+        ASSERT_TRUE(app->database()
+                        .run("INSERT INTO photos (flickrID,title,media,ownername,url_o,url_l,url_sq,views,exifdata) "
+                             "VALUES(?,?,'photo','anna',?,?,?,?,?)",
+                             {id, title, urls[0], urls[1], urls[2], ++views, exif})
+                        .ok());
     }
     // Every record, in the order they were added.
     void searchAll() {
@@ -65,8 +47,7 @@ protected:
         s.searchButton->performClick();
     }
     // Opens the panel on these rows, sets it up and exports to the out folder.
-    void exportRows(const QList<int>& rows, int size, int naming, bool textFiles,
-                    const QString& prefix = {}) {
+    void exportRows(const QList<int>& rows, int size, int naming, bool textFiles, const QString& prefix = {}) {
         c->resultsTableView->selectRowIndexes(rows);
         c->exportButton->performClick();
         x->exportSizeButton->selectItemAtIndex(size);
@@ -76,9 +57,7 @@ protected:
         platform.openPanelAnswers.enqueue({out});
         x->doExportButton->performClick();
     }
-    QStringList exported() const {
-        return QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    }
+    QStringList exported() const { return QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
     // The texts the viewer shows for a row: information, then EXIF.
     std::pair<QString, QString> viewerTexts(int row) {
         c->resultsTableView->selectRow(row);
@@ -106,11 +85,11 @@ TEST_F(ExportTest, NamesByTitleStayInTheFolderAndNeverReplaceAFile) {
     add("18", "Not selected", "os");
     searchAll();
     ASSERT_EQ(app->state().resultIDs.size(), 8);
-    write(out + "/Harbour3.jpg", "the user's own");
+    writeFile(out + "/Harbour3.jpg", "the user's own");
     // A name is taken when the copy's or its text file's is: by a file, or
     // by a link that points nowhere yet (writing through it would create
     // a file elsewhere).
-    write(out + "/Harbour.txt", "the user's notes");
+    writeFile(out + "/Harbour.txt", "the user's notes");
     ASSERT_TRUE(QFile::link(path("victim.txt"), out + "/Harbour2.txt"));
 
     c->resultsTableView->selectRowIndexes({0, 1, 2, 3, 4, 5, 6});
@@ -125,8 +104,7 @@ TEST_F(ExportTest, NamesByTitleStayInTheFolderAndNeverReplaceAFile) {
     exportRows({0, 1, 2, 3, 4, 5, 6}, 0, 0, true);
     ASSERT_EQ(platform.openPanels.size(), 1);
     EXPECT_FALSE(platform.openPanels[0].canChooseFiles);
-    EXPECT_TRUE(platform.openPanels[0].canChooseDirectories);
-    EXPECT_TRUE(platform.openPanels[0].canCreateDirectories);
+    EXPECT_TRUE(platform.openPanels[0].canChooseDirectories && platform.openPanels[0].canCreateDirectories);
     EXPECT_EQ(platform.openPanels[0].prompt, "OK");
 
     EXPECT_EQ(
@@ -135,25 +113,23 @@ TEST_F(ExportTest, NamesByTitleStayInTheFolderAndNeverReplaceAFile) {
                      "Harbour2-2.txt", "Harbour3-2.jpg", "Harbour3-2.txt", "Harbour3.jpg", "Zürich – Straße ☀.jpg",
                      "Zürich – Straße ☀.txt", "_.._boats_at dawn.jpg", "_.._boats_at dawn.txt"}));
     EXPECT_EQ(QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
-    EXPECT_EQ(read(out + "/Harbour1.jpg"), "11 o");
-    EXPECT_EQ(read(out + "/Harbour2-2.jpg"), "12 b");
-    EXPECT_EQ(read(out + "/Harbour3-2.jpg"), "13 o");
-    EXPECT_EQ(read(out + "/Harbour3.jpg"), "the user's own");
-    EXPECT_EQ(read(out + "/Harbour.txt"), "the user's notes");
+    for (const auto& [file, bytes] : {std::pair{"Harbour1.jpg", "11 o"}, {"Harbour2-2.jpg", "12 b"},
+                                      {"Harbour3-2.jpg", "13 o"}, {"Harbour3.jpg", "the user's own"},
+                                      {"Harbour.txt", "the user's notes"}, {".jpg", "16 o"}})
+        EXPECT_EQ(readFile(out + "/" + file), bytes) << file;
     EXPECT_FALSE(QFile::exists(path("victim.txt")));
-    EXPECT_EQ(read(out + "/.jpg"), "16 o");
 
     // A text file holds the information text, and the EXIF text after two line
     // ends when there is one; the whole UTF-8 text, however long in characters.
     const auto [info11, exif11] = viewerTexts(0);
-    EXPECT_EQ(QString::fromUtf8(read(out + "/Harbour1.txt")), info11 + "\n\n" + exif11);
+    EXPECT_EQ(QString::fromUtf8(readFile(out + "/Harbour1.txt")), info11 + "\n\n" + exif11);
     EXPECT_EQ(exif11, "\nMake:  Canon\n\nModel:  EOS\n");
-    const QString text15 = QString::fromUtf8(read(out + "/Zürich – Straße ☀.txt"));
+    const QString text15 = QString::fromUtf8(readFile(out + "/Zürich – Straße ☀.txt"));
     EXPECT_EQ(text15, viewerTexts(4).first + "\n\n\nMake:  Nikon\n");
     EXPECT_TRUE(text15.contains("\nTitle:  Zürich – Straße ☀\n\n"));
     EXPECT_TRUE(text15.contains("\nFile Size:  4\n\n")); // "15 o", measured
     // Without EXIF data: the information text alone.
-    EXPECT_EQ(QString::fromUtf8(read(out + "/Harbour2-2.txt")), viewerTexts(1).first);
+    EXPECT_EQ(QString::fromUtf8(readFile(out + "/Harbour2-2.txt")), viewerTexts(1).first);
 
     // The missing file is named; nothing claims it was exported.
     ASSERT_EQ(platform.alerts.size(), 1);
@@ -193,8 +169,8 @@ TEST_F(ExportTest, NamesByFileOrPrefixInLargeSize) {
     // The number counts the pictures exported, whatever their rows.
     exportRows({0, 1, 3}, 1, 2, false, "trip");
     EXPECT_EQ(exported(), QStringList({"trip_1.jpg", "trip_2.jpg", "trip_3.jpg"}));
-    EXPECT_EQ(read(out + "/trip_2.jpg"), "22 s");
-    EXPECT_EQ(read(out + "/trip_3.jpg"), "24 b");
+    EXPECT_EQ(readFile(out + "/trip_2.jpg"), "22 s");
+    EXPECT_EQ(readFile(out + "/trip_3.jpg"), "24 b");
     ASSERT_EQ(platform.alerts.size(), 1);
     EXPECT_EQ(platform.alerts.last().message,
               QString("The picture file(s) have been exported successfully to %1").arg(out));
@@ -207,7 +183,7 @@ TEST_F(ExportTest, NamesByFileOrPrefixInLargeSize) {
               QStringList({"21_b.jpg", "24_b.jpg", "trip_1.jpg", "trip_2.jpg", "trip_3.jpg"}));
     exportRows({0}, 1, 1, false);
     EXPECT_TRUE(exported().contains("21_b1.jpg"));
-    EXPECT_EQ(read(out + "/21_b.jpg"), "21 b");
+    EXPECT_EQ(readFile(out + "/21_b.jpg"), "21 b");
     EXPECT_EQ(platform.alerts[1].message,
               QString("The picture file(s) have been exported to %1, except as listed here:\n\n"
                       "\"c\" (23): its picture file is not in the picture folder")

@@ -1,15 +1,8 @@
 // Archive > Verify Archive...: the walk under the progress panel, the sheet
 // of what it found, and Repair, through the control models.
-#include "AppFixture.h"
+#include "AppTest.h"
 #include "Wait.h"
 #include "archive/VerifyController.h"
-
-#include <QDir>
-#include <QFile>
-#include <QImage>
-
-using namespace tessaly;
-using tessaly::test::AppFixture;
 
 class VerifyArchiveTest : public AppFixture {};
 
@@ -25,10 +18,7 @@ TEST_F(VerifyArchiveTest, TheSheetListsWhatIsBrokenAndRepairMovesItAside) {
                             {id, "https://x/1/" + id + "_o.jpg", "https://x/1/" + id + "_s.jpg",
                              QString::number(QFileInfo(pix + "/" + id + "_o.jpg").size())});
     }
-    QFile html(pix + "/2_s.jpg");
-    ASSERT_TRUE(html.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    html.write("<html>busy</html>");
-    html.close();
+    apptest::writeFile(pix + "/2_s.jpg", "<html>busy</html>");
 
     auto& c = app->controls();
     VerifyControls& v = app->verifying().controls();
