@@ -1,15 +1,17 @@
 #pragma once
 
+#include "QtGTest.h"
 #include "Server.h"
 #include "Wait.h"
+#include "archive/ArchiveDatabase.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -34,14 +36,12 @@ protected:
         ASSERT_TRUE(home.isValid());
         for (const char* sub : {".config", ".local/share", ".cache", "runtime", "bin"})
             QDir(home.path()).mkpath(QString::fromLatin1(sub));
-        QFile::setPermissions(path("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                   QFileDevice::ExeOwner);
+        QFile::setPermissions(path("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        env.insert("XDG_CONFIG_HOME", path(".config"));
-        env.insert("XDG_DATA_HOME", path(".local/share"));
-        env.insert("XDG_CACHE_HOME", path(".cache"));
-        env.insert("XDG_RUNTIME_DIR", path("runtime"));
+        for (const auto& [name, value] : {std::pair{"HOME", ""}, {"XDG_CONFIG_HOME", ".config"},
+                                          {"XDG_DATA_HOME", ".local/share"}, {"XDG_CACHE_HOME", ".cache"},
+                                          {"XDG_RUNTIME_DIR", "runtime"}})
+            env.insert(name, *value ? path(value) : home.path());
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.insert("TESSALY_FLICKR_ENDPOINT", "http://127.0.0.1:9");
@@ -69,11 +69,8 @@ protected:
             process.kill();
             process.waitForFinished(5000);
         }
-        CliResult result;
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
     }
 
     CliResult run(const QStringList& arguments, const QByteArray& input = {}, int ms = 60000) {
@@ -88,20 +85,17 @@ protected:
     static QString followAuthorizePage(const QString& address) {
         QNetworkAccessManager network;
         QNetworkRequest request{QUrl(address)};
-        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                             QNetworkRequest::ManualRedirectPolicy);
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
         std::unique_ptr<QNetworkReply> reply(network.get(request));
-        QSignalSpy finished(reply.get(), &QNetworkReply::finished);
-        if (!finished.wait(10000))
-            return {};
-        return QString::fromUtf8(reply->rawHeader("Location"));
+        return waitFor([&] { return reply->isFinished(); }, 10000) ? QString::fromUtf8(reply->rawHeader("Location"))
+                                                                    : QString();
     }
 
-    // Connects with the callback address pasted on standard input.
+    // Connects with the callback address pasted on standard input; the
+    // authorize address shown comes first in out.
     CliResult connectPasting(const QStringList& arguments = {}) {
         const auto process = start(QStringList{"connect"} + arguments);
-        if (!waitFor(
-                [&] { return process->canReadLine() || process->state() == QProcess::NotRunning; }))
+        if (!waitFor([&] { return process->canReadLine() || process->state() == QProcess::NotRunning; }))
             return finish(*process);
         const QString address = QString::fromUtf8(process->readLine()).trimmed();
         process->write(followAuthorizePage(address).toUtf8() + "\n");
@@ -117,16 +111,47 @@ protected:
         ASSERT_EQ(connected.exitCode, 0) << connected.err.toStdString();
     }
 
-    // The stand-in's stream, the account anna in loc/ connected to it, and a
-    // first download with these options.
-    void startSynced(const fakeflickr::Options& options, const QStringList& syncOptions = {}) {
+    // The stand-in's stream and the account anna in loc/ connected to it; then
+    // a first download with these options.
+    void startConnected(const fakeflickr::Options& options) {
         startService(options);
         addAndConnect("anna", path("loc"));
+    }
+    void startSynced(const fakeflickr::Options& options, const QStringList& syncOptions = {}) {
+        ASSERT_NO_FATAL_FAILURE(startConnected(options));
         const CliResult synced = run(QStringList{"sync"} + syncOptions);
         ASSERT_EQ(synced.exitCode, 0) << synced.err.toStdString();
     }
+    // Twelve pictures downloaded with every option; the one at 6 without EXIF data.
+    void startTwelveWithFiles() {
+        fakeflickr::Options options;
+        options.photos = 12;
+        options.faults = {"error:flickr.photos.getExif@photo=" +
+                          fakeflickr::Photostream(12, options.seed).photoAt(6).idText() + ":2"};
+        startSynced(options, {"--perms", "--exif", "--files"});
+    }
     QString archivePath() const { return path("loc/anna_db"); }
+    QString pix(const QString& name = {}) const { return path("loc/anna_pix/") + name; }
     QString idAt(int index) const { return service->photostream().photoAt(index).idText(); }
+
+    // The archive read and changed as any SQLite client would.
+    QList<SqlRow> sql(const QString& statement, const QVariantList& parameters = {}) const {
+        ArchiveDatabase archive;
+        EXPECT_TRUE(archive.open(archivePath()).ok());
+        QList<SqlRow> found;
+        const SqlResult result = archive.run(statement, parameters, [&](const SqlRow& row) {
+            found << row;
+            return 0;
+        });
+        EXPECT_TRUE(result.ok()) << result.message.toStdString();
+        return found;
+    }
+    QStringList column(const QString& statement, const QVariantList& parameters = {}) const {
+        QStringList values;
+        for (const SqlRow& row : sql(statement, parameters))
+            values << row.value(0);
+        return values;
+    }
 
     QString path(const QString& relative) const { return home.filePath(relative); }
     QString prefsFile() const { return path(".config/Tessaly/Tessaly.conf"); }
@@ -138,6 +163,15 @@ protected:
         for (const auto& call : service->calls())
             n += call.method == method ? 1 : 0;
         return n;
+    }
+    static void write(const QString& file, const QByteArray& content) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << file.toStdString();
+        f.write(content);
+    }
+    static QByteArray bytes(const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
     QTemporaryDir home;

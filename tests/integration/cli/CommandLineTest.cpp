@@ -1,13 +1,9 @@
 // tessaly-cli's command line: help on every command, one-line usage errors
-// with status 2, and no widget library in the executable.
+// with status 2, no widget library in the executable, and the accounts on the
+// preferences the application uses.
 #include "CliFixture.h"
 
 using namespace tessaly::test;
-
-namespace {
-const QStringList kCommands = {"accounts", "add-account", "status", "connect",
-                               "sync",     "search",      "show",   "delete"};
-}
 
 class CliCommandLineTest : public CliFixture {};
 
@@ -15,20 +11,27 @@ TEST_F(CliCommandLineTest, EveryCommandHasHelpAndTheListNamesThemAll) {
     const CliResult overall = run({"--help"});
     EXPECT_EQ(overall.exitCode, 0);
     EXPECT_TRUE(overall.out.startsWith("Usage: tessaly-cli COMMAND"));
-    for (const QString& command : kCommands) {
-        EXPECT_TRUE(overall.out.contains("\n  " + command + " ")) << command.toStdString();
-        for (const QStringList& asked :
-             {QStringList{command, "--help"}, QStringList{"help", command},
-              QStringList{command, "-h", "--bogus"}}) {
-            const CliResult help = run(asked);
-            EXPECT_EQ(help.exitCode, 0) << asked.join(' ').toStdString();
-            EXPECT_TRUE(help.out.startsWith("Usage: tessaly-cli " + command))
-                << help.out.toStdString();
-            EXPECT_TRUE(help.err.isEmpty());
-        }
+    const QStringList commands = {"accounts", "add-account", "status", "connect", "sync",  "search",
+                                  "show",     "export",      "edit",   "delete",  "verify"};
+    for (int i = 0; i < commands.size(); ++i) {
+        EXPECT_TRUE(overall.out.contains("\n  " + commands[i] + " ")) << commands[i].toStdString();
+        // Each way of asking, in turn; help wins over a bad option.
+        const QStringList asked = i % 3 == 0   ? QStringList{commands[i], "--help"}
+                                  : i % 3 == 1 ? QStringList{"help", commands[i]}
+                                               : QStringList{commands[i], "-h", "--bogus"};
+        const CliResult help = run(asked);
+        EXPECT_EQ(help.exitCode, 0) << asked.join(' ').toStdString();
+        EXPECT_TRUE(help.out.startsWith("Usage: tessaly-cli " + commands[i])) << help.out.toStdString();
+        EXPECT_TRUE(help.err.isEmpty());
     }
-    // Help needs no preferences and writes none.
-    EXPECT_FALSE(QFile::exists(prefsFile()));
+    EXPECT_FALSE(QFile::exists(prefsFile())); // help needs no preferences and writes none
+
+    QProcess ldd;
+    ldd.start("ldd", {QStringLiteral(TESSALY_CLI_BIN)});
+    ASSERT_TRUE(ldd.waitForFinished(30000));
+    const QString libraries = QString::fromUtf8(ldd.readAllStandardOutput());
+    EXPECT_TRUE(libraries.contains("libQt6Core")) << libraries.toStdString();
+    EXPECT_FALSE(libraries.contains("libQt6Widgets")) << libraries.toStdString();
 }
 
 TEST_F(CliCommandLineTest, BadUsageIsOneLineAndStatusTwo) {
@@ -56,11 +59,26 @@ TEST_F(CliCommandLineTest, BadUsageIsOneLineAndStatusTwo) {
         {"search", "--quick", "a", "--saved", "b"},
         {"search", "--removed", "--format", "xml"},
         {"search", "--removed", "--within", "100"},
+        {"search", "--where", "", "--near", "48.8,2.3"},
+        {"search", "--where", "", "--near", "95,2.3", "--within", "10"},
+        {"search", "--where", "", "--near", "Paris", "--within", "10"},
+        {"search", "--where", "", "--near", "48.8,2.3", "--within", "0"},
+        {"search", "--where", "", "--near", "48.8,2.3", "--within", "-5"},
+        {"search", "--where", "", "--timeout", "0"},
         {"show"},
         {"show", "1", "2"},
         {"show", "1", "--exif=yes"},
         {"delete"},
-        {"delete", "1", "2"},
+        {"delete", "1", "2"}, // unconfirmed
+        {"export", "1"},
+        {"export", "1", "--to", "out", "--name", "date"},
+        {"export", "1", "--to", "out", "--size", "huge"},
+        {"edit", "1", "--location", "0,500"},
+        {"edit", "1", "--date", "yesterday"},
+        {"edit", "1", "--comments", "4"},
+        {"edit", "1", "--public", "yes"},
+        {"edit", "1", "--license", "11"},
+        {"verify", "--format", "xml"},
     };
     for (const QStringList& arguments : bad) {
         const CliResult result = run(arguments);
@@ -69,16 +87,69 @@ TEST_F(CliCommandLineTest, BadUsageIsOneLineAndStatusTwo) {
         EXPECT_TRUE(result.err.startsWith("tessaly-cli: ")) << result.err.toStdString();
         EXPECT_TRUE(result.out.isEmpty());
     }
+    EXPECT_TRUE(run({"delete", "1", "2"}).err.contains("--yes"));
     EXPECT_FALSE(QFile::exists(prefsFile())); // nothing ran
     // A value may start with a dash when given with "=".
     EXPECT_EQ(run({"status", "--account=-odd"}).exitCode, 1);
 }
 
-TEST_F(CliCommandLineTest, TheExecutableLinksNoWidgetLibrary) {
-    QProcess ldd;
-    ldd.start("ldd", {QStringLiteral(TESSALY_CLI_BIN)});
-    ASSERT_TRUE(ldd.waitForFinished(30000));
-    const QString libraries = QString::fromUtf8(ldd.readAllStandardOutput());
-    EXPECT_TRUE(libraries.contains("libQt6Core")) << libraries.toStdString();
-    EXPECT_FALSE(libraries.contains("libQt6Widgets")) << libraries.toStdString();
+TEST_F(CliCommandLineTest, AddingListingAndChoosingAccounts) {
+    // No accounts yet: an empty list; no archive for the figures.
+    CliResult result = run({"accounts"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.out.isEmpty());
+    result = run({"status"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.errLines(),
+              QStringList{"tessaly-cli: there is no account yet; add one with: tessaly-cli add-account NAME"});
+
+    // A location relative to the working folder, and the default one.
+    const QString location = path("archives/flickr");
+    QDir::setCurrent(home.path());
+    result = run({"add-account", "anna", "--location", "archives/../archives/flickr"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out, "anna\t" + location + "\n");
+    EXPECT_TRUE(QFile::exists(location + "/anna_db"));
+    EXPECT_EQ(run({"add-account", "bob"}).out, "bob\t" + path("Pictures/Tessaly") + "\n");
+    EXPECT_EQ(run({"accounts"}).outLines(), QStringList({"anna\t" + location + "\t\tno\tno",
+                                                         "bob\t" + path("Pictures/Tessaly") + "\t\tno\tyes"}));
+    // The application reads the same preferences.
+    EXPECT_EQ(storedPreference("pixPathArray").toStringList(),
+              QStringList({location + "/anna_pix", path("Pictures/Tessaly/bob_pix")}));
+    EXPECT_EQ(storedPreference("pixPath").toString(), path("Pictures/Tessaly/bob_pix"));
+
+    // Choosing an account makes it current, as the pop-up does.
+    QDir(location).mkpath("anna_pix");
+    write(location + "/anna_pix/1_s.jpg", QByteArray(1500, 'x'));
+    result = run({"status", "--account", "anna"});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    ASSERT_EQ(result.outLines().size(), 3);
+    EXPECT_TRUE(result.outLines()[0].startsWith("1 pictures in this archive, uses ")) << result.out.toStdString();
+    EXPECT_TRUE(result.outLines()[1].startsWith("Picture records: 0, Last update: 20"));
+    EXPECT_EQ(result.outLines()[2], "You have 2 Flickr accounts in your preferences.");
+    EXPECT_TRUE(result.err.isEmpty());
+    EXPECT_EQ(storedPreference("pixPath").toString(), location + "/anna_pix");
+
+    result = run({"status", "--account", "zed"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.errLines(), QStringList{"tessaly-cli: there is no account named zed (see tessaly-cli accounts)"});
+
+    // A name that cannot name files is refused with the application's alert.
+    result = run({"add-account", "a/b"});
+    EXPECT_EQ(result.exitCode, 1);
+    ASSERT_EQ(result.errLines().size(), 2);
+    EXPECT_TRUE(result.errLines()[0].startsWith("Invalid Account Name: \"a/b\" cannot be used as an account name."));
+    EXPECT_EQ(run({"accounts"}).outLines().size(), 2);
+
+    // An archive that cannot be opened (its location is no folder any more) fails every command.
+    ASSERT_TRUE(QDir(location).removeRecursively());
+    write(location, "");
+    for (const QStringList& command : {QStringList{"status"}, {"sync"}, {"connect"}, {"show", "1"}, {"search", "--removed"},
+                                       {"verify"}}) {
+        result = run(command + QStringList{"--account", "anna"});
+        EXPECT_EQ(result.exitCode, 1) << command.join(' ').toStdString();
+        EXPECT_TRUE(result.err.endsWith("tessaly-cli: the archive " + location + "/anna_db cannot be opened\n"))
+            << result.err.toStdString();
+        EXPECT_TRUE(result.out.isEmpty());
+    }
 }

@@ -1,15 +1,10 @@
 // tessaly-cli sync: the download flows to their finish, their logs, failures
 // that end them, and the progress it shows.
-#include "CliArchive.h"
 #include "CliFixture.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QLockFile>
 #include <QRegularExpression>
 
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,96 +12,94 @@ using namespace tessaly::test;
 
 namespace {
 const QString kInformationDone = "All of your picture information has finished downloading.";
-const QString kExifDone =
-    "All of your Flickr and EXIF picture information has finished downloading.";
 const QString kFilesDone = "All of your picture files have finished downloading.";
 } // namespace
 
 class CliSyncTest : public CliFixture {
 protected:
-    void startAndConnect(fakeflickr::Options options) {
-        startService(options);
-        addAndConnect("anna", path("loc"));
+    // The calls of one run that must succeed.
+    int callsOf(const QStringList& arguments, const QString& method) {
+        service->clearLog();
+        const CliResult result = run(arguments);
+        EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+        return calls(method);
     }
-    QString pix(const QString& name = {}) const { return path("loc/anna_pix/") + name; }
 };
 
-TEST_F(CliSyncTest, EveryOptionRunsBothFlowsToTheirFinish) {
+TEST_F(CliSyncTest, EveryOptionRunsBothFlowsToTheirFinishAndPermissionsFollowChanges) {
     fakeflickr::Options options;
     options.photos = 45;
     options.sets = 3;
-    startAndConnect(options);
+    startConnected(options);
     const auto& stream = service->photostream();
-    const QString noExif = stream.photoAt(5).idText();
-    service->addFault("error:flickr.photos.getExif@photo=" + noExif + ":2");
+    service->addFault("error:flickr.photos.getExif@photo=" + idAt(5) + ":2");
     service->clearLog();
 
     CliResult result = run({"sync", "--perms", "--exif", "--files"});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(result.outLines(), QStringList({kExifDone, kFilesDone}));
+    EXPECT_EQ(result.outLines(),
+              QStringList({"All of your Flickr and EXIF picture information has finished downloading.", kFilesDone}));
     EXPECT_EQ(calls("flickr.photos.getPerms"), 45);
     EXPECT_EQ(calls("flickr.photos.getExif"), 45);
     // Progress and the error log on standard error, as plain lines.
-    EXPECT_TRUE(result.err.contains("Downloading picture info...\n"));
-    EXPECT_TRUE(result.err.contains("downloading permissions info... "));
-    EXPECT_TRUE(result.err.contains("Downloading picture files...\n"));
+    for (const QString line : {"Downloading picture info...\n", "downloading permissions info... ",
+                                "Downloading picture files...\n",
+                                "An error occurred while downloading the EXIF information. Stage: GetExif, Error: "})
+        EXPECT_TRUE(result.err.contains(line)) << line.toStdString();
     EXPECT_FALSE(result.err.contains('\r'));
-    EXPECT_TRUE(result.err.contains(
-        "An error occurred while downloading the EXIF information. Stage: GetExif, Error: "));
-    for (int i = 0; i < stream.size(); ++i)
+    // Each picture's files; each video's own file, its best size, beside them and in the archive.
+    QStringList videos, stored;
+    for (int i = 0; i < stream.size(); ++i) {
         EXPECT_TRUE(QFileInfo::exists(pix(stream.photoAt(i).fileName('s')))) << i;
-    // Each video's own file, its best size, beside its pictures and in the archive.
-    QStringList videos;
-    for (int i = 0; i < stream.size(); ++i)
         if (stream.photoAt(i).isVideo)
             videos << stream.photoAt(i).idText();
+    }
     ASSERT_FALSE(videos.isEmpty());
     EXPECT_EQ(calls("flickr.photos.getSizes"), videos.size());
-    QStringList stored;
-    {
-        CliArchive archive(path("loc/anna_db"));
-        for (const tessaly::SqlRow& found : archive.rows("SELECT flickrID,file,size,label FROM videofiles")) {
-            const QStringList& row = found.values;
-            stored << row[0];
-            QFile file(pix(row[1]));
-            ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << row[1].toStdString();
-            EXPECT_EQ(file.size(), row[2].toLongLong());
-            EXPECT_EQ(file.read(8).mid(4), "ftyp");
-            EXPECT_TRUE(row[1].startsWith(row[0] + "_") && row[1].endsWith(".mp4")) << row[1].toStdString();
-            EXPECT_TRUE(row[3] == "Video Original" || row[3].contains("p") || row[3].contains("MP4"));
-        }
+    for (const tessaly::SqlRow& found : sql("SELECT flickrID,file,size,label FROM videofiles ORDER BY flickrID")) {
+        const QStringList& row = found.values;
+        stored << row[0];
+        QFile file(pix(row[1]));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << row[1].toStdString();
+        EXPECT_EQ(file.size(), row[2].toLongLong());
+        EXPECT_EQ(file.read(8).mid(4), "ftyp");
+        EXPECT_TRUE(row[1].startsWith(row[0] + "_") && row[1].endsWith(".mp4")) << row[1].toStdString();
+        EXPECT_TRUE(row[3] == "Video Original" || row[3].contains("p") || row[3].contains("MP4"));
     }
-    stored.sort();
     videos.sort();
     EXPECT_EQ(stored, videos);
     EXPECT_TRUE(run({"status"}).out.startsWith(QString("45 pictures and %1 videos in this archive").arg(videos.size())));
 
-    // Again without options: no EXIF data is asked for, no file is fetched,
-    // and the finish without EXIF is told.
+    // Permissions are asked for again only for changed pictures, unless all are wanted.
     service->clearFaults();
+    EXPECT_EQ(callsOf({"sync", "--perms"}, "flickr.photos.getPerms"), 0);
+    service->touchPhotos({idAt(2), idAt(3), idAt(17)});
+    EXPECT_EQ(callsOf({"sync", "--perms"}, "flickr.photos.getPerms"), 3);
+    EXPECT_EQ(callsOf({"sync", "--full-perms"}, "flickr.photos.getPerms"), 45);
+
+    // Without options: no permissions or EXIF data asked for, no file fetched,
+    // and the finish without EXIF told.
     service->clearLog();
     result = run({"sync", "--files"});
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     EXPECT_EQ(result.outLines(), QStringList({kInformationDone, kFilesDone}));
-    EXPECT_EQ(calls("flickr.photos.getPerms"), 0);
-    EXPECT_EQ(calls("flickr.photos.getExif"), 0);
-    EXPECT_EQ(calls("flickr.photos.getSizes"), 0);
+    for (const QString method : {"flickr.photos.getPerms", "flickr.photos.getExif", "flickr.photos.getSizes"})
+        EXPECT_EQ(calls(method), 0) << method.toStdString();
     EXPECT_TRUE(service->fileRequests().isEmpty());
 }
 
 TEST_F(CliSyncTest, AFailureThatEndsAFlowGivesStatusOne) {
     fakeflickr::Options options;
     options.photos = 1100;
-    startAndConnect(options);
-    service->addFault("http500:flickr.people.getPhotos@page=2");
+    startConnected(options);
+    service->addFault("http500:flickr.people.getPhotos@page=2#5");
     service->clearLog();
 
     CliResult result = run({"sync", "--files"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.out.isEmpty());
     EXPECT_TRUE(result.err.contains("An error occurred in the stage DownloadPhotos, Error: "));
-    EXPECT_TRUE(
-        result.err.endsWith("tessaly-cli: the picture-information download did not finish\n"))
+    EXPECT_TRUE(result.err.endsWith("tessaly-cli: the picture-information download did not finish\n"))
         << result.err.toStdString();
     EXPECT_EQ(calls("flickr.people.getPhotos"), 6); // page 2 was tried five times
     EXPECT_TRUE(service->fileRequests().isEmpty()); // the files wait for whole information
@@ -118,17 +111,20 @@ TEST_F(CliSyncTest, AFailureThatEndsAFlowGivesStatusOne) {
         service->clearLog();
         result = run({"sync"});
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_TRUE(result.err.contains("Another download of the account \"anna\" is running")) << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains("Another download of the account \"anna\" is running"))
+            << result.err.toStdString();
         EXPECT_EQ(calls("flickr.photos.getCounts"), 0);
     }
+    // The fault is spent: all three pages, the last one short, are stored.
+    EXPECT_EQ(callsOf({"sync"}, "flickr.people.getPhotos"), 3);
+    EXPECT_EQ(column("SELECT count(*) FROM photos"), QStringList{"1100"});
 
     // Without a token there is nothing to sync with.
     ASSERT_EQ(run({"add-account", "bob", "--location", path("loc")}).exitCode, 0);
     result = run({"sync", "--account", "bob"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.errLines(),
-              QStringList{"tessaly-cli: the account bob is not connected to Flickr; "
-                          "connect it with: tessaly-cli connect --account bob"});
+    EXPECT_EQ(result.errLines(), QStringList{"tessaly-cli: the account bob is not connected to Flickr; "
+                                             "connect it with: tessaly-cli connect --account bob"});
 }
 
 // The picture folder on a small disk of its own, where the machine lets a
@@ -136,8 +132,7 @@ TEST_F(CliSyncTest, AFailureThatEndsAFlowGivesStatusOne) {
 TEST_F(CliSyncTest, AFullDiskEndsTheFileDownloadAtItsFirstFailure) {
     fakeflickr::Options options;
     options.photos = 40;
-    startAndConnect(options);
-    ASSERT_EQ(run({"sync"}).exitCode, 0);
+    startSynced(options);
     QDir().mkpath(pix());
     service->clearLog();
     QProcess process;
@@ -162,7 +157,7 @@ TEST_F(CliSyncTest, AFullDiskEndsTheFileDownloadAtItsFirstFailure) {
 TEST_F(CliSyncTest, AnEmptyPhotostreamHasNoFilesToDownload) {
     fakeflickr::Options options;
     options.photos = 0;
-    startAndConnect(options);
+    startConnected(options);
     // The file download ends at its alert, before it asks.
     const CliResult result = run({"sync", "--files"});
     EXPECT_EQ(result.exitCode, 1);
@@ -175,7 +170,7 @@ TEST_F(CliSyncTest, AnEmptyPhotostreamHasNoFilesToDownload) {
 TEST_F(CliSyncTest, OnATerminalProgressIsOneLineDrawnInPlace) {
     fakeflickr::Options options;
     options.photos = 30;
-    startAndConnect(options);
+    startConnected(options);
     const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(terminal, 0);
     ASSERT_EQ(::grantpt(terminal), 0);
@@ -192,44 +187,18 @@ TEST_F(CliSyncTest, OnATerminalProgressIsOneLineDrawnInPlace) {
         ssize_t n;
         while ((n = ::read(terminal, buffer, sizeof buffer)) > 0)
             screen.append(buffer, n);
+        return process.state() == QProcess::NotRunning;
     };
-    ASSERT_TRUE(waitFor(
-        [&] {
-            drain();
-            return process.state() == QProcess::NotRunning;
-        },
-        60000));
+    ASSERT_TRUE(waitFor(drain, 60000));
     drain();
     ::close(terminal);
     EXPECT_EQ(process.exitCode(), 0) << screen.constData();
-    EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()),
-              kInformationDone + "\n" + kFilesDone + "\n");
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()), kInformationDone + "\n" + kFilesDone + "\n");
     const QString text = QString::fromUtf8(screen);
     EXPECT_TRUE(text.contains("\r\033[Kdownloading picture info [########################] 30/30"))
         << text.toStdString();
     EXPECT_TRUE(text.contains("\r\033[Kdownloading pictures ["));
-    EXPECT_FALSE(text.contains("\n"))
-        << text.toStdString(); // progress only, each line over the last
-}
-
-TEST_F(CliSyncTest, PermissionsAreAskedForAgainOnlyForChangedPicturesUnlessAllAreWanted) {
-    fakeflickr::Options options;
-    options.photos = 20;
-    startAndConnect(options);
-    const auto permissionCalls = [&](const QStringList& arguments) {
-        service->clearLog();
-        const CliResult result = run(arguments);
-        EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-        return calls("flickr.photos.getPerms");
-    };
-    EXPECT_EQ(permissionCalls({"sync", "--perms"}), 20);
-    EXPECT_EQ(permissionCalls({"sync", "--perms"}), 0);
-    const auto& stream = service->photostream();
-    service->touchPhotos(
-        {stream.photoAt(2).idText(), stream.photoAt(3).idText(), stream.photoAt(17).idText()});
-    EXPECT_EQ(permissionCalls({"sync", "--perms"}), 3);
-    EXPECT_EQ(permissionCalls({"sync", "--full-perms"}), 20);
-    EXPECT_EQ(permissionCalls({"sync"}), 0);
+    EXPECT_FALSE(text.contains("\n")) << text.toStdString(); // progress only, each line over the last
 }
 
 TEST_F(CliSyncTest, TheCallPaceWaitsAndTimeLeftShowOnStandardError) {
@@ -238,9 +207,8 @@ TEST_F(CliSyncTest, TheCallPaceWaitsAndTimeLeftShowOnStandardError) {
     // Ten calls a second with eight at once, then HTTP 429; asked to stay under it.
     options.callsPerHour = 36000;
     options.burst = 8;
-    startAndConnect(options);
-    const QString busy = service->photostream().photoAt(4).idText();
-    service->addFault("http503:flickr.photos.getPerms@photo=" + busy + "#1");
+    startConnected(options);
+    service->addFault("http503:flickr.photos.getPerms@photo=" + idAt(4) + "#1");
     service->clearLog();
 
     const CliResult result = run({"sync", "--perms", "--calls-per-hour", "30000"});
@@ -258,8 +226,7 @@ TEST_F(CliSyncTest, TheCallPaceWaitsAndTimeLeftShowOnStandardError) {
     // Why and how long it waited, on a line of its own; the time left beside the counts.
     EXPECT_TRUE(result.err.contains("\nFlickr answered HTTP 503; trying again in 1 second.\n"))
         << result.err.toStdString();
-    EXPECT_TRUE(QRegularExpression("\ndownloading permissions info\\.\\.\\. 16 of 16 \\(about \\d+ "
-                                   "seconds? left\\)\n")
+    EXPECT_TRUE(QRegularExpression("\ndownloading permissions info\\.\\.\\. 16 of 16 \\(about \\d+ seconds? left\\)\n")
                     .match(result.err)
                     .hasMatch())
         << result.err.toStdString();
