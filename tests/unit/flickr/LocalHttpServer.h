@@ -28,20 +28,16 @@ public:
         QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { accept(); });
     }
 
-    QUrl url(const QString& path = QStringLiteral("/")) const {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+    QUrl url(const QString& path = "/") const {
+        return QUrl(QString("http://127.0.0.1:%1").arg(m_server.serverPort()) + path);
     }
     void setHandler(Handler handler) { m_handler = std::move(handler); }
     const QList<LocalHttpRequest>& requests() const { return m_requests; }
 
-    static QByteArray response(int status, const QByteArray& body,
-                               const QList<QPair<QByteArray, QByteArray>>& extraHeaders = {}) {
-        QByteArray out = "HTTP/1.1 " + QByteArray::number(status) +
-                         " Status\r\nConnection: close\r\nContent-Length: " + QByteArray::number(body.size()) +
-                         "\r\n";
-        for (const auto& [name, value] : extraHeaders)
-            out += name + ": " + value + "\r\n";
-        return out + "\r\n" + body;
+    // A complete answer; `extraHeaders` as lines ending in "\r\n".
+    static QByteArray response(int status, const QByteArray& body, const QByteArray& extraHeaders = {}) {
+        return "HTTP/1.1 " + QByteArray::number(status) + " Status\r\nConnection: close\r\nContent-Length: " +
+               QByteArray::number(body.size()) + "\r\n" + extraHeaders + "\r\n" + body;
     }
     // Answers in full, as `make` says for the request, and closes the connection.
     static Handler answerWith(std::function<QByteArray(const LocalHttpRequest&)> make) {
@@ -50,8 +46,7 @@ public:
             socket->disconnectFromHost();
         };
     }
-    static Handler respond(int status, const QByteArray& body,
-                           const QList<QPair<QByteArray, QByteArray>>& extraHeaders = {}) {
+    static Handler respond(int status, const QByteArray& body, const QByteArray& extraHeaders = {}) {
         return answerWith([=](const LocalHttpRequest&) { return response(status, body, extraHeaders); });
     }
     // Writes raw bytes and then keeps the connection open without a word more.
@@ -71,36 +66,29 @@ private:
     void accept() {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
             auto buffer = std::make_shared<QByteArray>();
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             QObject::connect(socket, &QTcpSocket::readyRead, socket, [=, this] {
                 buffer->append(socket->readAll());
                 // Several requests may come over one kept-alive connection.
-                while (socket->isOpen() && tryHandle(socket, *buffer)) {
+                for (qsizetype end; socket->isOpen() && (end = buffer->indexOf("\r\n\r\n")) >= 0;) {
+                    LocalHttpRequest request;
+                    const QList<QByteArray> lines = buffer->left(end).split('\n');
+                    const QList<QByteArray> requestLine = lines[0].trimmed().split(' ');
+                    request.method = requestLine.value(0);
+                    request.target = requestLine.value(1);
+                    for (const QByteArray& line : lines.mid(1))
+                        if (const qsizetype colon = line.indexOf(':'); colon > 0)
+                            request.headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
+                    const qsizetype length = request.header("Content-Length").toLongLong();
+                    if (buffer->size() < end + 4 + length)
+                        return;
+                    request.body = buffer->mid(end + 4, length);
+                    buffer->remove(0, end + 4 + length);
+                    m_requests.append(request);
+                    m_handler(socket, request);
                 }
             });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         }
-    }
-
-    bool tryHandle(QTcpSocket* socket, QByteArray& buffer) {
-        const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
-        if (headerEnd < 0)
-            return false;
-        LocalHttpRequest request;
-        const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
-        const QList<QByteArray> requestLine = lines.value(0).trimmed().split(' ');
-        request.method = requestLine.value(0);
-        request.target = requestLine.value(1);
-        for (const QByteArray& line : lines.mid(1))
-            if (const qsizetype colon = line.indexOf(':'); colon > 0)
-                request.headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
-        const qsizetype length = request.header("Content-Length").toLongLong();
-        if (buffer.size() < headerEnd + 4 + length)
-            return false;
-        request.body = buffer.mid(headerEnd + 4, length);
-        buffer.remove(0, headerEnd + 4 + length);
-        m_requests.append(request);
-        m_handler(socket, request);
-        return true;
     }
 
     QTcpServer m_server;
