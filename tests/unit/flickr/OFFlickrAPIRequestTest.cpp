@@ -81,10 +81,6 @@ protected:
         request->setDelegate(&delegate);
         request->setRequestTimeoutInterval(1.0);
     }
-    void useOAuth() {
-        context->setOAuthToken("atoken");
-        context->setOAuthTokenSecret("asecret");
-    }
     // Waits for the callback of a call that started; the delegate is reset first.
     bool finish(const std::function<bool()>& start) {
         delegate = RecordingDelegate();
@@ -104,8 +100,25 @@ protected:
 
 } // namespace
 
-TEST_F(OFFlickrAPIRequestTest, StatOkCompletesWithTheRspMapWhateverTheHTTPStatus) {
-    useOAuth();
+TEST_F(OFFlickrAPIRequestTest, CallsAreSignedAsTheContextAllowsAndStatOkCompletesWhateverTheHTTPStatus) {
+    // A token without its secret: POST is legacy-signed.
+    context->setOAuthToken("atoken");
+    context->setAuthToken("legacy");
+    answer(200, "<rsp stat=\"ok\"/>");
+    const auto post = [&](const QString& method, const QVariantMap& arguments) {
+        return finish([&] { return request->callAPIMethodWithPOSTArguments(method, arguments); });
+    };
+    ASSERT_TRUE(post("flickr.photos.setTags", {{"tags", "a b"}}));
+    EXPECT_EQ(lastSeen().method + " " + lastSeen().target, "POST /services/rest/");
+    EXPECT_EQ(lastSeen().header("Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_TRUE(lastSeen().body.startsWith("api_key=ckey&auth_token=legacy&method=flickr.photos.setTags&tags=a%20b"
+                                           "&api_sig="));
+
+    context->setOAuthTokenSecret("asecret");
+    ASSERT_TRUE(post("flickr.photos.setMeta", {{"title", "Fish & ~"}}));
+    EXPECT_TRUE(lastSeen().body.contains("title=Fish%20%26%20~"));
+    EXPECT_TRUE(signatureIsValid("POST", server.url("/services/rest/"), lastSeen().body, "csecret&asecret"));
+
     answer(500, "<?xml version=\"1.0\"?><rsp stat=\"ok\"><photos total=\"3\"/></rsp>");
     request->setSessionInfo("CountPhotos");
     ASSERT_TRUE(get("flickr.photos.getCounts", {{"dates", "1~2 3"}}));
@@ -203,25 +216,6 @@ TEST_F(OFFlickrAPIRequestTest, CallWhileRunningIsRefusedAndCancelIsSilent) {
     EXPECT_EQ(OFValueForKeyPath(delegate.response, "stage.n"), "2");
 }
 
-TEST_F(OFFlickrAPIRequestTest, POSTIsLegacySignedWithoutTokenSecretAndOAuthSignedWithIt) {
-    context->setOAuthToken("atoken");
-    context->setAuthToken("legacy");
-    answer(200, "<rsp stat=\"ok\"/>");
-    const auto post = [&](const QString& method, const QVariantMap& arguments) {
-        return finish([&] { return request->callAPIMethodWithPOSTArguments(method, arguments); });
-    };
-    ASSERT_TRUE(post("flickr.photos.setTags", {{"tags", "a b"}}));
-    EXPECT_EQ(lastSeen().method + " " + lastSeen().target, "POST /services/rest/");
-    EXPECT_EQ(lastSeen().header("Content-Type"), "application/x-www-form-urlencoded");
-    EXPECT_TRUE(lastSeen().body.startsWith("api_key=ckey&auth_token=legacy&method=flickr.photos.setTags&tags=a%20b"
-                                           "&api_sig="));
-
-    context->setOAuthTokenSecret("asecret");
-    ASSERT_TRUE(post("flickr.photos.setMeta", {{"title", "Fish & ~"}}));
-    EXPECT_TRUE(lastSeen().body.contains("title=Fish%20%26%20~"));
-    EXPECT_TRUE(signatureIsValid("POST", server.url("/services/rest/"), lastSeen().body, "csecret&asecret"));
-}
-
 TEST_F(OFFlickrAPIRequestTest, TokenExchangesReportTheAnswerFieldsOrOAuthErrors) {
     const auto requestToken = [&] {
         return request->fetchOAuthRequestTokenWithCallbackURL(QUrl("tessaly://callback"));
@@ -266,7 +260,8 @@ TEST_F(OFFlickrAPIRequestTest, TokenExchangesReportTheAnswerFieldsOrOAuthErrors)
 }
 
 TEST_F(OFFlickrAPIRequestTest, UploadSendsMultipartFromAPrivateTemporaryFile) {
-    useOAuth();
+    context->setOAuthToken("atoken");
+    context->setOAuthTokenSecret("asecret");
     answer(200, "<rsp stat=\"ok\"><photoid>1234</photoid></rsp>");
     QByteArray picture(200000, '\xd8');
     QBuffer stream(&picture);
