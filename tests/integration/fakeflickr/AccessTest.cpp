@@ -1,5 +1,7 @@
-// Who sees what, pictures that leave the stream or change, and the ways of signing in.
-#include "ClientRecorder.h"
+// Who sees what, pictures that leave the stream or change, the ways of signing in,
+// and how the stand-in limits and fails as Flickr does: the per-key budget on a
+// scripted clock, faults with statuses, counts and Retry-After.
+#include "ServiceClient.h"
 
 #include <QRegularExpression>
 #include <QUrlQuery>
@@ -16,68 +18,81 @@ protected:
         options.photos = 1100;
         options.seed = 29;
         start(options);
-        qputenv("TESSALY_FLICKR_ENDPOINT", server->baseUrl().toUtf8());
         for (int i = 0; i < stream().size(); ++i) {
             publicCount += stream().isPublicAt(i);
             if (!stream().isPublicAt(i) && privateId.isEmpty() && !stream().exifFor(stream().photoAt(i).id).isEmpty())
                 privateId = id(i);
         }
     }
-    void TearDown() override { qunsetenv("TESSALY_FLICKR_ENDPOINT"); }
-
-    // The stream's total and whether its first page shows a private picture.
-    std::pair<int, bool> seen(ClientCall& c) {
-        EXPECT_TRUE(c.run("flickr.people.getPhotos", {{"user_id", server->userNsid()}, {"per_page", "500"}}));
-        bool anyPrivate = false;
-        for (const QVariant& p : c.at("photos.photo").toList())
-            anyPrivate |= p.toMap().value("ispublic").toString() == "0";
-        return {c.at("photos.total").toInt(), anyPrivate};
+    // A budget of callsPerHour and burst on the test's clock.
+    void startLimited(double callsPerHour, int burst, bool sendRetryAfter = true) {
+        Options options;
+        options.photos = 1200;
+        options.callsPerHour = callsPerHour;
+        options.burst = burst;
+        options.sendRetryAfter = sendRetryAfter;
+        options.clockMs = [this] { return now; };
+        start(options);
     }
-    int counted(ClientCall& c) {
-        EXPECT_TRUE(c.run("flickr.photos.getCounts", {{"dates", "0,9999999999"}}));
-        return c.at("photocounts.photocount.count").toList().value(0).toInt();
+    // The HTTP status of a call, -1 for a Flickr error answer.
+    int status(const QString& method = "flickr.test.login", const Args& args = {}) {
+        last = call(method, args);
+        return last.status == 200 && !last.body.contains("stat=\"ok\"") ? -1 : last.status;
+    }
+    QList<int> statuses() const {
+        QList<int> out;
+        for (const auto& c : server->calls())
+            out << c.status;
+        return out;
     }
 
     int publicCount = 0;
     QString privateId;
+    qint64 now = 5'000'000;  // any origin: the clock is monotonic, not wall time
+    Reply last;
 };
 
 } // namespace
 
 TEST_F(Access, OnlyTheOwnersOAuthTokenSeesPrivatePictures) {
     ASSERT_FALSE(privateId.isEmpty());
-    ClientCall mine(owner), other(stranger), legacy(consumer), legacyToken(consumer);
-    legacyToken.context()->setAuthToken(owner.token);
-    EXPECT_EQ(seen(mine), std::make_pair(1100, true));
-    EXPECT_EQ(counted(mine), 1100);
-    EXPECT_TRUE(mine.run("flickr.photos.getExif", {{"photo_id", privateId}}));
-    EXPECT_TRUE(mine.run("flickr.photos.getPerms", {{"photo_id", privateId}}));
-    // The owner's token in the Authorization header counts as much.
-    EXPECT_EQ(value(call("flickr.photos.getExif", {{"photo_id", privateId}}, Placement::HeaderGet), "stat"), "ok");
-
-    const Reply page = get(rest + "?method=flickr.people.getPhotos&per_page=500&api_key=" + owner.apiKey + "&user_id="
-                           + escape(server->userNsid()));
-    EXPECT_TRUE(page.body.contains(QStringLiteral("total=\"%1\"").arg(publicCount).toUtf8()));
-    EXPECT_FALSE(page.body.contains("ispublic=\"0\""));
-    // Tessaly's client signs the legacy way without a token; another account signs by OAuth.
-    for (ClientCall* c : {&legacy, &legacyToken, &other}) {
-        EXPECT_EQ(seen(*c), std::make_pair(publicCount, false));
-        EXPECT_FALSE(c->run("flickr.photos.getExif", {{"photo_id", privateId}}));
-        EXPECT_EQ(c->errorCode(), 1);
-        EXPECT_FALSE(c->run("flickr.photos.getPerms", {{"photo_id", id(0)}}));
-        EXPECT_EQ(c->errorCode(), 99);
+    enum Who { Owner, Stranger, Legacy, LegacyToken, Unsigned };
+    const auto as = [&](Who who, const QString& method, Args args) {
+        args["method"] = method;
+        if (who == Owner || who == Stranger)
+            return send(rest, oauthSigned(args, "GET", rest, who == Owner ? owner : stranger), Placement::HeaderGet);
+        if (who == Unsigned)
+            args["api_key"] = owner.apiKey;
+        // Flickr's legacy signing, without a token or with the OAuth token as auth_token.
+        return send(rest, who == Unsigned ? args : legacySigned(args, who == Legacy ? consumer : owner), Placement::Query);
+    };
+    struct Case {
+        Who who;
+        QString total;
+        bool seesPrivate;
+        QString count;  // of getCounts, or its error code
+    };
+    const QString all = "1100", publicTotal = QString::number(publicCount);
+    for (const Case& c : {Case{Owner, all, true, all}, Case{Stranger, publicTotal, false, publicTotal},
+                          Case{Legacy, publicTotal, false, "99"}, Case{LegacyToken, publicTotal, false, publicTotal},
+                          Case{Unsigned, publicTotal, false, "99"}}) {
+        SCOPED_TRACE(c.who);
+        const Reply page = as(c.who, "flickr.people.getPhotos", {{"user_id", server->userNsid()}, {"per_page", "500"}});
+        EXPECT_EQ(value(page, "photos.total"), c.total);
+        EXPECT_EQ(values(page, "photos.photo[].ispublic").contains("0"), c.seesPrivate);
+        const Reply counts = as(c.who, "flickr.photos.getCounts", {{"dates", "0,9999999999"}});
+        EXPECT_EQ(value(counts, "stat") == "ok" ? value(counts, "photocounts.photocount[].count") : value(counts, "err.code"), c.count);
+        EXPECT_EQ(value(as(c.who, "flickr.photos.getExif", {{"photo_id", privateId}}), "err.code"), c.seesPrivate ? "" : "1");
+        EXPECT_EQ(value(as(c.who, "flickr.photos.getPerms", {{"photo_id", privateId}}), "err.code"), c.seesPrivate ? "" : "99");
+        for (const char* method : {"flickr.tags.getListPhoto", "flickr.photos.getInfo"})
+            EXPECT_EQ(value(as(c.who, method, {{"photo_id", privateId}}), "err.code"), c.seesPrivate ? "" : "1") << method;
     }
-    // A legacy auth_token still passes the methods that need a user, with the public view.
-    EXPECT_TRUE(legacyToken.run("flickr.test.login"));
-    EXPECT_EQ(counted(legacyToken), publicCount);
-    for (const char* method : {"flickr.tags.getListPhoto", "flickr.photos.getInfo"}) {
-        EXPECT_FALSE(legacyToken.run(method, {{"photo_id", privateId}}));
-        EXPECT_EQ(legacyToken.errorCode(), 1);
-    }
+    // A legacy auth_token still passes the methods that need a user.
+    EXPECT_EQ(value(as(LegacyToken, "flickr.test.login", {}), "stat"), "ok");
     // The owner sees a private picture's information, with who may comment.
-    ASSERT_TRUE(mine.run("flickr.photos.getInfo", {{"photo_id", privateId}}));
-    EXPECT_EQ(mine.at("photo.visibility.ispublic"), "0");
-    EXPECT_FALSE(mine.at("photo.permissions.permcomment").toString().isEmpty());
+    const Reply info = as(Owner, "flickr.photos.getInfo", {{"photo_id", privateId}});
+    EXPECT_EQ(value(info, "photo.visibility.ispublic"), "0");
+    EXPECT_EQ(value(info, "photo.permissions.permcomment"), QString::number(server->photo(privateId)->permComment));
 
     // Sets list what the caller sees; a picture the owner makes private leaves the others' view.
     const PhotoSet big = stream().setAt(0);
@@ -88,14 +103,12 @@ TEST_F(Access, OnlyTheOwnersOAuthTokenSeesPrivatePictures) {
             ++publicMembers;
         }
     }
-    ASSERT_TRUE(legacy.run("flickr.photosets.getPhotos", {{"photoset_id", big.id}}));
-    EXPECT_EQ(legacy.at("photoset.total").toInt(), publicMembers);
-    ASSERT_TRUE(mine.run("flickr.photos.setPerms", {{"photo_id", id(stream().setMember(0, j))}, {"is_public", "0"},
-                                                    {"is_friend", "0"}, {"is_family", "0"}}, true));
-    EXPECT_EQ(seen(legacy).first, publicCount - 1);
-    ASSERT_TRUE(legacy.run("flickr.photosets.getList"));
-    const QVariantMap listed = legacy.at("photosets.photoset").toList().value(0).toMap();
-    EXPECT_EQ(listed.value("photos").toInt() + listed.value("videos").toInt(), publicMembers - 1);
+    EXPECT_EQ(value(as(Legacy, "flickr.photosets.getPhotos", {{"photoset_id", big.id}}), "photoset.total").toInt(), publicMembers);
+    ASSERT_EQ(value(call("flickr.photos.setPerms", {{"photo_id", id(stream().setMember(0, j))}, {"is_public", "0"},
+                                                     {"is_friend", "0"}, {"is_family", "0"}}, Placement::Body), "stat"), "ok");
+    EXPECT_EQ(value(as(Legacy, "flickr.people.getPhotos", {{"user_id", server->userNsid()}}), "photos.total").toInt(), publicCount - 1);
+    const Reply sets = as(Legacy, "flickr.photosets.getList", {});
+    EXPECT_EQ(value(sets, "photosets.photoset[].photos").toInt() + value(sets, "photosets.photoset[].videos").toInt(), publicMembers - 1);
 }
 
 TEST_F(Access, RemovedPicturesAreGoneAndTouchedOnesChanged) {
@@ -103,53 +116,51 @@ TEST_F(Access, RemovedPicturesAreGoneAndTouchedOnesChanged) {
     const QList<int> removed = {0, 3, 600, s.setMember(1, 0)};  // the last one is set 1's only picture
     server->removePhotos(removed + QList<int>{-1, 5000});
     server->touchPhotos({id(5), id(3), "1"});
-    ClientCall mine(owner);
 
-    QStringList expected, listed;
+    QStringList expected, listed, moved;
     for (int i = 0; i < s.size(); ++i)
         if (!removed.contains(i))
             expected << id(i);
     QList<int> sizes;
     for (int page = 1; page <= 3; ++page) {
-        ASSERT_TRUE(mine.run("flickr.people.getPhotos", {{"user_id", "me"}, {"per_page", "500"}, {"page", page}, {"extras", "last_update"}}));
-        EXPECT_EQ(mine.at("photos.total").toInt(), 1096);
-        const QVariantList photos = mine.at("photos.photo").toList();
-        sizes << int(photos.size());
-        for (const QVariant& p : photos) {
-            const QVariantMap m = p.toMap();
-            listed << m.value("id").toString();
-            const qint64 generated = s.photoAt(*s.indexOfId(listed.last())).lastUpdate;
-            EXPECT_EQ(m.value("lastupdate").toLongLong() > generated, listed.last() == id(5)) << listed.last().toStdString();
-        }
+        const Reply r = call("flickr.people.getPhotos",
+                             {{"user_id", "me"}, {"per_page", "500"}, {"page", QString::number(page)}, {"extras", "last_update"}});
+        EXPECT_EQ(value(r, "photos.total"), "1096");
+        const QStringList ids = values(r, "photos.photo[].id"), updates = values(r, "photos.photo[].lastupdate");
+        sizes << int(ids.size());
+        for (int k = 0; k < ids.size(); ++k)
+            if (updates.value(k).toLongLong() > s.photoAt(*s.indexOfId(ids[k])).lastUpdate)
+                moved << ids[k];
+        listed << ids;
     }
     EXPECT_EQ(sizes, QList<int>({500, 500, 96}));
     EXPECT_EQ(listed, expected);
-    EXPECT_EQ(counted(mine), 1096);
+    EXPECT_EQ(moved, L{id(5)});
+    EXPECT_EQ(value(call("flickr.photos.getCounts", {{"dates", "0,9999999999"}}), "photocounts.photocount[].count"), "1096");
 
     int setMembersLeft = 0;
     for (int k = 0; k < s.setAt(0).count; ++k)
         setMembersLeft += !removed.contains(s.setMember(0, k));
-    ASSERT_TRUE(mine.run("flickr.photosets.getPhotos", {{"photoset_id", s.setAt(0).id}}));
-    EXPECT_EQ(mine.at("photoset.total").toInt(), setMembersLeft);
-    ASSERT_TRUE(mine.run("flickr.photosets.getList"));
-    EXPECT_EQ(mine.at("photosets.total").toInt(), s.setCount() - 1);  // Flickr deletes a set with its last picture
-    EXPECT_FALSE(mine.run("flickr.photosets.getPhotos", {{"photoset_id", s.setAt(1).id}}));
-    EXPECT_EQ(mine.errorCode(), 1);
-
+    EXPECT_EQ(value(call("flickr.photosets.getPhotos", {{"photoset_id", s.setAt(0).id}}), "photoset.total").toInt(), setMembersLeft);
+    // Flickr deletes a set with its last picture.
+    EXPECT_EQ(value(call("flickr.photosets.getList"), "photosets.total").toInt(), s.setCount() - 1);
+    EXPECT_EQ(value(call("flickr.photosets.getPhotos", {{"photoset_id", s.setAt(1).id}}), "err.code"), "1");
     for (const QString method : {"flickr.photos.getPerms", "flickr.photos.getExif", "flickr.tags.getListPhoto", "flickr.photos.setTags"}) {
-        EXPECT_FALSE(mine.run(method, {{"photo_id", id(3)}, {"tags", "x"}}, method.contains(".set"))) << method.toStdString();
-        EXPECT_EQ(mine.recorder.error.failureReason, "Photo not found");
+        const Reply r = call(method, {{"photo_id", id(3)}, {"tags", "x"}}, method.contains(".set") ? Placement::Body : Placement::Query);
+        EXPECT_EQ(value(r, "err.msg"), "Photo not found") << method.toStdString();
     }
     EXPECT_EQ(get(fileUrl(3, 'm')).status, 410);
     EXPECT_EQ(get(fileUrl(4, 'm')).status, 200);
 }
 
-TEST_F(Access, OAuthFlowIssuesAWorkingAccessTokenAndNamesItsProblems) {
+TEST_F(Access, OAuthFlowsIssueAWorkingAccessTokenAndNameTheirProblems) {
     const QString base = server->baseUrl() + "/services/oauth/";
-    Args args = oauthSigned({{"oauth_callback", "tessaly://callback"}}, "GET", base + "request_token", consumer);
-    const Reply requestToken = get(base + "request_token?" + encodeQuery(args));
-    ASSERT_EQ(requestToken.status, 200) << requestToken.body.constData();
-    const QUrlQuery rt(QString::fromUtf8(requestToken.body));
+    const auto requestToken = [&](const Credentials& c, const Args& args) {
+        return get(base + "request_token?" + encodeQuery(oauthSigned(args, "GET", base + "request_token", c)));
+    };
+    const Reply issued = requestToken(consumer, {{"oauth_callback", "tessaly://callback"}});
+    ASSERT_EQ(issued.status, 200) << issued.body.constData();
+    const QUrlQuery rt(QString::fromUtf8(issued.body));
     EXPECT_EQ(rt.queryItemValue("oauth_callback_confirmed"), "true");
     const QString token = rt.queryItemValue("oauth_token"), secret = rt.queryItemValue("oauth_token_secret");
     ASSERT_FALSE(token.isEmpty());
@@ -162,13 +173,14 @@ TEST_F(Access, OAuthFlowIssuesAWorkingAccessTokenAndNamesItsProblems) {
     ASSERT_TRUE(location.startsWith("tessaly://callback?oauth_token=" + token + "&oauth_verifier=")) << location.toStdString();
     const QString verifier = QUrlQuery(QUrl(location)).queryItemValue("oauth_verifier");
 
-    const Credentials withRequestSecret{owner.apiKey, owner.sharedSecret, "", secret};
-    const auto access = [&](const QString& verifier, const Credentials& c) {
-        return get(base + "access_token?" + encodeQuery(oauthSigned({{"oauth_token", token}, {"oauth_verifier", verifier}}, "GET", base + "access_token", c)));
+    const auto access = [&](const QString& token, const QString& verifier, const QString& secret) {
+        const Args args = oauthSigned({{"oauth_token", token}, {"oauth_verifier", verifier}}, "GET", base + "access_token",
+                                      {owner.apiKey, owner.sharedSecret, "", secret});
+        return get(base + "access_token?" + encodeQuery(args));
     };
-    EXPECT_TRUE(access("wrong", withRequestSecret).body.contains("oauth_problem=verifier_invalid"));
-    EXPECT_TRUE(access(verifier, consumer).body.contains("oauth_problem=signature_invalid"));
-    const Reply granted = access(verifier, withRequestSecret);
+    EXPECT_TRUE(access(token, "wrong", secret).body.contains("oauth_problem=verifier_invalid"));
+    EXPECT_TRUE(access(token, verifier, "").body.contains("oauth_problem=signature_invalid"));
+    const Reply granted = access(token, verifier, secret);
     ASSERT_EQ(granted.status, 200) << granted.body.constData();
     QStringList keys;
     for (const QString& piece : QString::fromUtf8(granted.body).split('&'))
@@ -182,28 +194,19 @@ TEST_F(Access, OAuthFlowIssuesAWorkingAccessTokenAndNamesItsProblems) {
     EXPECT_EQ(value(callRest(server->baseUrl(), "flickr.photos.setTags", {{"photo_id", id(0)}, {"tags", "x"}}, user, Placement::Body), "stat"), "ok");
 
     // A used request token is gone; missing callbacks and foreign keys are named problems.
-    EXPECT_TRUE(access(verifier, withRequestSecret).body.contains("oauth_problem=token_rejected"));
+    EXPECT_TRUE(access(token, verifier, secret).body.contains("oauth_problem=token_rejected"));
     EXPECT_EQ(get(base + "authorize?oauth_token=" + token).status, 400);
-    args = oauthSigned({}, "GET", base + "request_token", consumer);
-    EXPECT_TRUE(get(base + "request_token?" + encodeQuery(args)).body.contains("oauth_parameters_absent=oauth_callback"));
-    args = oauthSigned({{"oauth_callback", "x"}}, "GET", base + "request_token", {"other", owner.sharedSecret, "", ""});
-    EXPECT_TRUE(get(base + "request_token?" + encodeQuery(args)).body.contains("oauth_problem=consumer_key_unknown"));
-    // The OAuth parameters may come in the Authorization header, and are signed there too.
-    args = oauthSigned({{"oauth_callback", "oob"}}, "GET", base + "request_token", consumer);
+    EXPECT_TRUE(requestToken(consumer, {}).body.contains("oauth_parameters_absent=oauth_callback"));
+    EXPECT_TRUE(requestToken({"other", owner.sharedSecret, "", ""}, {{"oauth_callback", "x"}}).body.contains("oauth_problem=consumer_key_unknown"));
+
+    // Without a callback ("oob", here in the Authorization header, which is signed too) the page shows a code.
+    Args args = oauthSigned({{"oauth_callback", "oob"}}, "GET", base + "request_token", consumer);
     const QByteArray header = takeOAuthHeader(&args);
-    EXPECT_TRUE(get(base + "request_token", 5000, {{"Authorization", header}}).body.startsWith("oauth_callback_confirmed=true"));
     EXPECT_EQ(get(base + "request_token", 5000, {{"Authorization", QByteArray(header).replace("\"oob\"", "\"x\"")}}).status, 401);
-}
-
-TEST_F(Access, TessalySignsInWithACodeInsteadOfACallback) {
-    ClientCall c(consumer);
-    ASSERT_TRUE(c.request().fetchOAuthRequestTokenWithCallbackURL(QUrl("oob")));
-    ASSERT_TRUE(c.recorder.wait() && !c.recorder.failed);
-    const QString requestToken = c.recorder.token;
-    c.context()->setOAuthToken(requestToken);
-    c.context()->setOAuthTokenSecret(c.recorder.secret);
-
-    const Reply page = get(c.context()->userAuthorizationURLWithRequestTokenRequestedPermission(requestToken, "read").toString());
+    const QUrlQuery oob(QString::fromUtf8(get(base + "request_token", 5000, {{"Authorization", header}}).body));
+    EXPECT_EQ(oob.queryItemValue("oauth_callback_confirmed"), "true");
+    const QString oobToken = oob.queryItemValue("oauth_token"), oobSecret = oob.queryItemValue("oauth_token_secret");
+    const Reply page = get(base + "authorize?oauth_token=" + oobToken + "&perms=read");
     EXPECT_EQ(page.status, 200);
     EXPECT_TRUE(page.location.isEmpty());
     const auto m = QRegularExpression("id=\"verifier\">(\\d{3}-\\d{3}-\\d{3})<").match(QString::fromUtf8(page.body));
@@ -211,17 +214,107 @@ TEST_F(Access, TessalySignsInWithACodeInsteadOfACallback) {
     const QString shown = m.captured(1);
     // Only the code as shown is taken; a wrong one leaves the request token usable.
     const QString otherDigits = QString::number((shown.left(3).toInt() + 1) % 1000).rightJustified(3, '0') + shown.mid(3);
-    for (const QString& verifier : {QString(shown).remove('-'), otherDigits, shown}) {
-        c.recorder.reset();
-        ASSERT_TRUE(c.request().fetchOAuthAccessTokenWithRequestTokenVerifier(requestToken, verifier));
-        ASSERT_TRUE(c.recorder.wait());
-        EXPECT_EQ(c.recorder.failed, verifier != shown) << verifier.toStdString();
-        if (verifier != shown) {
-            EXPECT_TRUE(c.recorder.error.userInfo.value(OFFlickrAPIRequestOAuthErrorUserInfoKey).toString().contains("oauth_problem"));
-        }
-    }
-    EXPECT_EQ(c.recorder.identity, QStringList({"Tessaly%20Demo", "tessaly_demo", QUrl::toPercentEncoding(server->userNsid())}));
-    c.context()->setOAuthToken(c.recorder.token);
-    c.context()->setOAuthTokenSecret(c.recorder.secret);
-    EXPECT_TRUE(c.run("flickr.photos.getPerms", {{"photo_id", privateId}}));
+    for (const QString& code : {QString(shown).remove('-'), otherDigits})
+        EXPECT_TRUE(access(oobToken, code, oobSecret).body.contains("oauth_problem=verifier_invalid")) << code.toStdString();
+    const QUrlQuery oobAccess(QString::fromUtf8(access(oobToken, shown, oobSecret).body));
+    const Credentials reader{owner.apiKey, owner.sharedSecret, oobAccess.queryItemValue("oauth_token"),
+                             oobAccess.queryItemValue("oauth_token_secret")};
+    EXPECT_EQ(value(callRest(server->baseUrl(), "flickr.photos.getPerms", {{"photo_id", privateId}}, reader), "stat"), "ok");
+}
+
+TEST_F(Access, TheBudgetAnswers429UntilTheClockHasRefilledIt) {
+    startLimited(3600, 3);  // one call a second, three at once
+    EXPECT_EQ(QList<int>({status(), status(), status(), status()}), QList<int>({200, 200, 200, 429}));
+    EXPECT_TRUE(last.contentType.startsWith("text/html") && last.body.contains("429 Too Many Requests"));
+    EXPECT_EQ(last.retryAfter, QByteArray("1"));
+    // Refused calls spend nothing: a second on, exactly one call goes through.
+    now += 999;
+    EXPECT_EQ(status(), 429);
+    now += 1;
+    EXPECT_EQ(QList<int>({status(), status()}), QList<int>({200, 429}));
+    // A long pause refills the budget to its burst, not beyond.
+    now += 10 * 3600 * 1000;
+    EXPECT_EQ(QList<int>({status(), status(), status(), status()}), QList<int>({200, 200, 200, 429}));
+    EXPECT_EQ(statuses(), QList<int>({200, 200, 200, 429, 429, 200, 429, 200, 200, 200, 429}));
+    EXPECT_EQ(server->calls()[3].errorCode, -1);
+    EXPECT_EQ(server->calls()[3].timeMs, 5'000'000);
+    EXPECT_EQ(server->calls()[5].timeMs, 5'001'000);
+
+    startLimited(1000, 1);  // a call every 3.6 seconds
+    status();
+    EXPECT_EQ(status(), 429);
+    EXPECT_EQ(last.retryAfter, QByteArray("4"));
+    now += 3000;
+    status();
+    EXPECT_EQ(last.retryAfter, QByteArray("1"));  // 0.6 s left: at least 1
+    now += 600;
+    EXPECT_EQ(status(), 200);
+
+    startLimited(1000, 1, false);
+    EXPECT_EQ(QList<int>({status(), status()}), QList<int>({200, 429}));
+    EXPECT_FALSE(last.retryAfter.has_value());
+}
+
+TEST_F(Access, FaultsAnswerTheirStatusCountedAndTimed) {
+    // Calls that never answer, break off, or answer what does not parse.
+    for (const char* fault : {"stall:flickr.people.getPhotos@page=3", "drop:flickr.photos.getPerms#1",
+                                 "malformed:flickr.photos.getInfo#1"})
+        ASSERT_TRUE(server->addFault(fault));
+    EXPECT_TRUE(call("flickr.people.getPhotos", {{"user_id", "me"}, {"page", "3"}}, Placement::Query, 300).timedOut);
+    EXPECT_EQ(values(call("flickr.people.getPhotos", {{"user_id", "me"}, {"page", "4"}}), "photos.page"), L{"4"});
+    const Reply dropped = call("flickr.photos.getPerms", {{"photo_id", id(2)}});
+    EXPECT_NE(dropped.error, QNetworkReply::NoError);
+    EXPECT_EQ(values(dropped, "perms.id"), L{"!parse"});
+    const Reply malformed = call("flickr.photos.getInfo", {{"photo_id", id(2)}});
+    EXPECT_EQ(malformed.status, 200);
+    EXPECT_EQ(values(malformed, "photo.id"), L{"!parse"});
+
+    startLimited(3600, 1);
+    const QString photo = id(2);
+    const Args page2{{"user_id", "me"}, {"per_page", "500"}, {"page", "2"}};
+    for (const char* fault : {"http503:flickr.people.getPhotos@page=2#2~3", "http429:flickr.photos.getPerms~30",
+                                 "error:flickr.photos.getExif:105~5#1", "http502:flickr.photosets.getList#1",
+                                 "http504:flickr.test.login#1"})
+        ASSERT_TRUE(server->addFault(fault));
+    const auto step = [&](const QString& method, const Args& args = {}) {
+        const int code = status(method, args);
+        now += 1000;  // within the budget
+        return QStringLiteral("%1 %2").arg(code).arg(QString::fromLatin1(last.retryAfter.value_or("-")));
+    };
+    EXPECT_EQ(step("flickr.people.getPhotos", page2), "503 3");
+    EXPECT_EQ(step("flickr.people.getPhotos", page2), "503 3");
+    EXPECT_EQ(step("flickr.people.getPhotos", page2), "200 -");
+    EXPECT_EQ(last.body.count("<photo "), 500);
+    EXPECT_EQ(step("flickr.photos.getPerms", {{"photo_id", photo}}), "429 30");
+    EXPECT_EQ(step("flickr.photos.getPerms", {{"photo_id", photo}}), "429 30");
+    EXPECT_EQ(step("flickr.photos.getExif", {{"photo_id", photo}}), "-1 5");
+    EXPECT_TRUE(last.body.contains("code=\"105\""));
+    EXPECT_EQ(step("flickr.photos.getExif", {{"photo_id", photo}}), "200 -");
+    EXPECT_EQ(step("flickr.photosets.getList"), "502 -");
+    EXPECT_EQ(step("flickr.photosets.getList"), "200 -");
+    // A call the budget refuses leaves the fault for the next one.
+    EXPECT_EQ(status("flickr.urls.getUserProfile"), 200);
+    EXPECT_EQ(status(), 429);
+    now += 1000;
+    EXPECT_EQ(step("flickr.test.login"), "504 -");
+    EXPECT_EQ(step("flickr.test.login"), "200 -");
+
+    // Files: 403, 404 and 410 last; a counted 429 or 503 passes. The budget never counts them.
+    const Photo b = stream().photoAt(1);
+    for (const QString& fault : QStringList{"http404:file:*_s.jpg", "http403:file:*_t.jpg", "http410:file:*_m.jpg",
+                                            "http429:file:" + b.fileName('z') + "#1~7", "http503:file:" + b.fileName('-') + "#2"})
+        ASSERT_TRUE(server->addFault(fault));
+    const int calls = int(server->calls().size());
+    const auto file = [&](int index, char suffix) {
+        last = get(fileUrl(index, suffix));
+        return last.status;
+    };
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(QList<int>({file(0, 's'), file(0, 't'), file(0, 'm')}), QList<int>({404, 403, 410}));
+    EXPECT_TRUE(last.body.contains("410 Gone"));
+    EXPECT_EQ(file(1, 'z'), 429);
+    EXPECT_EQ(last.retryAfter, QByteArray("7"));
+    EXPECT_EQ(QList<int>({file(1, 'z'), file(1, '-'), file(1, '-'), file(1, '-')}), QList<int>({200, 503, 503, 200}));
+    EXPECT_EQ(last.contentType, "image/jpeg");
+    EXPECT_EQ(server->calls().size(), calls);
 }

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QEventLoop>
+#include <QMessageAuthenticationCode>
 #include <QNetworkAccessManager>
 #include <QTimer>
 #include <QUuid>
@@ -14,17 +15,8 @@ QString escape(const QString& text) {
     return QString::fromLatin1(QUrl::toPercentEncoding(text));
 }
 
-QString hmacSha1Base64(const QByteArray& keyIn, const QByteArray& data) {
-    // RFC 2104 by hand.
-    QByteArray key = keyIn.size() > 64 ? QCryptographicHash::hash(keyIn, QCryptographicHash::Sha1) : keyIn;
-    key = key.leftJustified(64, '\0');
-    QByteArray inner(64, 0), outer(64, 0);
-    for (int i = 0; i < 64; ++i) {
-        inner[i] = char(key[i] ^ 0x36);
-        outer[i] = char(key[i] ^ 0x5c);
-    }
-    const QByteArray innerHash = QCryptographicHash::hash(inner + data, QCryptographicHash::Sha1);
-    return QString::fromLatin1(QCryptographicHash::hash(outer + innerHash, QCryptographicHash::Sha1).toBase64());
+QString hmacSha1Base64(const QByteArray& key, const QByteArray& data) {
+    return QString::fromLatin1(QMessageAuthenticationCode::hash(data, key, QCryptographicHash::Sha1).toBase64());
 }
 
 Args oauthSigned(const Args& args, const QString& httpMethod, const QString& url, const Credentials& c,

@@ -89,8 +89,8 @@ protected:
         consumer = {options.apiKey, options.sharedSecret, {}, {}};
         rest = server->baseUrl() + "/services/rest/";
     }
-    Reply call(const QString& method, const Args& args = {}, Placement where = Placement::Query) {
-        return callRest(server->baseUrl(), method, args, owner, where);
+    Reply call(const QString& method, const Args& args = {}, Placement where = Placement::Query, int timeoutMs = 5000) {
+        return callRest(server->baseUrl(), method, args, owner, where, timeoutMs);
     }
     const fakeflickr::Photostream& stream() const { return server->photostream(); }
     QString id(int index) const { return stream().photoAt(index).idText(); }
