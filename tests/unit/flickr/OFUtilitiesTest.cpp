@@ -34,7 +34,6 @@ TEST(OFHMACSHA1, MatchesRFC2202VectorsAndQtAroundTheBlockSize) {
 TEST(OFDigests, MD5StopsAtNulAndUUIDIsUpperCase) {
     EXPECT_EQ(OFMD5HexDigest(""), "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(OFMD5HexDigest(QString::fromUtf8("abc\0def", 7)), "900150983cd24fb0d6963f7d28e17f72");
-    EXPECT_EQ(OFSHA1Digest("abc").toHex(), "a9993e364706816aba3e25717850c26c9cd0d89d");
     const QString uuid = OFNewUUIDString();
     EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$").match(uuid).hasMatch());
     EXPECT_NE(uuid, OFNewUUIDString());

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -77,6 +78,10 @@ TEST(SingleInstance, TheChannelConfirmsBeforeHandlingAndTakesAtMostEightMessages
 TEST(SingleInstance, WithoutARuntimeFolderTheSocketLivesInAFolderOnlyTheUserEnters) {
     QTemporaryDir temp;
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), tmpdir = qgetenv("TMPDIR");
+    const auto restore = qScopeGuard([&] {
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        tmpdir.isEmpty() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmpdir);
+    });
     qunsetenv("XDG_RUNTIME_DIR");
     qputenv("TMPDIR", temp.path().toUtf8());
 
@@ -95,10 +100,4 @@ TEST(SingleInstance, WithoutARuntimeFolderTheSocketLivesInAFolderOnlyTheUserEnte
     QTemporaryDir elsewhere;
     ASSERT_TRUE(QFile::link(elsewhere.path(), folder));
     EXPECT_FALSE(SingleInstance::socketPath("main").startsWith(folder + "/"));
-
-    qputenv("XDG_RUNTIME_DIR", runtime);
-    if (tmpdir.isEmpty())
-        qunsetenv("TMPDIR");
-    else
-        qputenv("TMPDIR", tmpdir);
 }
