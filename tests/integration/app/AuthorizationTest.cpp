@@ -1,3 +1,5 @@
+// Connecting accounts to the stand-in Flickr: the browser and code flows,
+// stored tokens, and answers that arrive after the account changed.
 #include "AppFixture.h"
 #include "Server.h"
 #include "SingleInstance.h"
@@ -17,9 +19,9 @@ using tessaly::test::AppFixture;
 
 namespace {
 
-// What a browser does on the stand-in's authorize page: it approves at once
-// and answers with a redirect to the callback address.
-QString followAuthorizePage(const QUrl& url) {
+// What a browser gets from a stand-in page: the address it is sent on to
+// (the authorize page approves at once), else the page itself.
+QString visit(const QUrl& url) {
     QNetworkAccessManager network;
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
@@ -27,7 +29,8 @@ QString followAuthorizePage(const QUrl& url) {
     QSignalSpy finished(reply.get(), &QNetworkReply::finished);
     if (!finished.wait(5000))
         return {};
-    return QString::fromUtf8(reply->rawHeader("Location"));
+    const QString location = QString::fromUtf8(reply->rawHeader("Location"));
+    return location.isEmpty() ? QString::fromUtf8(reply->readAll()) : location;
 }
 
 } // namespace
@@ -46,38 +49,44 @@ protected:
         ASSERT_TRUE(service->listen());
         qputenv("TESSALY_FLICKR_ENDPOINT", service->baseUrl().toUtf8());
     }
-    // Preferences with one account per name, each with its folder.
-    void accounts(const QStringList& names, const QStringList& tokens = {},
-                  const QStringList& secrets = {}) {
-        QStringList folders;
-        for (const QString& name : names) {
-            QDir().mkpath(path("loc"));
+    // Tessaly started on one account per name, each with its folder and the token given.
+    void start(const QStringList& names, const QList<fakeflickr::Server::Token>& tokens = {}) {
+        QDir().mkpath(path("loc"));
+        QStringList folders, keys, secrets;
+        for (const QString& name : names)
             folders << path("loc") + "/" + name + "_pix";
-        }
+        for (const auto& token : tokens)
+            keys << token.token, secrets << token.secret;
         store->setValue("pixPath", folders.value(0));
         store->setValue("pixPathArray", folders);
         if (!tokens.isEmpty()) {
-            store->setValue("authTokenArray", tokens);
+            store->setValue("authTokenArray", keys);
             store->setValue("authTokenSecretArray", secrets);
         }
         store->synchronize();
         restart();
+        makeApp();
     }
-    bool waitUntil(const std::function<bool()>& done, int ms = 10000) {
-        return QTest::qWaitFor(done, ms);
+    bool waitUntil(const std::function<bool()>& done, int ms = 10000) { return QTest::qWaitFor(done, ms); }
+    bool settled(int openedURLs) {
+        return waitUntil([&] { return platform.openedURLs.size() == openedURLs && !app->flickrRequest().isRunning(); });
     }
     bool connected() const { return app->state().connectionState == 1; }
-    QString storedToken() const {
-        QSettings settings(prefsFile, QSettings::IniFormat);
-        return settings.value("authTokenArray").toStringList().value(0);
+    // The user confirms the sheet once the access token came; answers whether Tessaly connected.
+    bool confirm(const QString& requestToken) {
+        if (!waitUntil([&] { return !app->flickrRequest().isRunning() && app->flickrContext().OAuthToken() != requestToken; }))
+            return false;
+        app->controls().checkConnectionButton->performClick();
+        return waitUntil([&] { return connected() && !app->state().currentWebAddress.isEmpty(); });
     }
+    QStringList stored(const QString& key) const { return QSettings(prefsFile, QSettings::IniFormat).value(key).toStringList(); }
+    QString storedToken() const { return stored("authTokenArray").value(0); }
 
     std::unique_ptr<fakeflickr::Server> service;
 };
 
 TEST_F(AuthorizationTest, ConnectingThroughTheBrowserAndTheCallbackChannel) {
-    accounts({"anna"});
-    makeApp();
+    start({"anna"});
     auto& c = app->controls();
     SingleInstance instance(SingleInstance::socketPath("main"));
     ASSERT_TRUE(instance.listen());
@@ -90,9 +99,8 @@ TEST_F(AuthorizationTest, ConnectingThroughTheBrowserAndTheCallbackChannel) {
     const QUrl authorize = platform.openedURLs.first();
     EXPECT_EQ(authorize.path(), "/services/oauth/authorize");
     EXPECT_TRUE(authorize.query().contains("perms=write"));
-    const QString callback = followAuthorizePage(authorize);
+    const QString callback = visit(authorize);
     ASSERT_TRUE(callback.startsWith("tessaly://callback?")) << callback.toStdString();
-
 #ifdef TESSALY_EXECUTABLE
     // The browser launches tessaly with the address; it hands it over and ends.
     QProcess browserLaunch;
@@ -103,15 +111,8 @@ TEST_F(AuthorizationTest, ConnectingThroughTheBrowserAndTheCallbackChannel) {
 #else
     EXPECT_TRUE(QMetaObject::invokeMethod(&instance, [&] { emit instance.messageReceived(callback); }));
 #endif
-    // The access token arrives; the user confirms the sheet.
-    const QString requestToken = QUrlQuery(QUrl(callback)).queryItemValue("oauth_token");
-    ASSERT_TRUE(waitUntil([&] {
-        return !app->flickrRequest().isRunning() && app->flickrContext().OAuthToken() != requestToken;
-    }));
-    c.checkConnectionButton->performClick();
+    ASSERT_TRUE(confirm(QUrlQuery(QUrl(callback)).queryItemValue("oauth_token")));
     EXPECT_FALSE(c.doneSheet->isVisible());
-    ASSERT_TRUE(waitUntil([&] { return connected() && !app->state().currentWebAddress.isEmpty(); }));
-
     EXPECT_EQ(c.oauthAuthButton->title(), "  Connected to \"anna\"");
     EXPECT_FALSE(c.oauthAuthButton->isEnabled());
     EXPECT_TRUE(c.downloadButton->isEnabled());
@@ -128,47 +129,65 @@ TEST_F(AuthorizationTest, ConnectingThroughTheBrowserAndTheCallbackChannel) {
 // When the browser cannot hand the callback back, Flickr shows a code that
 // the user types into the sheet instead.
 TEST_F(AuthorizationTest, SigningInWithTheCodeFlickrShows) {
-    accounts({"anna"});
-    makeApp();
+    start({"anna"});
     auto& c = app->controls();
     c.oauthAuthButton->performClick();
-    ASSERT_TRUE(waitUntil([&] { return !platform.openedURLs.isEmpty() && !app->flickrRequest().isRunning(); }));
+    ASSERT_TRUE(settled(1));
     c.codeSignInButton->performClick();
-    ASSERT_TRUE(waitUntil([&] { return platform.openedURLs.size() == 2 && !app->flickrRequest().isRunning(); }));
+    ASSERT_TRUE(settled(2));
     EXPECT_TRUE(c.doneSheet->isVisible());
-
-    QNetworkAccessManager network;
-    std::unique_ptr<QNetworkReply> page(network.get(QNetworkRequest(platform.openedURLs[1])));
-    QSignalSpy finished(page.get(), &QNetworkReply::finished);
-    ASSERT_TRUE(finished.wait(5000));
-    const QString body = QString::fromUtf8(page->readAll());
-    const QRegularExpressionMatch shown = QRegularExpression("id=\"verifier\">(\\d{3}-\\d{3}-\\d{3})<").match(body);
-    ASSERT_TRUE(shown.hasMatch()) << body.toStdString();
+    const QString page = visit(platform.openedURLs[1]);
+    const QRegularExpressionMatch shown = QRegularExpression("id=\"verifier\">(\\d{3}-\\d{3}-\\d{3})<").match(page);
+    ASSERT_TRUE(shown.hasMatch()) << page.toStdString();
 
     // A mistyped code gets no token; the right one, with blanks around it, does.
     const QString requestToken = app->flickrContext().OAuthToken();
     c.verifierTextField->setStringValue("111-111-111");
     c.useVerifierButton->performClick();
-    ASSERT_TRUE(waitUntil([&] { return !app->flickrRequest().isRunning(); }));
+    ASSERT_TRUE(waitUntil([&] { return !app->flickrRequest().isRunning() && !platform.alerts.isEmpty(); }));
     EXPECT_EQ(app->flickrContext().OAuthToken(), requestToken);
-    ASSERT_TRUE(waitUntil([&] { return !platform.alerts.isEmpty(); }));
     EXPECT_EQ(platform.alerts[0].title, "Code Not Accepted");
     EXPECT_TRUE(c.doneSheet->isVisible());
     c.verifierTextField->setStringValue(" " + shown.captured(1) + " ");
     c.useVerifierButton->performClick();
-    ASSERT_TRUE(waitUntil([&] {
-        return !app->flickrRequest().isRunning() && app->flickrContext().OAuthToken() != requestToken;
-    }));
-    c.checkConnectionButton->performClick();
-    ASSERT_TRUE(waitUntil([&] { return connected() && !app->state().currentWebAddress.isEmpty(); }));
+    ASSERT_TRUE(confirm(requestToken));
     EXPECT_EQ(storedToken(), app->flickrContext().OAuthToken());
     EXPECT_EQ(c.oauthAuthButton->title(), "  Connected to \"anna\"");
 }
 
+TEST_F(AuthorizationTest, AnAuthorizationThatCannotFinishEndsNotConnected) {
+    start({"anna"});
+    auto& c = app->controls();
+    c.oauthAuthButton->performClick();
+    // Confirming while the request-token exchange runs: no token yet.
+    c.checkConnectionButton->performClick();
+    ASSERT_EQ(platform.alerts.size(), 1);
+    EXPECT_EQ(platform.alerts[0].title, "Authorization Unsuccessful");
+    EXPECT_EQ(platform.alerts[0].message, "The Flickr authorization was unsuccessful. Please try again.");
+    EXPECT_EQ(platform.alerts[0].buttons, QStringList{"Dismiss"});
+    EXPECT_FALSE(c.doneSheet->isVisible());
+    ASSERT_TRUE(settled(1));
+
+    // A callback without a verifier is only logged.
+    c.oauthAuthButton->setTitle("waiting");
+    app->handleIncomingURL("tessaly://callback?oauth_token=abc");
+    ASSERT_TRUE(waitUntil([&] { return !app->flickrRequest().isRunning(); }));
+    EXPECT_EQ(c.oauthAuthButton->title(), "    Connect to your Flickr account");
+    EXPECT_EQ(app->state().connectionState, 0);
+    EXPECT_EQ(platform.alerts.size(), 1);
+
+    c.oauthAuthButton->performClick(); // the sheet again
+    ASSERT_TRUE(settled(2));
+    c.checkConnectionButton->performClick(); // holds only the request token
+    ASSERT_TRUE(waitUntil([&] { return platform.alerts.size() == 2; }));
+    EXPECT_EQ(platform.alerts[1].title, "Authorization Unsuccessful");
+    EXPECT_EQ(platform.alerts[1].message, "Tessaly couldn't connect to Flickr. Check your Internet connection.");
+    EXPECT_NE(app->state().connectionState, 1);
+}
+
 TEST_F(AuthorizationTest, AStoredTokenReconnectsAtStartUpWithoutTheBrowser) {
     const auto token = service->issueAccessToken();
-    accounts({"anna"}, {token.token}, {token.secret});
-    makeApp();
+    start({"anna"}, {token});
     ASSERT_TRUE(waitUntil([&] { return connected() && !app->state().currentWebAddress.isEmpty(); }));
     EXPECT_TRUE(platform.openedURLs.isEmpty());
     EXPECT_EQ(app->controls().oauthAuthButton->title(), "  Connected to \"anna\"");
@@ -186,47 +205,10 @@ TEST_F(AuthorizationTest, AStoredTokenReconnectsAtStartUpWithoutTheBrowser) {
     EXPECT_TRUE(platform.openedURLs.isEmpty());
 }
 
-TEST_F(AuthorizationTest, ACallbackWithoutVerifierEndsNotConnected) {
-    accounts({"anna"});
-    makeApp();
-    auto& c = app->controls();
-    c.oauthAuthButton->performClick();
-    ASSERT_TRUE(waitUntil([&] { return !platform.openedURLs.isEmpty() && !app->flickrRequest().isRunning(); }));
-    c.oauthAuthButton->setTitle("waiting");
-    app->handleIncomingURL("tessaly://callback?oauth_token=abc");
-    ASSERT_TRUE(waitUntil([&] { return !app->flickrRequest().isRunning(); }));
-    EXPECT_EQ(c.oauthAuthButton->title(), "    Connect to your Flickr account");
-    EXPECT_EQ(app->state().connectionState, 0);
-    EXPECT_TRUE(platform.alerts.isEmpty()); // only logged
-}
-
-TEST_F(AuthorizationTest, ConfirmingBeforeTheBrowserStepFailsTheTokenTest) {
-    accounts({"anna"});
-    makeApp();
-    auto& c = app->controls();
-    c.oauthAuthButton->performClick();
-    // Confirming while the request-token exchange runs: no token yet.
-    c.checkConnectionButton->performClick();
-    ASSERT_EQ(platform.alerts.size(), 1);
-    EXPECT_EQ(platform.alerts[0].title, "Authorization Unsuccessful");
-    EXPECT_EQ(platform.alerts[0].message, "The Flickr authorization was unsuccessful. Please try again.");
-    EXPECT_EQ(platform.alerts[0].buttons, QStringList{"Dismiss"});
-    EXPECT_FALSE(c.doneSheet->isVisible());
-    ASSERT_TRUE(waitUntil([&] { return !platform.openedURLs.isEmpty() && !app->flickrRequest().isRunning(); }));
-    c.oauthAuthButton->performClick(); // the sheet again
-    ASSERT_TRUE(waitUntil([&] { return platform.openedURLs.size() == 2 && !app->flickrRequest().isRunning(); }));
-    c.checkConnectionButton->performClick(); // holds only the request token
-    ASSERT_TRUE(waitUntil([&] { return platform.alerts.size() == 2; }));
-    EXPECT_EQ(platform.alerts[1].title, "Authorization Unsuccessful");
-    EXPECT_EQ(platform.alerts[1].message, "Tessaly couldn't connect to Flickr. Check your Internet connection.");
-    EXPECT_NE(app->state().connectionState, 1);
-}
-
 TEST_F(AuthorizationTest, AUserNameThatMatchesNoAccountAsksForANewAccount) {
     startService("Anna"); // letter case differs from the account "anna"
     const auto token = service->issueAccessToken();
-    accounts({"anna"}, {token.token}, {token.secret});
-    makeApp();
+    start({"anna"}, {token});
     auto& c = app->controls();
     ASSERT_TRUE(waitUntil([&] { return !platform.alerts.isEmpty(); }));
     EXPECT_EQ(platform.alerts[0].style, AlertStyle::Critical);
@@ -238,11 +220,12 @@ TEST_F(AuthorizationTest, AUserNameThatMatchesNoAccountAsksForANewAccount) {
     EXPECT_EQ(storedToken(), token.token); // nothing stored for a stranger
 }
 
+// Answers belong to the account they were asked for, and the connection
+// follows the current account when one is deleted.
 TEST_F(AuthorizationTest, AnAnswerBelongsToTheAccountItWasAskedFor) {
     const auto a = service->issueAccessToken("write", "anna");
     const auto b = service->issueAccessToken("write", "bob");
-    accounts({"anna", "bob"}, {a.token, b.token}, {a.secret, b.secret});
-    makeApp(); // anna's token test is in flight
+    start({"anna", "bob"}, {a, b}); // anna's token test is in flight
     auto& c = app->controls();
     const auto rows = [this] { return app->state().accountRows; };
     const auto profileOf = [this](const QString& name) { return service->baseUrl() + "/photos/" + name + "/"; };
@@ -252,9 +235,8 @@ TEST_F(AuthorizationTest, AnAnswerBelongsToTheAccountItWasAskedFor) {
     EXPECT_EQ(app->state().currentAccountName, "bob");
     EXPECT_EQ(c.oauthAuthButton->title(), "  Connected to \"bob\"");
     EXPECT_EQ(app->flickrContext().OAuthToken(), b.token);
-    QSettings settings(prefsFile, QSettings::IniFormat);
-    EXPECT_EQ(settings.value("authTokenArray").toStringList(), QStringList({a.token, b.token}));
-    EXPECT_EQ(settings.value("authTokenSecretArray").toStringList(), QStringList({a.secret, b.secret}));
+    EXPECT_EQ(stored("authTokenArray"), QStringList({a.token, b.token}));
+    EXPECT_EQ(stored("authTokenSecretArray"), QStringList({a.secret, b.secret}));
     EXPECT_EQ(rows()[1].accountUrl(), profileOf("bob"));
 
     // anna connects; her profile call is out when bob is picked again.
@@ -267,19 +249,13 @@ TEST_F(AuthorizationTest, AnAnswerBelongsToTheAccountItWasAskedFor) {
     EXPECT_EQ(app->state().currentAccountName, "bob");
     EXPECT_EQ(rows()[0].accountUrl(), "");
     EXPECT_EQ(rows()[1].accountUrl(), profileOf("bob"));
-    EXPECT_EQ(settings.value("webAddressArray").toStringList(), QStringList({"", profileOf("bob")}));
+    EXPECT_EQ(stored("webAddressArray"), QStringList({"", profileOf("bob")}));
     EXPECT_TRUE(platform.alerts.isEmpty());
-}
 
-TEST_F(AuthorizationTest, TheConnectionFollowsTheCurrentAccountWhenOneIsDeleted) {
-    const auto a = service->issueAccessToken("write", "anna");
-    const auto b = service->issueAccessToken("write", "bob");
-    accounts({"anna", "bob"}, {a.token, b.token}, {a.secret, b.secret});
-    makeApp();
-    auto& c = app->controls();
+    // anna current and connected, her row deleted: bob's own token is tested, not anna's.
+    c.listDbsButton->pickItem(1);
     ASSERT_TRUE(waitUntil([&] { return connected() && !app->flickrRequest().isRunning(); }));
     ASSERT_EQ(app->state().currentAccountName, "anna");
-
     c.accountsTableView->selectRow(0);
     platform.alertAnswers.enqueue(AlertFirstButton); // "Delete"
     c.deleteAccountButton->performClick();
@@ -288,7 +264,6 @@ TEST_F(AuthorizationTest, TheConnectionFollowsTheCurrentAccountWhenOneIsDeleted)
     EXPECT_EQ(app->flickrContext().OAuthToken(), b.token);
     EXPECT_EQ(c.oauthAuthButton->title(), "    Connect to your Flickr account");
     EXPECT_FALSE(c.downloadButton->isEnabled());
-    // bob holds a token of his own: it is tested, not anna's.
     ASSERT_TRUE(waitUntil([&] { return connected(); }));
     EXPECT_EQ(c.oauthAuthButton->title(), "  Connected to \"bob\"");
 
