@@ -259,15 +259,19 @@ TEST_F(OFFlickrAPIRequestTest, TokenExchangesReportTheAnswerFieldsOrOAuthErrors)
     EXPECT_EQ(delegate.events, QStringList{"complete"});
 }
 
-TEST_F(OFFlickrAPIRequestTest, UploadSendsMultipartFromAPrivateTemporaryFile) {
-    context->setOAuthToken("atoken");
-    context->setOAuthTokenSecret("asecret");
-    answer(200, "<rsp stat=\"ok\"><photoid>1234</photoid></rsp>");
+TEST_F(OFFlickrAPIRequestTest, UploadSendsMultipartFromAPrivateTemporaryFileAndLeavesNone) {
     QByteArray picture(200000, '\xd8');
     QBuffer stream(&picture);
     stream.open(QIODevice::ReadOnly);
-    ASSERT_TRUE(request->uploadImageStreamSuggestedFilenameMIMETypeArguments(&stream, "beach.jpg", "image/jpeg",
-                                                                             {{"title", "Beach"}}));
+    const auto upload = [&](const QString& name, const QVariantMap& arguments = {}) {
+        stream.seek(0);
+        return request->uploadImageStreamSuggestedFilenameMIMETypeArguments(&stream, name, "image/jpeg", arguments);
+    };
+    EXPECT_FALSE(upload("beach.jpg")); // without any authorization
+    context->setOAuthToken("atoken");
+    context->setOAuthTokenSecret("asecret");
+    answer(200, "<rsp stat=\"ok\"><photoid>1234</photoid></rsp>");
+    ASSERT_TRUE(upload("beach.jpg", {{"title", "Beach"}}));
     const QString tempPath = request->uploadTempFilename();
     EXPECT_TRUE(QFile::exists(tempPath));
     EXPECT_EQ(QFile::permissions(tempPath) & (QFileDevice::ReadOther | QFileDevice::ReadGroup), 0);
@@ -287,18 +291,12 @@ TEST_F(OFFlickrAPIRequestTest, UploadSendsMultipartFromAPrivateTemporaryFile) {
                                  "\r\nContent-Disposition: form-data; name=\"photo\"; "
                                  "filename=\"beach.jpg\"\r\nContent-Type: image/jpeg\r\n\r\n";
     EXPECT_TRUE(seen.body.endsWith(photoHead + picture + "\r\n" + boundary + "--"));
-}
 
-TEST_F(OFFlickrAPIRequestTest, UploadRefusalsAndCancelLeaveNoTemporaryFile) {
-    QBuffer stream;
-    stream.setData("jpeg");
-    stream.open(QIODevice::ReadOnly);
-    EXPECT_FALSE(request->uploadImageStreamSuggestedFilenameMIMETypeArguments(&stream, "", "image/jpeg"));
-    context->setAuthToken("legacy");
+    // A cancelled upload removes its file at once.
     server.setHandler(LocalHttpServer::writeThenStall());
-    ASSERT_TRUE(request->uploadImageStreamSuggestedFilenameMIMETypeArguments(&stream, "", "image/jpeg"));
-    const QString tempPath = request->uploadTempFilename();
-    EXPECT_TRUE(QFile::exists(tempPath));
+    ASSERT_TRUE(upload(""));
+    const QString cancelledPath = request->uploadTempFilename();
+    EXPECT_TRUE(QFile::exists(cancelledPath));
     request->cancel();
-    EXPECT_FALSE(QFile::exists(tempPath));
+    EXPECT_FALSE(QFile::exists(cancelledPath));
 }

@@ -22,8 +22,8 @@ TEST(OFHMACSHA1, MatchesRFC2202VectorsAndQtAroundTheBlockSize) {
     // A 64-byte key is used as is, 65 bytes are hashed first.
     for (int length : {0, 63, 64, 65, 200}) {
         const QByteArray key(length, 'k');
-        EXPECT_EQ(OFHMACSHA1Digest(key, "data"), QMessageAuthenticationCode::hash("data", key, QCryptographicHash::Sha1))
-            << length;
+        EXPECT_EQ(OFHMACSHA1Digest(key, "data"),
+                  QMessageAuthenticationCode::hash("data", key, QCryptographicHash::Sha1)) << length;
     }
     // Text is signed as UTF-8 and comes out as 28 base64 characters.
     const QString signature = OFHMACSHA1Base64Signature(QString::fromUtf8("clé"), "Jefe");

@@ -17,7 +17,7 @@ bool isList(const QVariant& v) {
 
 } // namespace
 
-TEST(OFXMLMapper, PluralParentGivesListsAndAttributesStayText) {
+TEST(OFXMLMapper, ListsMapsAttributesAndText) {
     const QVariantMap r = rsp("<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<rsp stat=\"ok\">\n"
                               "<photos page=\"2\" total=\"881\">\n\t<photo id=\"2636\" farm=\"5\"/>\n"
                               "\t<photo id=\"2635\" farm=\"5\"/>\n</photos>\n"
@@ -38,15 +38,14 @@ TEST(OFXMLMapper, PluralParentGivesListsAndAttributesStayText) {
     // The plural rule looks at the most recently started element, not the parent.
     const QVariantMap late = rsp("<rsp><photos><title/><photo id=\"3\"/></photos></rsp>");
     EXPECT_FALSE(isList(OFValueForKeyPath(late, "photos.photo")));
-}
 
-TEST(OFXMLMapper, TextIsJoinedAndStaysWithItsElement) {
-    const QVariantMap r = rsp("<rsp><description>Fish &amp; chips\n&lt;b&gt; &#233;t&#xE9;</description>"
-                              "<mixed>a<b>inner</b>c<![CDATA[<d>]]></mixed><empty/></rsp>");
-    EXPECT_EQ(OFTextContent(r.value("description")), QString::fromUtf8("Fish & chips\n<b> été"));
-    EXPECT_EQ(OFTextContent(r.value("mixed")), "ac<d>");
-    EXPECT_EQ(OFValueForKeyPath(r, "mixed.b._text"), "inner");
-    EXPECT_FALSE(r.value("empty").toMap().contains("_text"));
+    // Text is joined and stays with its element.
+    const QVariantMap text = rsp("<rsp><description>Fish &amp; chips\n&lt;b&gt; &#233;t&#xE9;</description>"
+                                 "<mixed>a<b>inner</b>c<![CDATA[<d>]]></mixed><empty/></rsp>");
+    EXPECT_EQ(OFTextContent(text.value("description")), QString::fromUtf8("Fish & chips\n<b> été"));
+    EXPECT_EQ(OFTextContent(text.value("mixed")), "ac<d>");
+    EXPECT_EQ(OFValueForKeyPath(text, "mixed.b._text"), "inner");
+    EXPECT_FALSE(text.value("empty").toMap().contains("_text"));
 }
 
 TEST(OFXMLMapper, StructuralFailuresAndMalformedInputGiveNothing) {
