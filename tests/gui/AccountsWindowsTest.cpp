@@ -13,13 +13,12 @@ TEST_F(AccountsWindowsTest, AddSwitchDeleteAndConnectThroughTheWindows) {
     app->doPrefPanel();
     // Adding "bob" by the sheet: the chosen folder and the typed name.
     find<QPushButton>("addAccountButton", "prefPanel")->click();
-    QDialog* sheet = windows->prefPanel()->findChild<QDialog*>("addAccountSheet");
+    auto* sheet = find("addAccountSheet");
     ASSERT_TRUE(sheet->isVisible());
     platform.openPanelAnswers.enqueue({path("loc")});
     find<QPushButton>("choosePixPathButton", "addAccountSheet")->click();
-    auto* nameField = find<QLineEdit>("addAcctNameTextField", "addAccountSheet");
-    nameField->clear();
-    QTest::keyClicks(nameField, "bob");
+    find<QLineEdit>("addAcctNameTextField", "addAccountSheet")->clear();
+    QTest::keyClicks(find<QLineEdit>("addAcctNameTextField", "addAccountSheet"), "bob");
     find<QPushButton>("savePixPathButton", "addAccountSheet")->click();
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(find<QLineEdit>("pixLocTextField", "prefPanel")->text(), path("loc"));
@@ -59,12 +58,13 @@ TEST_F(AccountsWindowsTest, AddSwitchDeleteAndConnectThroughTheWindows) {
     // The connection sheet takes a pasted callback address. Nothing answers at the test's Flickr
     // address: the exchange fails and the pasted address starts the next one.
     find<QPushButton>("oauthAuthButton")->click();
-    auto* done = windows->mainWindow()->findChild<QDialog*>("doneSheet");
-    ASSERT_TRUE(done && done->isVisible());
+    auto* done = find("doneSheet");
+    ASSERT_TRUE(done->isVisible());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !app->flickrRequest().isRunning(); }, 5000));
     QTest::keyClicks(find<QLineEdit>("callbackURLTextField", "doneSheet"),
                      "tessaly://callback?oauth_token=a&oauth_verifier=b");
     find<QPushButton>("useCallbackURLButton", "doneSheet")->click();
+    EXPECT_TRUE(app->flickrRequest().isRunning());
     find<QPushButton>("cancelConnectionButton", "doneSheet")->click();
     EXPECT_FALSE(done->isVisible());
     EXPECT_EQ(app->state().connectionState, 0);

@@ -4,7 +4,6 @@
 
 #include "AppWindows.h"
 #include "ServiceFixture.h"
-#include "editing/EditingController.h"
 #include "export/ExportController.h"
 #include "search/SearchController.h"
 #include "viewer/ViewerController.h"
