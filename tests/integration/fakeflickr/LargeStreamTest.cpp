@@ -1,54 +1,43 @@
 // A 100,000-picture stream pages through completely while the service keeps no page around.
-#include "Server.h"
 #include "ServiceClient.h"
 
 #include <QFile>
 #include <QSet>
-#include <QXmlStreamReader>
 
-#include <gtest/gtest.h>
-
-using namespace fakeflickr;
+using namespace fftest;
 
 namespace {
 long peakKilobytes() {
     QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
+    const QList<QByteArray> lines = status.open(QIODevice::ReadOnly) ? status.readAll().split('\n') : QList<QByteArray>();
+    for (const QByteArray& line : lines)
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').value(0).toLong();
     return -1;
 }
 } // namespace
 
-TEST(LargeStream, HundredThousandPicturesPageThroughWithBoundedMemory) {
-    Options options;
+class LargeStream : public ServiceTest {};
+
+TEST_F(LargeStream, HundredThousandPicturesPageThroughWithBoundedMemory) {
+    fakeflickr::Options options;
     options.photos = 100000;
     options.seed = 3;
-    Server server(options);
-    ASSERT_TRUE(server.listen());
-    const auto token = server.issueAccessToken("read");
-    const fftest::Credentials creds{options.apiKey, options.sharedSecret, token.token, token.secret};
+    start(options);
     [[maybe_unused]] const long before = peakKilobytes();
-
     QSet<qint64> ids;
     ids.reserve(100000);
     qsizetype xmlBytes = 0;
     for (int page = 1; page <= 201; ++page) {
-        const auto reply = fftest::callRest(server.baseUrl(), "flickr.people.getPhotos",
-                                            {{"user_id", "me"}, {"per_page", "500"}, {"page", QString::number(page)},
-                                             {"extras", "description,date_upload,date_taken,tags,geo,url_sq,url_l,url_o"}},
-                                            creds, fftest::Placement::Query, 30000);
+        const Reply reply = call("flickr.people.getPhotos", {{"user_id", "me"}, {"per_page", "500"}, {"page", QString::number(page)},
+                                 {"extras", "description,date_upload,date_taken,tags,geo,url_sq,url_l,url_o"}}, Placement::Query, 30000);
         ASSERT_FALSE(reply.timedOut);
         xmlBytes += reply.body.size();
         QXmlStreamReader reader(reply.body);
         int onPage = 0;
         while (!reader.atEnd())
-            if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("photo")) {
-                ids.insert(reader.attributes().value("id").toLongLong());
-                ++onPage;
-            }
+            if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("photo"))
+                onPage += (ids.insert(reader.attributes().value("id").toLongLong()), 1);
         ASSERT_FALSE(reader.hasError()) << page;
         ASSERT_EQ(onPage, page <= 200 ? 500 : 0) << page;
     }

@@ -7,7 +7,15 @@
 #include "QtGTest.h"
 #include "Server.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QMessageAuthenticationCode>
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTimer>
+#include <QUuid>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -29,37 +37,133 @@ struct Reply {
     bool timedOut = false;
 };
 
-// RFC 5849 escaping: only letters, digits, "-", ".", "_" and "~" stay.
-QString escape(const QString& text);
-QString hmacSha1Base64(const QByteArray& key, const QByteArray& data);
-
 struct Credentials {
     QString apiKey, sharedSecret;
     QString token, tokenSecret;  // empty: none
 };
 
-// Adds the OAuth parameters and "oauth_signature" for the given HTTP method and URL.
-// `escapeTilde` signs "~" as "%7E", as no RFC 5849 client does.
-Args oauthSigned(const Args& args, const QString& httpMethod, const QString& url, const Credentials& c,
-                 bool escapeTilde = false);
-Args legacySigned(const Args& args, const Credentials& c);
-QByteArray encodeQuery(const Args& args);
-// Moves the oauth_* parameters of signed arguments into an "Authorization: OAuth" value.
-QByteArray takeOAuthHeader(Args* args, const QString& realm = {});
+// RFC 5849 escaping: only letters, digits, "-", ".", "_" and "~" stay; `tilde` escapes "~"
+// too, as no RFC 5849 client does.
+inline QString escape(const QString& text, bool tilde = false) {
+    return QString::fromLatin1(QUrl::toPercentEncoding(text, QByteArray(), tilde ? "~" : ""));
+}
 
-Reply get(const QString& url, int timeoutMs = 5000, const Headers& headers = {});
-Reply post(const QString& url, const QByteArray& form, int timeoutMs = 5000, const Headers& headers = {});
+inline QString hmacSha1Base64(const QByteArray& key, const QByteArray& data) {
+    return QString::fromLatin1(QMessageAuthenticationCode::hash(data, key, QCryptographicHash::Sha1).toBase64());
+}
+
+inline QByteArray encodeQuery(const Args& args, bool tilde = false) {
+    QStringList pairs;
+    for (auto it = args.cbegin(); it != args.cend(); ++it)
+        pairs << it.key() + '=' + escape(it.value(), tilde);
+    return pairs.join('&').toLatin1();
+}
+
+// Adds the OAuth parameters and "oauth_signature" for the given HTTP method and URL.
+inline Args oauthSigned(const Args& args, const QString& httpMethod, const QString& url, const Credentials& c,
+                        bool escapeTilde = false) {
+    Args out = args;
+    out.insert("oauth_nonce", QUuid::createUuid().toString(QUuid::WithoutBraces).left(8).toUpper());
+    out.insert("oauth_timestamp", QString::number(QDateTime::currentSecsSinceEpoch()));
+    out.insert("oauth_version", "1.0");
+    out.insert("oauth_signature_method", "HMAC-SHA1");
+    out.insert("oauth_consumer_key", c.apiKey);
+    if (!c.token.isEmpty() && !args.contains("oauth_token"))
+        out.insert("oauth_token", c.token);
+    const QString base = httpMethod + '&' + escape(url) + '&' + escape(encodeQuery(out, escapeTilde));
+    out.insert("oauth_signature", hmacSha1Base64((c.sharedSecret + '&' + c.tokenSecret).toUtf8(), base.toUtf8()));
+    return out;
+}
+
+inline Args legacySigned(const Args& args, const Credentials& c) {
+    Args out = args;
+    out.insert("api_key", c.apiKey);
+    if (!c.token.isEmpty())
+        out.insert("auth_token", c.token);
+    QString text = c.sharedSecret;
+    for (auto it = out.cbegin(); it != out.cend(); ++it)
+        text += it.key() + it.value();
+    out.insert("api_sig", QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex()));
+    return out;
+}
+
+// Moves the oauth_* parameters of signed arguments into an "Authorization: OAuth" value.
+inline QByteArray takeOAuthHeader(Args* args, const QString& realm = {}) {
+    QStringList pairs;
+    if (!realm.isNull())
+        pairs << QStringLiteral("realm=\"%1\"").arg(realm);
+    for (auto it = args->begin(); it != args->end();) {
+        if (!it.key().startsWith("oauth_")) {
+            ++it;
+            continue;
+        }
+        pairs << it.key() + "=\"" + escape(it.value()) + '"';
+        it = args->erase(it);
+    }
+    return "OAuth " + pairs.join(", ").toLatin1();
+}
+
+// A GET, or with a form a POST, with redirects left to the caller.
+inline Reply fetch(const QString& url, const std::optional<QByteArray>& form, int timeoutMs, const Headers& headers) {
+    QNetworkRequest request{QUrl::fromEncoded(url.toUtf8())};
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    for (const auto& [name, value] : headers)
+        request.setRawHeader(name, value);
+    if (form)
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    QNetworkAccessManager manager;
+    QNetworkReply* reply = form ? manager.post(request, *form) : manager.get(request);
+    QEventLoop loop;
+    Reply out;
+    QTimer::singleShot(timeoutMs, &loop, [&] {
+        out.timedOut = true;
+        reply->abort();
+    });
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec();
+    out.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    out.error = reply->error();
+    out.body = reply->readAll();
+    out.location = reply->rawHeader("Location");
+    out.contentType = reply->rawHeader("Content-Type");
+    if (reply->hasRawHeader("Retry-After"))
+        out.retryAfter = reply->rawHeader("Retry-After");
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    out.contentLength = length.isValid() ? length.toLongLong() : -1;
+    delete reply;
+    return out;
+}
+inline Reply get(const QString& url, int timeoutMs = 5000, const Headers& headers = {}) {
+    return fetch(url, std::nullopt, timeoutMs, headers);
+}
+inline Reply post(const QString& url, const QByteArray& form, int timeoutMs = 5000, const Headers& headers = {}) {
+    return fetch(url, form, timeoutMs, headers);
+}
 
 // Where a call carries its signed parameters: all in the query (GET), all in a form
 // body (POST), or the oauth_* ones in an "Authorization: OAuth" header (with a realm)
 // and the rest in the query (GET) or in a form body (POST).
 enum class Placement { Query, Body, HeaderGet, HeaderPost };
 inline bool isPost(Placement p) { return p == Placement::Body || p == Placement::HeaderPost; }
+
 // Sends arguments signed already.
-Reply send(const QString& url, Args signedArgs, Placement where, int timeoutMs = 5000);
+inline Reply send(const QString& url, Args all, Placement where, int timeoutMs = 5000) {
+    Headers headers;
+    if (where == Placement::HeaderGet || where == Placement::HeaderPost)
+        headers.append({"Authorization", takeOAuthHeader(&all, "http://127.0.0.1/, a realm")});
+    if (isPost(where))
+        return post(url, encodeQuery(all), timeoutMs, headers);
+    return get(url + '?' + QString::fromLatin1(encodeQuery(all)), timeoutMs, headers);
+}
+
 // A signed REST call on the service at baseUrl ("http://127.0.0.1:PORT").
-Reply callRest(const QString& baseUrl, const QString& method, Args args, const Credentials& c,
-               Placement where = Placement::Query, int timeoutMs = 5000);
+inline Reply callRest(const QString& baseUrl, const QString& method, Args args, const Credentials& c,
+                      Placement where = Placement::Query, int timeoutMs = 5000) {
+    const QString endpoint = baseUrl + "/services/rest/";
+    args.insert("method", method);
+    return send(endpoint, oauthSigned(args, isPost(where) ? "POST" : "GET", endpoint, c), where, timeoutMs);
+}
 
 // An XML element as the tests read it.
 struct Element {
@@ -67,14 +171,65 @@ struct Element {
     QMap<QString, QString> attributes;
     QList<Element> children;
 };
+
+inline Element readElement(QXmlStreamReader& reader) {
+    Element e{reader.name().toString(), {}, {}, {}};
+    for (const auto& a : reader.attributes())
+        e.attributes.insert(a.name().toString(), a.value().toString());
+    while (reader.readNext() != QXmlStreamReader::EndElement && !reader.atEnd()) {
+        if (reader.isStartElement())
+            e.children << readElement(reader);
+        else if (reader.isCharacters())
+            e.text += reader.text();
+    }
+    return e;
+}
+
 // The "rsp" element of an answer.
-std::optional<Element> parseXml(const QByteArray& body);
+inline std::optional<Element> parseXml(const QByteArray& body) {
+    QXmlStreamReader reader(body);
+    if (!reader.readNextStartElement() || reader.name() != QLatin1String("rsp"))
+        return std::nullopt;
+    Element rsp = readElement(reader);
+    return reader.hasError() ? std::nullopt : std::optional<Element>(rsp);
+}
+
 // Values at a path such as "photos.photo[].id": a segment ending in "[]" is a list of
 // elements (a JSON array, even of one item or none); the last names an attribute, or
 // "_content" for text. A shape that breaks the rules gives "!shape".
-QStringList xmlValues(const Element& rsp, const QString& path);
+inline QStringList xmlValues(const Element& rsp, const QString& path) {
+    QList<const Element*> at = {&rsp};
+    const QStringList segments = path.split('.');
+    for (int s = 0; s < segments.size(); ++s) {
+        const QString name = QString(segments[s]).remove("[]");
+        const bool last = s + 1 == segments.size();
+        QStringList out;
+        QList<const Element*> next;
+        for (const Element* e : at) {
+            if (last && name == "_content")
+                out << e->text;
+            else if (last && e->attributes.contains(name))
+                out << e->attributes.value(name);
+            QList<const Element*> named;
+            for (const Element& c : e->children)
+                if (c.name == name)
+                    named << &c;
+            if (named.size() > 1 && !segments[s].endsWith("[]"))
+                return {"!shape"};
+            next << named;
+        }
+        if (last && !out.isEmpty())
+            return out;
+        at = next;
+    }
+    return QStringList(at.size(), "{}");
+}
+
 // The same of an answer's body; "!parse" when it is no "rsp" document.
-QStringList values(const Reply& reply, const QString& path);
+inline QStringList values(const Reply& reply, const QString& path) {
+    const auto rsp = parseXml(reply.body);
+    return rsp ? xmlValues(*rsp, path) : QStringList{"!parse"};
+}
 inline QString value(const Reply& reply, const QString& path) { return values(reply, path).value(0); }
 
 // A started service, the owner's write token and another account's read token.
