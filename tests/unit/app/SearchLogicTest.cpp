@@ -213,11 +213,8 @@ TEST(ResultRows, RowTextThumbnailFileAndFoundCount) {
     EXPECT_EQ(buildResultsRow({"9", "", "", "https://x/..", "", "", "", ""}, {}, "/p")->row.squareFile(), "");
     EXPECT_FALSE(buildResultsRow({"9", "", "", "", "", "0", "0", "photo"}, {true, 0.5, 0.5, 1e6, 8}, "/p"));
 
-    // The count uses the locale's grouping.
-    const QLocale english(QLocale::English, QLocale::UnitedStates);
-    EXPECT_EQ(foundText(0, english), "Found 0 pictures.");
-    EXPECT_EQ(foundText(1, english), "Found 1 picture.");
-    EXPECT_EQ(foundText(1234, english), "Found 1,234 pictures.");
+    // The count uses the locale's grouping (0, 1 and 2 pictures: SearchTest).
+    EXPECT_EQ(foundText(1234, QLocale(QLocale::English, QLocale::UnitedStates)), "Found 1,234 pictures.");
     EXPECT_EQ(foundText(1234, QLocale(QLocale::German, QLocale::Germany)), "Found 1.234 pictures.");
 }
 

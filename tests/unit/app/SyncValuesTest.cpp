@@ -30,7 +30,6 @@ TEST(SyncValues, APictureIsStoredAsItsRecordHoldsIt) {
     EXPECT_EQ(r.tags, "new yorksunset");
     EXPECT_EQ(std::tuple(r.views, r.license, r.width_o, r.ispublic), std::tuple(12, 0, -3, 1));
     EXPECT_EQ(r.dateupload, local(2240000000LL));
-    EXPECT_TRUE(r.dateupload.startsWith("2040-"));
     EXPECT_EQ(r.lastupdate, local(1307208605LL));
     // Missing values are empty texts and zeros; a missing date is the epoch.
     EXPECT_EQ(r.url_o + r.geo + r.datetaken, "");
