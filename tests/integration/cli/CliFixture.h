@@ -6,7 +6,6 @@
 #include "archive/ArchiveDatabase.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -22,8 +21,7 @@ namespace tessaly::test {
 // What one run of tessaly-cli left.
 struct CliResult {
     int exitCode = -1;
-    QString out;
-    QString err;
+    QString out, err;
     QStringList outLines() const { return out.split('\n', Qt::SkipEmptyParts); }
     QStringList errLines() const { return err.split('\n', Qt::SkipEmptyParts); }
 };
@@ -35,13 +33,13 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
         for (const char* sub : {".config", ".local/share", ".cache", "runtime", "bin"})
-            QDir(home.path()).mkpath(QString::fromLatin1(sub));
+            QDir(home.path()).mkpath(sub);
         QFile::setPermissions(path("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         env = QProcessEnvironment::systemEnvironment();
-        for (const auto& [name, value] : {std::pair{"HOME", ""}, {"XDG_CONFIG_HOME", ".config"},
-                                          {"XDG_DATA_HOME", ".local/share"}, {"XDG_CACHE_HOME", ".cache"},
-                                          {"XDG_RUNTIME_DIR", "runtime"}})
-            env.insert(name, *value ? path(value) : home.path());
+        for (const auto& [name, sub] : {std::pair{"HOME", ""}, {"XDG_CONFIG_HOME", ".config"},
+                                        {"XDG_DATA_HOME", ".local/share"}, {"XDG_CACHE_HOME", ".cache"},
+                                        {"XDG_RUNTIME_DIR", "runtime"}})
+            env.insert(name, *sub ? path(sub) : home.path());
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.insert("TESSALY_FLICKR_ENDPOINT", "http://127.0.0.1:9");
@@ -61,7 +59,6 @@ protected:
         EXPECT_TRUE(process->waitForStarted(10000));
         return process;
     }
-
     // Waits with a running event loop, so the stand-in in this process serves.
     static CliResult finish(QProcess& process, int ms = 60000) {
         EXPECT_TRUE(waitFor([&] { return process.state() == QProcess::NotRunning; }, ms));
@@ -72,55 +69,47 @@ protected:
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
     }
-
-    CliResult run(const QStringList& arguments, const QByteArray& input = {}, int ms = 60000) {
+    CliResult run(const QStringList& arguments, int ms = 60000) {
         const auto process = start(arguments);
-        process->write(input);
         process->closeWriteChannel();
         return finish(*process, ms);
     }
+    // A run that must end with this exit status; what it printed is shown when not.
+    CliResult run(int status, const QStringList& arguments) {
+        CliResult result = run(arguments);
+        EXPECT_EQ(result.exitCode, status) << arguments.join(' ').toStdString() << "\n" << result.err.toStdString();
+        return result;
+    }
 
-    // The stand-in's authorize page approves at once and redirects to the
-    // callback address, as the browser would show it.
-    static QString followAuthorizePage(const QString& address) {
+    // The stand-in's authorize page approves at once: it redirects to the callback
+    // address, as the browser would show it, or shows the code to type.
+    static QString authorize(const QString& address, bool code = false) {
         QNetworkAccessManager network;
         QNetworkRequest request{QUrl(address)};
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
         std::unique_ptr<QNetworkReply> reply(network.get(request));
-        return waitFor([&] { return reply->isFinished(); }, 10000) ? QString::fromUtf8(reply->rawHeader("Location"))
-                                                                    : QString();
+        if (!waitFor([&] { return reply->isFinished(); }, 10000))
+            return {};
+        return code ? QString::fromUtf8(reply->readAll()) : QString(reply->rawHeader("Location"));
     }
-
     // Connects with the callback address pasted on standard input; the
     // authorize address shown comes first in out.
-    CliResult connectPasting(const QStringList& arguments = {}) {
-        const auto process = start(QStringList{"connect"} + arguments);
+    CliResult connectPasting() {
+        const auto process = start({"connect"});
         if (!waitFor([&] { return process->canReadLine() || process->state() == QProcess::NotRunning; }))
             return finish(*process);
         const QString address = QString::fromUtf8(process->readLine()).trimmed();
-        process->write(followAuthorizePage(address).toUtf8() + "\n");
+        process->write(authorize(address).toUtf8() + "\n");
         CliResult result = finish(*process);
         result.out.prepend(address + "\n");
         return result;
     }
 
-    // An account added and connected as a user does it.
-    void addAndConnect(const QString& name, const QString& location) {
-        ASSERT_EQ(run({"add-account", name, "--location", location}).exitCode, 0);
-        const CliResult connected = connectPasting();
-        ASSERT_EQ(connected.exitCode, 0) << connected.err.toStdString();
-    }
-
-    // The stand-in's stream and the account anna in loc/ connected to it; then
-    // a first download with these options.
+    // The stand-in's stream and the account anna in loc/ connected to it, as a user does it.
     void startConnected(const fakeflickr::Options& options) {
         startService(options);
-        addAndConnect("anna", path("loc"));
-    }
-    void startSynced(const fakeflickr::Options& options, const QStringList& syncOptions = {}) {
-        ASSERT_NO_FATAL_FAILURE(startConnected(options));
-        const CliResult synced = run(QStringList{"sync"} + syncOptions);
-        ASSERT_EQ(synced.exitCode, 0) << synced.err.toStdString();
+        run(0, {"add-account", "anna", "--location", path("loc")});
+        EXPECT_EQ(connectPasting().exitCode, 0);
     }
     // Twelve pictures downloaded with every option; the one at 6 without EXIF data.
     void startTwelveWithFiles() {
@@ -128,16 +117,16 @@ protected:
         options.photos = 12;
         options.faults = {"error:flickr.photos.getExif@photo=" +
                           fakeflickr::Photostream(12, options.seed).photoAt(6).idText() + ":2"};
-        startSynced(options, {"--perms", "--exif", "--files"});
+        startConnected(options);
+        run(0, {"sync", "--perms", "--exif", "--files"});
     }
-    QString archivePath() const { return path("loc/anna_db"); }
     QString pix(const QString& name = {}) const { return path("loc/anna_pix/") + name; }
     QString idAt(int index) const { return service->photostream().photoAt(index).idText(); }
 
     // The archive read and changed as any SQLite client would.
     QList<SqlRow> sql(const QString& statement, const QVariantList& parameters = {}) const {
         ArchiveDatabase archive;
-        EXPECT_TRUE(archive.open(archivePath()).ok());
+        EXPECT_TRUE(archive.open(path("loc/anna_db")).ok());
         QList<SqlRow> found;
         const SqlResult result = archive.run(statement, parameters, [&](const SqlRow& row) {
             found << row;
@@ -155,14 +144,10 @@ protected:
 
     QString path(const QString& relative) const { return home.filePath(relative); }
     QString prefsFile() const { return path(".config/Tessaly/Tessaly.conf"); }
-    QVariant storedPreference(const QString& key) const {
-        return QSettings(prefsFile(), QSettings::IniFormat).value(key);
-    }
+    QVariant storedPreference(const QString& key) const { return QSettings(prefsFile(), QSettings::IniFormat).value(key); }
     int calls(const QString& method) const {
-        int n = 0;
-        for (const auto& call : service->calls())
-            n += call.method == method ? 1 : 0;
-        return n;
+        const auto log = service->calls();
+        return int(std::count_if(log.begin(), log.end(), [&](const auto& call) { return call.method == method; }));
     }
     static void write(const QString& file, const QByteArray& content) {
         QFile f(file);

@@ -17,43 +17,38 @@ protected:
         fakeflickr::Options options;
         options.photos = 10;
         startService(options);
-        // anna, current, in the second row.
-        for (const QString name : {"bob", "anna"})
-            ASSERT_EQ(run({"add-account", name, "--location", path("loc")}).exitCode, 0);
+        for (const QString name : {"bob", "anna"}) // anna, current, in the second row
+            run(0, {"add-account", name, "--location", path("loc")});
     }
-    QString profile(const QString& name) const { return service->baseUrl() + "/photos/" + name + "/"; }
+    QString connected() const { return "Connected to \"anna\": " + service->baseUrl() + "/photos/anna/"; }
     QStringList tokens() const { return storedPreference("authTokenArray").toStringList(); }
 };
 
 TEST_F(CliConnectTest, APastedCallbackOrATypedCodeConnectsTheAccountAndStoresItsToken) {
     CliResult result = connectPasting();
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    const QUrl authorize(result.outLines().value(0));
-    EXPECT_EQ(authorize.path(), "/services/oauth/authorize");
-    EXPECT_EQ(QUrlQuery(authorize).queryItemValue("perms"), "write");
-    EXPECT_EQ(result.outLines(), QStringList({authorize.toString(), "Connected to \"anna\": " + profile("anna")}));
-    const QString token = tokens().value(1);
+    const QUrl asked(result.outLines().value(0));
+    EXPECT_EQ(asked.path(), "/services/oauth/authorize");
+    EXPECT_EQ(QUrlQuery(asked).queryItemValue("perms"), "write");
+    EXPECT_EQ(result.outLines(), QStringList({asked.toString(), connected()}));
+    const QString token = tokens().value(1), profile = connected().section(' ', -1);
     EXPECT_NE(token, "none");
     EXPECT_EQ(tokens().value(0), "none");
-    EXPECT_EQ(storedPreference("webAddressArray").toStringList(), QStringList({"", profile("anna")}));
-    EXPECT_EQ(run({"accounts"}).out, "bob\t" + path("loc") + "\t\tno\tno\nanna\t" + path("loc") + "\t" +
-                                         profile("anna") + "\tyes\tyes\n");
+    EXPECT_EQ(storedPreference("webAddressArray").toStringList(), QStringList({"", profile}));
+    EXPECT_EQ(run(0, {"accounts"}).out,
+              "bob\t" + path("loc") + "\t\tno\tno\nanna\t" + path("loc") + "\t" + profile + "\tyes\tyes\n");
 
     // Listing and figures never talk to Flickr; connecting again tests the
     // stored token, without the browser.
     service->clearLog();
-    EXPECT_EQ(run({"status"}).exitCode, 0);
+    run(0, {"status"});
     EXPECT_TRUE(service->calls().isEmpty());
-    result = run({"connect"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, "Connected to \"anna\": " + profile("anna") + "\n");
+    EXPECT_EQ(run(0, {"connect"}).out, connected() + "\n");
     EXPECT_EQ(calls("flickr.test.login"), 1);
     EXPECT_EQ(tokens().value(1), token);
 
     // A code, when standard input ends before one arrives.
-    result = run({"connect", "--code", "--account", "bob"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.endsWith("tessaly-cli: no code arrived\n")) << result.err.toStdString();
+    EXPECT_TRUE(run(1, {"connect", "--code", "--account", "bob"}).err.endsWith("tessaly-cli: no code arrived\n"));
     EXPECT_EQ(tokens().value(0), "none");
 
     // anna without her token connects again with the code Flickr's page shows instead of calling back.
@@ -61,22 +56,18 @@ TEST_F(CliConnectTest, APastedCallbackOrATypedCodeConnectsTheAccountAndStoresIts
     service->clearLog();
     const auto process = start({"connect", "--code", "--account", "anna"});
     ASSERT_TRUE(waitFor([&] { return process->canReadLine(); }));
-    const QString address = QString::fromUtf8(process->readLine()).trimmed();
-    EXPECT_EQ(QUrl(address).path(), "/services/oauth/authorize");
-    QNetworkAccessManager network;
-    std::unique_ptr<QNetworkReply> page(network.get(QNetworkRequest{QUrl(address)}));
-    ASSERT_TRUE(waitFor([&] { return page->isFinished(); }, 10000));
-    const QString shown = QRegularExpression("id=\"verifier\">(\\d{3})-(\\d{3})-(\\d{3})<")
-                              .match(QString::fromUtf8(page->readAll()))
-                              .capturedTexts()
-                              .mid(1)
-                              .join("");
+    const QUrl address(QString::fromUtf8(process->readLine()).trimmed());
+    EXPECT_EQ(address.path(), "/services/oauth/authorize");
+    const QString shown = QRegularExpression("id=\"verifier\">([-0-9]{11})<")
+                              .match(authorize(address.toString(), true))
+                              .captured(1)
+                              .remove('-');
     ASSERT_EQ(shown.size(), 9);
     // A slip first; then the digits typed without their dashes.
     process->write("12-34\n" + shown.toUtf8() + "\n");
     result = finish(*process);
-    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(result.outLines(), QStringList{"Connected to \"anna\": " + profile("anna")});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out, connected() + "\n");
     EXPECT_TRUE(result.err.contains("tessaly-cli: not a code of nine digits such as 123-456-789: 12-34\n"));
     EXPECT_EQ(tokens().value(0), "none");
     EXPECT_NE(tokens().value(1), "none");
@@ -93,7 +84,7 @@ TEST_F(CliConnectTest, TheBrowserHandsTheCallbackOverTheApplicationsChannel) {
     const auto process = start({"connect", "--account", "anna"}); // standard input stays open
     ASSERT_TRUE(waitFor([&] { return QFileInfo(path("browser.log")).size() > 0; }, 30000));
     const QString address = QString::fromUtf8(bytes(path("browser.log"))).trimmed();
-    const QString callback = followAuthorizePage(address);
+    const QString callback = authorize(address);
     ASSERT_TRUE(callback.startsWith("tessaly://callback?")) << callback.toStdString();
 
     // The browser launches Tessaly with the address, which hands it to the
@@ -105,8 +96,8 @@ TEST_F(CliConnectTest, TheBrowserHandsTheCallbackOverTheApplicationsChannel) {
     EXPECT_TRUE(SingleInstance::forwardToRunningInstance(channel, {callback}));
 
     const CliResult result = finish(*process);
-    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(result.outLines(), QStringList({address, "Connected to \"anna\": " + profile("anna")}));
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.outLines(), QStringList({address, connected()}));
     EXPECT_EQ(tokens().value(0), "none"); // bob's
     EXPECT_NE(tokens().value(1), "none");
 }
@@ -136,8 +127,6 @@ TEST_F(CliConnectTest, AFailedAuthorizationEndsWithStatusOne) {
     settings.setValue("authTokenArray", QStringList{"none", "revoked"});
     settings.setValue("authTokenSecretArray", QStringList{"none", "secret"});
     settings.sync();
-    result = run({"connect"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains("Authorization Unsuccessful: "));
-    EXPECT_EQ(run({"sync"}).exitCode, 1);
+    EXPECT_TRUE(run(1, {"connect"}).err.contains("Authorization Unsuccessful: "));
+    run(1, {"sync"});
 }

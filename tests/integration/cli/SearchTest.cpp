@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -20,24 +19,6 @@ using namespace tessaly::test;
 namespace {
 
 const QStringList kColumns = {"flickrID", "title", "description", "url_sq", "tags", "latitude", "longitude", "media"};
-
-// The rows of a JSON answer, every column, NULL marked.
-QList<QStringList> parseJson(const QString& text) {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << text.toStdString();
-    EXPECT_TRUE(document.isArray());
-    QList<QStringList> rows;
-    for (const QJsonValue& value : document.array()) {
-        const QJsonObject object = value.toObject();
-        EXPECT_EQ(object.keys().size(), kColumns.size());
-        QStringList row;
-        for (const QString& column : kColumns)
-            row << (object.value(column).isNull() ? "<null>" : object.value(column).toString());
-        rows << row;
-    }
-    return rows;
-}
 
 QStringList ids(const QList<QStringList>& rows, bool sorted = false) {
     QStringList found;
@@ -56,7 +37,8 @@ protected:
         CliFixture::SetUp();
         fakeflickr::Options options;
         options.photos = 40;
-        startSynced(options);
+        startConnected(options);
+        run(0, {"sync"});
     }
     // The archive's own eight columns of a picture, NULL marked.
     QStringList stored(const QString& id) {
@@ -67,10 +49,20 @@ protected:
             row << (rows.value(0).isNull(i) ? "<null>" : rows.value(0).value(i));
         return row;
     }
+    // The rows of a search printed as JSON, every column, NULL marked.
     QList<QStringList> json(const QStringList& arguments) {
-        const CliResult result = run(QStringList{"search", "--format", "json"} + arguments);
-        EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-        return parseJson(result.out);
+        const CliResult result = run(0, QStringList{"search", "--format", "json"} + arguments);
+        const QJsonDocument document = QJsonDocument::fromJson(result.out.toUtf8());
+        EXPECT_TRUE(document.isArray()) << result.out.toStdString();
+        QList<QStringList> rows;
+        for (const QJsonValue& value : document.array()) {
+            EXPECT_EQ(value.toObject().keys().size(), kColumns.size());
+            QStringList row;
+            for (const QString& column : kColumns)
+                row << (value[column].isNull() ? "<null>" : value[column].toString());
+            rows << row;
+        }
+        return rows;
     }
     QStringList sortedIds(const QList<int>& indexes) const {
         QStringList list;
@@ -104,14 +96,10 @@ TEST_F(CliSearchTest, EveryFormatPrintsTheRowsTheArchiveHoldsAndNearKeepsThoseIn
                                                                       : field;
         csv += row.join(',') + "\n";
     }
-    CliResult result = run({"search", "--quick", "zanzibar", "--format=csv"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, csv);
-    EXPECT_TRUE(result.out.contains(",\"Zanzibar, \"\"the\"\"\nbeach\","));
-    result = run({"search", "--quick", "zanzibar"});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, text);
-    EXPECT_TRUE(result.out.contains(idAt(3) + "\t" + stored(idAt(3))[7] + "\tZanzibar, \"the\" beach\n"));
+    EXPECT_EQ(run(0, {"search", "--quick", "zanzibar", "--format=csv"}).out, csv);
+    EXPECT_TRUE(csv.contains(",\"Zanzibar, \"\"the\"\"\nbeach\","));
+    EXPECT_EQ(run(0, {"search", "--quick", "zanzibar"}).out, text);
+    EXPECT_TRUE(text.contains(idAt(3) + "\t" + stored(idAt(3))[7] + "\tZanzibar, \"the\" beach\n"));
 
     // The SQL editor's tail, and what the window refuses.
     const QStringList videoIDs =
@@ -120,8 +108,7 @@ TEST_F(CliSearchTest, EveryFormatPrintsTheRowsTheArchiveHoldsAndNearKeepsThoseIn
     EXPECT_EQ(ids(json({"--where", "WHERE media = \"video\" ORDER BY views ASC, flickrID ASC"})), videoIDs);
     EXPECT_EQ(json({"--where", ""}).size(), 40);
     for (const QString& tail : {QString("; DELETE FROM photos"), QString("WHERE nonsense ==")}) {
-        result = run({"search", "--where", tail});
-        EXPECT_EQ(result.exitCode, 1) << tail.toStdString();
+        const CliResult result = run(1, {"search", "--where", tail});
         EXPECT_TRUE(result.out.isEmpty());
         EXPECT_TRUE(result.err.startsWith("SQL Error: ")) << result.err.toStdString();
         EXPECT_TRUE(result.err.endsWith("\ntessaly-cli: the search failed\n"));
@@ -129,8 +116,8 @@ TEST_F(CliSearchTest, EveryFormatPrintsTheRowsTheArchiveHoldsAndNearKeepsThoseIn
     EXPECT_EQ(column("SELECT count(*) FROM photos"), QStringList{"40"});
     // Nothing matches: an empty array, a header alone, no lines.
     EXPECT_EQ(json({"--quick", "no such words"}), QList<QStringList>{});
-    EXPECT_EQ(run({"search", "--quick", "no such words", "--format", "csv"}).out, kColumns.join(',') + "\n");
-    EXPECT_EQ(run({"search", "--quick", "no such words"}).out, "");
+    EXPECT_EQ(run(0, {"search", "--quick", "no such words", "--format", "csv"}).out, kColumns.join(',') + "\n");
+    EXPECT_EQ(run(0, {"search", "--quick", "no such words"}).out, "");
 
     // Everything without a location but a few around Paris.
     sql("UPDATE photos SET latitude='0', longitude='0'");
@@ -159,27 +146,22 @@ TEST_F(CliSearchTest, SavedSearchesThePicturesFlickrNoLongerHasAndEndlessStateme
         .setValue("savedSearches", QVariantList{QVariantMap{{"searchName", "most viewed"},
                                                             {"savedSearch", search::kBaseSelect + "ORDER BY views DESC"}}});
     EXPECT_EQ(ids(json({"--saved", "most viewed"})), column("SELECT flickrID FROM photos ORDER BY views DESC"));
-    CliResult result = run({"search", "--saved", "Most viewed"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.errLines(), QStringList{"tessaly-cli: there is no saved search named Most viewed"});
+    EXPECT_EQ(run(1, {"search", "--saved", "Most viewed"}).errLines(),
+              QStringList{"tessaly-cli: there is no saved search named Most viewed"});
 
     // The stream still lists every picture; an archive from before the
     // comparison lists none either.
-    EXPECT_EQ(run({"search", "--removed"}).out, "");
+    EXPECT_EQ(run(0, {"search", "--removed"}).out, "");
     sql("DROP TABLE removedfromflickr");
-    result = run({"search", "--removed", "--format", "csv"});
-    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(result.out, kColumns.join(',') + "\n");
+    EXPECT_EQ(run(0, {"search", "--removed", "--format", "csv"}).out, kColumns.join(',') + "\n");
 
     service->removePhotos({5, 9, 30});
-    result = run({"sync"});
-    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_TRUE(result.err.contains("The archive keeps 3 pictures that are no longer in your Flickr photostream.\n"))
-        << result.err.toStdString();
+    EXPECT_TRUE(run(0, {"sync"}).err.contains(
+        "The archive keeps 3 pictures that are no longer in your Flickr photostream.\n"));
     EXPECT_EQ(ids(json({"--removed"}), true), sortedIds({5, 9, 30}));
     // Kept, not deleted: until the user deletes one.
     EXPECT_EQ(column("SELECT count(*) FROM photos"), QStringList{"40"});
-    ASSERT_EQ(run({"delete", idAt(9), "--yes"}).exitCode, 0);
+    run(0, {"delete", idAt(9), "--yes"});
     EXPECT_EQ(run({"search", "--removed"}).outLines().size(), 2);
 
     // A statement that does not end ends at its time, or on Ctrl+C.
@@ -187,7 +169,7 @@ TEST_F(CliSearchTest, SavedSearchesThePicturesFlickrNoLongerHasAndEndlessStateme
         "WHERE flickrID IN (WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT x FROM n)";
     QElapsedTimer clock;
     clock.start();
-    result = run({"search", "--where", endless, "--timeout", "1"}, {}, 20000);
+    CliResult result = run({"search", "--where", endless, "--timeout", "1"}, 20000);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_LT(clock.elapsed(), 12000);
     EXPECT_TRUE(result.err.contains("The search was stopped after 1 second: ")) << result.err.toStdString();
