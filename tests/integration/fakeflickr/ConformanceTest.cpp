@@ -205,6 +205,7 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
         {"flickr.photos.setMeta", {{"photo_id", id(9)}, {"title", awkward}, {"description", "x\ny"}}, {}, true},
         {"flickr.photos.setTags", {{"photo_id", id(3)}, {"tags", "sunset \"new york\" Sunset"}}, {}, true},
         {"flickr.photos.setDates", {{"photo_id", id(3)}, {"date_taken", "2011-06-04 17:30:05"}}, {}, true},
+        {"flickr.photos.getCounts", {{"taken_dates", "2011-06-04 17:30:05,2011-06-04 17:30:06"}}, {{"photocounts.photocount[].count", L{"1"}}}},
         {"flickr.photos.setPerms", {{"photo_id", id(3)}, {"is_public", "0"}, {"is_friend", "1"}, {"is_family", "1"},
                                     {"perm_comment", "1"}, {"perm_addmeta", "0"}}, {}, true},
         {"flickr.photos.licenses.setLicense", {{"photo_id", id(3)}, {"license_id", "4"}}, {}, true},
@@ -451,20 +452,27 @@ TEST_F(Conformance, SearchesAndListsFindWhatTheirArgumentsSay) {
 TEST_F(Conformance, PictureFilesAreJpegsAndFileFaultsApply) {
     const int full = firstIndex([](const Photo& q) { return q.hasSize('o') && q.hasSize('b'); });
     const Photo p = stream().photoAt(full);
+    // Each size a picture has is a JPEG of that size; the others, and the original under the plain secret, are not found.
+    for (int index : {full, firstIndex([](const Photo& q) { return !q.hasSize('o'); }), firstIndex([](const Photo& q) { return !q.hasSize('b'); })}) {
+        const Photo q = stream().photoAt(index);
+        for (char size : {'s', 't', 'm', '-', 'z', 'b', 'o'}) {
+            const Reply r = get(fileUrl(index, size));
+            EXPECT_EQ(r.status, q.hasSize(size) ? 200 : 404) << index << size;
+            EXPECT_EQ(QImage::fromData(r.body, "JPG").size(), q.hasSize(size) ? q.pixelSize(size) : QSize(0, 0)) << index << size;
+        }
+    }
+    EXPECT_EQ(get(server->baseUrl() + "/" + p.server + "/" + p.idText() + "_" + p.secret + "_o.jpg").status, 404);
+    EXPECT_EQ(get(server->baseUrl() + "/" + p.server + "/" + p.idText() + "_000_s.jpg").status, 404);
     const QString url = fileUrl(full, 's');
     const Reply square = get(url);
-    ASSERT_EQ(square.status, 200);
     EXPECT_EQ(square.contentLength, square.body.size());
-    EXPECT_EQ(QImage::fromData(square.body, "JPG").size(), QSize(75, 75));
-    EXPECT_EQ(get(server->baseUrl() + "/" + p.server + "/" + p.idText() + "_000_s.jpg").status, 404);
-
     for (const QString& fault : {"fail:file:" + p.fileName('s') + ":2", QString("truncate:file:*_t.jpg"), "stall:file:" + p.fileName('z'),
                                  "html:file:" + p.fileName('m'), "empty:file:" + p.fileName('b'), "redirect:file:" + p.fileName('-'),
                                  "endless:file:" + p.fileName('o')})
         ASSERT_TRUE(server->addFault(fault));
     EXPECT_EQ(QList<int>({get(url).status, get(url).status}), QList<int>({500, 500}));
     EXPECT_EQ(get(url).body, square.body);
-    EXPECT_EQ(server->fileRequests().count(p.fileName('s')), 4);
+    EXPECT_EQ(server->fileRequests().count(p.fileName('s')), 5);
     const Reply truncated = get(fileUrl(full, 't'));
     EXPECT_NE(truncated.error, QNetworkReply::NoError);
     EXPECT_LT(truncated.body.size(), truncated.contentLength);
@@ -497,7 +505,7 @@ TEST_F(Conformance, VideosListTheirMp4SizesAndServeThem) {
     const auto videoSizes = [&](const Credentials& c) {
         const auto xml = parseXml(callRest(server->baseUrl(), "flickr.photos.getSizes", {{"photo_id", id(index)}}, c).body);
         QList<Element> out;
-        for (const Element& e : xml ? xml->children.value(0).children : QList<Element>{})
+        for (const auto& [name, e] : xml ? xml->children.value(0).second.children : QList<std::pair<QString, Element>>{})
             if (e.attributes.value("media") == "video")
                 out << e;
         return out;

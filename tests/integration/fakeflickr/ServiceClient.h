@@ -112,26 +112,19 @@ inline Reply fetch(const QString& url, const std::optional<QByteArray>& form, in
     if (form)
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     QNetworkAccessManager manager;
-    QNetworkReply* reply = form ? manager.post(request, *form) : manager.get(request);
+    std::unique_ptr<QNetworkReply> reply(form ? manager.post(request, *form) : manager.get(request));
     QEventLoop loop;
     Reply out;
-    QTimer::singleShot(timeoutMs, &loop, [&] {
-        out.timedOut = true;
-        reply->abort();
-    });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, [&] { out.timedOut = true; reply->abort(); });
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
         loop.exec();
-    out.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    out.error = reply->error();
-    out.body = reply->readAll();
-    out.location = reply->rawHeader("Location");
-    out.contentType = reply->rawHeader("Content-Type");
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    out = {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->error(), reply->readAll(),
+           reply->rawHeader("Location"), reply->rawHeader("Content-Type"), std::nullopt,
+           length.isValid() ? length.toLongLong() : -1, out.timedOut};
     if (reply->hasRawHeader("Retry-After"))
         out.retryAfter = reply->rawHeader("Retry-After");
-    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-    out.contentLength = length.isValid() ? length.toLongLong() : -1;
-    delete reply;
     return out;
 }
 inline Reply get(const QString& url, int timeoutMs = 5000, const Headers& headers = {}) {
@@ -167,18 +160,18 @@ inline Reply callRest(const QString& baseUrl, const QString& method, Args args, 
 
 // An XML element as the tests read it.
 struct Element {
-    QString name, text;
+    QString text;
     QMap<QString, QString> attributes;
-    QList<Element> children;
+    QList<std::pair<QString, Element>> children;
 };
 
 inline Element readElement(QXmlStreamReader& reader) {
-    Element e{reader.name().toString(), {}, {}, {}};
+    Element e;
     for (const auto& a : reader.attributes())
         e.attributes.insert(a.name().toString(), a.value().toString());
     while (reader.readNext() != QXmlStreamReader::EndElement && !reader.atEnd()) {
         if (reader.isStartElement())
-            e.children << readElement(reader);
+            e.children.append({reader.name().toString(), readElement(reader)});
         else if (reader.isCharacters())
             e.text += reader.text();
     }
@@ -190,8 +183,8 @@ inline std::optional<Element> parseXml(const QByteArray& body) {
     QXmlStreamReader reader(body);
     if (!reader.readNextStartElement() || reader.name() != QLatin1String("rsp"))
         return std::nullopt;
-    Element rsp = readElement(reader);
-    return reader.hasError() ? std::nullopt : std::optional<Element>(rsp);
+    const Element rsp = readElement(reader);
+    return reader.hasError() ? std::nullopt : std::optional(rsp);
 }
 
 // Values at a path such as "photos.photo[].id": a segment ending in "[]" is a list of
@@ -211,9 +204,9 @@ inline QStringList xmlValues(const Element& rsp, const QString& path) {
             else if (last && e->attributes.contains(name))
                 out << e->attributes.value(name);
             QList<const Element*> named;
-            for (const Element& c : e->children)
-                if (c.name == name)
-                    named << &c;
+            for (const auto& [childName, child] : e->children)
+                if (childName == name)
+                    named << &child;
             if (named.size() > 1 && !segments[s].endsWith("[]"))
                 return {"!shape"};
             next << named;
