@@ -27,12 +27,7 @@ protected:
             addAccount(name, location);
         return app->controls();
     }
-    QStringList names() const {
-        QStringList result;
-        for (const auto& row : app->state().accountRows)
-            result << row.accountName();
-        return result;
-    }
+    QStringList names() const { return apptest::accountNames(app->state()); }
 };
 
 TEST_F(AccountsTest, AddingAccountsFillsThePopUpsAndMakesTheNewOneCurrent) {

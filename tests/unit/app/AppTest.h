@@ -39,4 +39,12 @@ inline QStringList column(ArchiveDatabase& db, const QString& sql, const QVarian
     return result;
 }
 
+// The names of the accounts in the preferences' table, in order.
+inline QStringList accountNames(const TSAppState& state) {
+    QStringList names;
+    for (const auto& row : state.accountRows)
+        names << row.accountName();
+    return names;
+}
+
 } // namespace apptest

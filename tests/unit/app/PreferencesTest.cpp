@@ -22,12 +22,7 @@ protected:
         return makeApp();
     }
     QVariant stored(const QString& key) const { return QSettings(prefsFile, QSettings::IniFormat).value(key); }
-    QStringList names() const {
-        QStringList result;
-        for (const auto& row : app->state().accountRows)
-            result << row.accountName();
-        return result;
-    }
+    QStringList names() const { return apptest::accountNames(app->state()); }
 };
 
 TEST_F(PreferencesTest, FirstStartHasNoAccountsAndWritesEmptyValues) {
