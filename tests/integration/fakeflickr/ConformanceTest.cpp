@@ -352,15 +352,9 @@ TEST_F(Conformance, TamperedOrForeignSignaturesAreRefused) {
         a.insert("method", a.value("method", "flickr.test.login"));
         return oauthSigned(a, http, rest, owner, tilde);
     };
-    const auto changed = [](Args a, const QString& key, const QString& v) {
-        a[key] = v;
-        return a;
-    };
-    const auto with = [&](const std::function<void(Credentials&)>& change) {
-        Credentials c = owner;
-        change(c);
-        return callRest(server->baseUrl(), "flickr.test.login", {}, c);
-    };
+    const auto changed = [](Args a, const QString& key, const QString& v) { a[key] = v; return a; };
+    const auto with = [&](Credentials c) { return callRest(server->baseUrl(), "flickr.test.login", {}, c); };
+    const QString key = owner.apiKey, secret = owner.sharedSecret, token = owner.token, tokenSecret = owner.tokenSecret;
     const Args login = {{"method", "flickr.test.login"}}, meta = {{"method", "flickr.photos.setMeta"}, {"photo_id", id(0)}, {"title", "t"}};
     struct Case {
         const char* what;
@@ -374,19 +368,19 @@ TEST_F(Conformance, TamperedOrForeignSignaturesAreRefused) {
         // "~" is unreserved: signed escaped, it is not Flickr's signature; signed as RFC 5849 says, it is.
         {"~ escaped", send(rest, sign({{"x", "a~b ~"}}, "GET", true), Placement::Query), 96},
         {"~ as it is", send(rest, sign({{"x", "a~b ~"}}), Placement::Query), 0},
-        {"wrong token secret", with([](Credentials& c) { c.tokenSecret = "nope"; }), 96, "Invalid signature"},
-        {"wrong shared secret", with([](Credentials& c) { c.sharedSecret += "x"; }), 96},
-        {"unknown key", with([](Credentials& c) { c.apiKey = "0123"; }), 100, "Invalid API Key (Key not found)"},
-        {"unknown token", with([](Credentials& c) { c.token = "72157000000000000-0000000000000000"; }), 98, "Invalid auth token"},
+        {"wrong token secret", with({key, secret, token, "nope"}), 96, "Invalid signature"},
+        {"wrong shared secret", with({key, secret + "x", token, tokenSecret}), 96},
+        {"unknown key", with({"0123", secret, token, tokenSecret}), 100, "Invalid API Key (Key not found)"},
+        {"unknown token", with({key, secret, "72157000000000000-0000000000000000", tokenSecret}), 98, "Invalid auth token"},
         {"another api_key", call("flickr.test.login", {{"api_key", "other"}}), 100},
         {"header: nonce changed", send(rest, changed(sign({}), "oauth_nonce", "x"), Placement::HeaderGet), 96},
         {"header: query changed", send(rest, changed(sign({{"x", "1"}}), "x", "2"), Placement::HeaderGet), 96},
         {"header: body changed", send(rest, changed(sign(meta, "POST"), "title", "u"), Placement::HeaderPost), 96},
         {"legacy", send(rest, legacySigned(login, owner), Placement::Query), 0},
         {"legacy, changed", send(rest, changed(legacySigned(login, owner), "method", "flickr.photos.getCounts"), Placement::Query), 96},
-        {"legacy, unknown token", send(rest, legacySigned(login, {owner.apiKey, owner.sharedSecret, "unknown", ""}), Placement::Query), 98},
+        {"legacy, unknown token", send(rest, legacySigned(login, {key, secret, "unknown", ""}), Placement::Query), 98},
         // Unsigned calls reach public methods only.
-        {"unsigned", get(rest + "?method=flickr.test.login&api_key=" + owner.apiKey), 99,
+        {"unsigned", get(rest + "?method=flickr.test.login&api_key=" + key), 99,
          "Insufficient permissions. Method requires read privileges; none granted."},
     };
     for (const Case& c : cases) {

@@ -38,18 +38,13 @@ struct Reply {
 };
 
 struct Credentials {
-    QString apiKey, sharedSecret;
-    QString token, tokenSecret;  // empty: none
+    QString apiKey, sharedSecret, token, tokenSecret;  // an empty token: none
 };
 
 // RFC 5849 escaping: only letters, digits, "-", ".", "_" and "~" stay; `tilde` escapes "~"
 // too, as no RFC 5849 client does.
 inline QString escape(const QString& text, bool tilde = false) {
     return QString::fromLatin1(QUrl::toPercentEncoding(text, QByteArray(), tilde ? "~" : ""));
-}
-
-inline QString hmacSha1Base64(const QByteArray& key, const QByteArray& data) {
-    return QString::fromLatin1(QMessageAuthenticationCode::hash(data, key, QCryptographicHash::Sha1).toBase64());
 }
 
 inline QByteArray encodeQuery(const Args& args, bool tilde = false) {
@@ -71,7 +66,8 @@ inline Args oauthSigned(const Args& args, const QString& httpMethod, const QStri
     if (!c.token.isEmpty() && !args.contains("oauth_token"))
         out.insert("oauth_token", c.token);
     const QString base = httpMethod + '&' + escape(url) + '&' + escape(encodeQuery(out, escapeTilde));
-    out.insert("oauth_signature", hmacSha1Base64((c.sharedSecret + '&' + c.tokenSecret).toUtf8(), base.toUtf8()));
+    const QByteArray key = (c.sharedSecret + '&' + c.tokenSecret).toUtf8();
+    out.insert("oauth_signature", QMessageAuthenticationCode::hash(base.toUtf8(), key, QCryptographicHash::Sha1).toBase64());
     return out;
 }
 
@@ -127,12 +123,8 @@ inline Reply fetch(const QString& url, const std::optional<QByteArray>& form, in
         out.retryAfter = reply->rawHeader("Retry-After");
     return out;
 }
-inline Reply get(const QString& url, int timeoutMs = 5000, const Headers& headers = {}) {
-    return fetch(url, std::nullopt, timeoutMs, headers);
-}
-inline Reply post(const QString& url, const QByteArray& form, int timeoutMs = 5000, const Headers& headers = {}) {
-    return fetch(url, form, timeoutMs, headers);
-}
+inline Reply get(const QString& url, int timeoutMs = 5000, const Headers& headers = {}) { return fetch(url, {}, timeoutMs, headers); }
+inline Reply post(const QString& url, const QByteArray& form) { return fetch(url, form, 5000, {}); }
 
 // Where a call carries its signed parameters: all in the query (GET), all in a form
 // body (POST), or the oauth_* ones in an "Authorization: OAuth" header (with a realm)
@@ -146,7 +138,7 @@ inline Reply send(const QString& url, Args all, Placement where, int timeoutMs =
     if (where == Placement::HeaderGet || where == Placement::HeaderPost)
         headers.append({"Authorization", takeOAuthHeader(&all, "http://127.0.0.1/, a realm")});
     if (isPost(where))
-        return post(url, encodeQuery(all), timeoutMs, headers);
+        return fetch(url, encodeQuery(all), timeoutMs, headers);
     return get(url + '?' + QString::fromLatin1(encodeQuery(all)), timeoutMs, headers);
 }
 
