@@ -1,6 +1,6 @@
 // Editing a picture's Flickr data against the stand-in service: what reaches
 // Flickr, what the archive holds afterwards, and how the chain meets faults.
-#include "ServiceFixture.h"
+#include "FlowFixture.h"
 #include "editing/EditingController.h"
 #include "search/SearchController.h"
 #include "viewer/ViewerController.h"
@@ -22,14 +22,11 @@ QString describe(const fakeflickr::Photo& p) {
 
 } // namespace
 
-class EditingTest : public ServiceFixture {
+class EditingTest : public FlowFixture {
 protected:
     void SetUp() override {
         ServiceFixture::SetUp();
-        fakeflickr::Options options;
-        options.photos = 12;
-        startService(options);
-        connectAccount();
+        connectTo(12);
         ASSERT_TRUE(downloadInformation(false, false));
         dismissFinish();
         app->search().searchDB();
@@ -56,12 +53,7 @@ protected:
         return waitUntil([&] { return !app->editing().isSubmitting(); });
     }
     QString field(const QString& id, const QString& column) {
-        QString value;
-        app->database().run(QString("SELECT %1 FROM photos WHERE flickrID=?").arg(column), {id}, [&](const SqlRow& row) {
-            value = row.value(0);
-            return 0;
-        });
-        return value;
+        return cell("SELECT " + column + " FROM photos WHERE flickrID=?", {id});
     }
     // Every column an edit can change, as the archive holds it.
     QString archived(const QString& id) {
@@ -88,18 +80,15 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchive) {
     openEditor(id);
 
     // The edit view shows what Flickr holds.
-    EXPECT_TRUE(app->viewer().editMode());
     EXPECT_EQ(c->imageWindow->title(), "Editing Flickr Data");
-    EXPECT_TRUE(v->imageView->isHidden());
-    EXPECT_FALSE(v->showImageButton->isHidden());
-    EXPECT_TRUE(v->editImageButton->isHidden());
-    EXPECT_FALSE(c->window->isVisible());
-    EXPECT_EQ(e->editTitleTextField->stringValue(), before.title);
-    EXPECT_EQ(e->editDateTaken->stringValue(), before.dateTaken);
-    EXPECT_EQ(e->editLicensePopUpButton->indexOfSelectedItem(), before.license);
-    EXPECT_EQ(e->editPublicCheck->state(), before.isPublic ? Button::On : Button::Off);
-    EXPECT_EQ(service->calls().last().method, "flickr.photos.getInfo");
-    EXPECT_EQ(service->calls().last().httpMethod, "POST");
+    // In edit mode: the picture and the edit button hidden, the show button and the main window not.
+    EXPECT_EQ(std::tuple(app->viewer().editMode(), v->imageView->isHidden(), v->showImageButton->isHidden(),
+                         v->editImageButton->isHidden(), c->window->isVisible()),
+              std::tuple(true, true, false, true, false));
+    EXPECT_EQ(std::tuple(e->editTitleTextField->stringValue(), e->editDateTaken->stringValue(),
+                         e->editLicensePopUpButton->indexOfSelectedItem(), e->editPublicCheck->state()),
+              std::tuple(before.title, before.dateTaken, before.license, before.isPublic ? Button::On : Button::Off));
+    EXPECT_EQ(service->calls().last().method + " " + service->calls().last().httpMethod, "flickr.photos.getInfo POST");
 
     e->editTitleTextField->setStringValue("Harbour at dusk");
     e->editDescTextField->setStringValue("She said \"hello\"\nand left.\n\nThe end");
@@ -129,8 +118,8 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchive) {
         EXPECT_EQ(call.errorCode, 0) << call.method.toStdString();
     }
     const auto writes = service->writeCalls();
-    EXPECT_EQ(writes[3].args.value("perm_comment") + writes[3].args.value("perm_addmeta"), "21");
-    EXPECT_EQ(writes[5].args.value("lat") + "," + writes[5].args.value("lon"), "45.5,-73.25");
+    EXPECT_EQ(writes[3].args.value("perm_comment") + writes[3].args.value("perm_addmeta") + " " +
+                  writes[5].args.value("lat") + "," + writes[5].args.value("lon"), "21 45.5,-73.25");
     // Flickr holds the texts as typed; the archive the same, without line breaks.
     EXPECT_EQ(onFlickr(id), "Harbour at dusk|She said \"hello\"\nand left.\n\nThe end|sunset,new york|"
                             "2011-06-02 18:45:00|100|21|4|45.5,-73.25");
@@ -139,9 +128,8 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchive) {
 
     // Done: the picture is shown again with its new information.
     e->doneEditingButton->performClick();
-    EXPECT_FALSE(e->doneEditingSheet->isVisible());
-    EXPECT_FALSE(app->viewer().editMode());
-    EXPECT_TRUE(v->editView->isHidden());
+    EXPECT_EQ(std::tuple(e->doneEditingSheet->isVisible(), app->viewer().editMode(), v->editView->isHidden()),
+              std::tuple(false, false, true));
     EXPECT_EQ(c->imageWindow->title(), "Image");
     EXPECT_TRUE(app->viewer().infoText().text.contains("Title:  Harbour at dusk\n"));
 
@@ -215,19 +203,14 @@ TEST_F(EditingTest, RefusedDatesAndLocationsSendNothing) {
         EXPECT_FALSE(e->invalidLatLon->isHidden()) << location.toStdString();
         EXPECT_TRUE(e->invalidDate->isHidden());
     }
-    EXPECT_FALSE(app->editing().isSubmitting());
-    EXPECT_FALSE(c->progressPanel->isVisible());
-    EXPECT_TRUE(service->writeCalls().isEmpty());
+    EXPECT_EQ(std::tuple(app->editing().isSubmitting(), c->progressPanel->isVisible(), service->writeCalls().size()),
+              std::tuple(false, false, 0));
     EXPECT_EQ(archived(id), stored);
     EXPECT_EQ(field(id, "(SELECT count(*) FROM photos)"), "12");
 
     // A picture without a location: the field is empty and, left empty,
     // no location is sent; the title goes through, and only it.
-    QString plain;
-    app->database().exec("SELECT flickrID FROM photos WHERE latitude = '0'", [&](const SqlRow& row) {
-        plain = row.value(0);
-        return 1;
-    });
+    const QString plain = cell("SELECT flickrID FROM photos WHERE latitude = '0'");
     ASSERT_FALSE(plain.isEmpty());
     openEditor(plain);
     EXPECT_EQ(e->editLatLon->stringValue(), "");
@@ -257,9 +240,9 @@ TEST_F(EditingTest, AFailedCallStopsTheChainAndKeepsWhatWentBefore) {
     EXPECT_EQ(platform.alerts.last().title, "API Error");
     EXPECT_EQ(platform.alerts.last().message, "An error occurred while updating the Flickr data, in the stage "
                                               "\"SetDates\", error: Write operation failed");
-    EXPECT_FALSE(c->progressPanel->isVisible());
-    EXPECT_FALSE(e->doneEditingSheet->isVisible());
-    EXPECT_TRUE(app->viewer().editMode()); // the edits stay for another try
+    // No progress, no done sheet; the edits stay for another try.
+    EXPECT_EQ(std::tuple(c->progressPanel->isVisible(), e->doneEditingSheet->isVisible(), app->viewer().editMode()),
+              std::tuple(false, false, true));
     EXPECT_EQ(writtenMethods(),
               QStringList({"flickr.photos.setMeta", "flickr.photos.setTags", "flickr.photos.setDates"}));
     // Title, description and tags changed on both sides; the rest on neither.
@@ -310,16 +293,15 @@ TEST_F(EditingTest, EditingWhileNotConnectedOpensTheEditorOnceConnectedAndSteppi
     service->clearLog();
 
     v->editImageButton->performClick();
-    EXPECT_EQ(app->state().connectionState, 2);
-    EXPECT_FALSE(c->imageWindow->isVisible());
-    EXPECT_FALSE(app->state().viewerOpen);
-    EXPECT_TRUE(c->window->isVisible());
+    // Connecting first: the main window stays, no viewer yet.
+    EXPECT_EQ(std::tuple(app->state().connectionState, c->imageWindow->isVisible(), app->state().viewerOpen,
+                         c->window->isVisible()),
+              std::tuple(2, false, false, true));
     v->editImageButton->performClick(); // waiting already: nothing more
     ASSERT_TRUE(editorReady());
-    EXPECT_EQ(app->state().connectionState, 1);
-    EXPECT_TRUE(c->imageWindow->isVisible());
-    EXPECT_TRUE(app->viewer().editMode());
-    EXPECT_EQ(app->editing().values().requestFlickrID, ids[3]);
+    EXPECT_EQ(std::tuple(app->state().connectionState, c->imageWindow->isVisible(), app->viewer().editMode(),
+                         app->editing().values().requestFlickrID),
+              std::tuple(1, true, true, ids[3]));
     EXPECT_EQ(e->editTitleTextField->stringValue(), service->photo(ids[3])->title);
     QStringList methods;
     for (const auto& call : service->calls())
