@@ -9,17 +9,11 @@
 using namespace tessaly::sync;
 
 TEST(SyncValues, APictureIsStoredAsItsRecordHoldsIt) {
-    const PhotoRecord r = photoRecordFrom({{"id", "5001"},
-                                           {"title", "Say \\\"cheese\\\" \"now\"\nplease"},
-                                           {"description", QVariantMap{{"_text", "Line one\n\nLine \\\"three\\\""}}},
-                                           {"tags", "new york\nsunset"},
-                                           {"views", "12abc"},
-                                           {"license", "x"},
-                                           {"width_o", "-3"},
-                                           {"dateupload", "2240000000"}, // after 2038
-                                           {"lastupdate", "1307208605"},
-                                           {"latitude", "48.85"},
-                                           {"ispublic", "1"}});
+    const PhotoRecord r = photoRecordFrom(
+        {{"id", "5001"}, {"title", "Say \\\"cheese\\\" \"now\"\nplease"},
+         {"description", QVariantMap{{"_text", "Line one\n\nLine \\\"three\\\""}}}, {"tags", "new york\nsunset"},
+         {"views", "12abc"}, {"license", "x"}, {"width_o", "-3"}, {"dateupload", "2240000000"}, // after 2038
+         {"lastupdate", "1307208605"}, {"latitude", "48.85"}, {"ispublic", "1"}});
     const auto local = [](qint64 seconds) {
         return QDateTime::fromSecsSinceEpoch(seconds).toString("yyyy-MM-dd HH:mm:ss");
     };

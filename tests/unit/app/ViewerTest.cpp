@@ -60,11 +60,10 @@ protected:
     QString shown() const {
         const QSize size = v->imageView->displaySize();
         QStringList buttons;
-        for (const auto& [name, on] : {std::pair{"prev", v->prevButton->isEnabled()}, {"next", v->nextButton->isEnabled()},
-                                       {"original", v->chooseSizeButton->isItemEnabled(0)},
-                                       {"play", !v->playVideoButton->isHidden()},
-                                       {"flickr", v->flickrDataButton->isEnabled()},
-                                       {"exif", v->exifDataButton->isEnabled()}})
+        for (const auto& [name, on] :
+             {std::pair{"prev", v->prevButton->isEnabled()}, {"next", v->nextButton->isEnabled()},
+              {"original", v->chooseSizeButton->isItemEnabled(0)}, {"play", !v->playVideoButton->isHidden()},
+              {"flickr", v->flickrDataButton->isEnabled()}, {"exif", v->exifDataButton->isEnabled()}})
             if (on)
                 buttons << name;
         return QString("%1 | %2 | %3x%4 | %5 | %6")
