@@ -6,7 +6,6 @@
 #include "archive/ArchiveDatabase.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
@@ -14,7 +13,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <memory>
 
 namespace tessaly::test {
 
@@ -32,14 +30,15 @@ class CliFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
-        for (const char* sub : {".config", ".local/share", ".cache", "runtime", "bin"})
-            QDir(home.path()).mkpath(sub);
-        QFile::setPermissions(path("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         env = QProcessEnvironment::systemEnvironment();
-        for (const auto& [name, sub] : {std::pair{"HOME", ""}, {"XDG_CONFIG_HOME", ".config"},
+        // HOME (with bin/ made for a stand-in browser) and the XDG folders in it.
+        for (const auto& [name, sub] : {std::pair{"HOME", "bin/.."}, {"XDG_CONFIG_HOME", ".config"},
                                         {"XDG_DATA_HOME", ".local/share"}, {"XDG_CACHE_HOME", ".cache"},
-                                        {"XDG_RUNTIME_DIR", "runtime"}})
-            env.insert(name, *sub ? path(sub) : home.path());
+                                        {"XDG_RUNTIME_DIR", "runtime"}}) {
+            QDir().mkpath(path(sub));
+            env.insert(name, QDir::cleanPath(path(sub)));
+        }
+        QFile::setPermissions(path("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.insert("TESSALY_FLICKR_ENDPOINT", "http://127.0.0.1:9");
@@ -52,20 +51,18 @@ protected:
         env.insert("TESSALY_FLICKR_ENDPOINT", service->baseUrl());
     }
 
-    std::unique_ptr<QProcess> start(const QStringList& arguments) {
+    std::unique_ptr<QProcess> start(const QStringList& arguments, const QString& program = TESSALY_CLI_BIN) {
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(env);
-        process->start(QStringLiteral(TESSALY_CLI_BIN), arguments);
+        process->start(program, arguments);
         EXPECT_TRUE(process->waitForStarted(10000));
         return process;
     }
     // Waits with a running event loop, so the stand-in in this process serves.
     static CliResult finish(QProcess& process, int ms = 60000) {
         EXPECT_TRUE(waitFor([&] { return process.state() == QProcess::NotRunning; }, ms));
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
+        process.kill(); // one that hangs
+        process.waitForFinished(5000);
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
     }
@@ -88,8 +85,7 @@ protected:
         QNetworkRequest request{QUrl(address)};
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
         std::unique_ptr<QNetworkReply> reply(network.get(request));
-        if (!waitFor([&] { return reply->isFinished(); }, 10000))
-            return {};
+        EXPECT_TRUE(waitFor([&] { return reply->isFinished(); }, 10000));
         return code ? QString::fromUtf8(reply->readAll()) : QString(reply->rawHeader("Location"));
     }
     // Connects with the callback address pasted on standard input; the
@@ -111,33 +107,21 @@ protected:
         run(0, {"add-account", "anna", "--location", path("loc")});
         EXPECT_EQ(connectPasting().exitCode, 0);
     }
-    // Twelve pictures downloaded with every option; the one at 6 without EXIF data.
-    void startTwelveWithFiles() {
-        fakeflickr::Options options;
-        options.photos = 12;
-        options.faults = {"error:flickr.photos.getExif@photo=" +
-                          fakeflickr::Photostream(12, options.seed).photoAt(6).idText() + ":2"};
-        startConnected(options);
-        run(0, {"sync", "--perms", "--exif", "--files"});
-    }
     QString pix(const QString& name = {}) const { return path("loc/anna_pix/") + name; }
     QString idAt(int index) const { return service->photostream().photoAt(index).idText(); }
 
-    // The archive read and changed as any SQLite client would.
-    QList<SqlRow> sql(const QString& statement, const QVariantList& parameters = {}) const {
+    // anna's archive (or another) read and changed as any SQLite client would.
+    QList<SqlRow> sql(const QString& statement, const QVariantList& parameters = {}, const QString& db = {}) const {
         ArchiveDatabase archive;
-        EXPECT_TRUE(archive.open(path("loc/anna_db")).ok());
+        EXPECT_TRUE(archive.open(db.isEmpty() ? path("loc/anna_db") : db).ok());
         QList<SqlRow> found;
-        const SqlResult result = archive.run(statement, parameters, [&](const SqlRow& row) {
-            found << row;
-            return 0;
-        });
+        const SqlResult result = archive.run(statement, parameters, [&](const SqlRow& row) { return found << row, 0; });
         EXPECT_TRUE(result.ok()) << result.message.toStdString();
         return found;
     }
-    QStringList column(const QString& statement, const QVariantList& parameters = {}) const {
+    QStringList column(const QString& statement, const QVariantList& parameters = {}, const QString& db = {}) const {
         QStringList values;
-        for (const SqlRow& row : sql(statement, parameters))
+        for (const SqlRow& row : sql(statement, parameters, db))
             values << row.value(0);
         return values;
     }

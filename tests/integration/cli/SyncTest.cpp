@@ -1,18 +1,27 @@
 // tessaly-cli sync: the download flows to their finish, their logs, failures
-// that end them, and the progress it shows.
+// that end them, the progress it shows, and the archive and picture folder it
+// leaves: those the application's own flows leave.
 #include "CliFixture.h"
+#include "ScriptedPlatform.h"
+#include "TSAppDelegate.h"
+#include "prefs/PreferencesStore.h"
+#include "sync/SyncController.h"
 
+#include <QCryptographicHash>
+#include <QDirIterator>
 #include <QLockFile>
 #include <QRegularExpression>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+using namespace tessaly;
 using namespace tessaly::test;
 
 namespace {
 const QString kInformationDone = "All of your picture information has finished downloading.";
 const QString kFilesDone = "All of your picture files have finished downloading.";
+const QString kNotFinished = "tessaly-cli: the picture-file download did not finish\n";
 } // namespace
 
 class CliSyncTest : public CliFixture {
@@ -33,7 +42,6 @@ protected:
 
 TEST_F(CliSyncTest, EveryOptionRunsBothFlowsToTheirFinishAndPermissionsFollowChanges) {
     startWith(45, 3);
-    const auto& stream = service->photostream();
     service->addFault("error:flickr.photos.getExif@photo=" + idAt(5) + ":2");
     service->clearLog();
     CliResult result = run(0, {"sync", "--perms", "--exif", "--files"});
@@ -48,24 +56,24 @@ TEST_F(CliSyncTest, EveryOptionRunsBothFlowsToTheirFinishAndPermissionsFollowCha
         EXPECT_TRUE(result.err.contains(line)) << line.toStdString();
     EXPECT_FALSE(result.err.contains('\r'));
     // Each picture's files; each video's own file, its best size, beside them and in the archive.
-    QStringList videos, stored;
-    for (int i = 0; i < stream.size(); ++i) {
-        EXPECT_TRUE(QFileInfo::exists(pix(stream.photoAt(i).fileName('s')))) << i;
-        if (stream.photoAt(i).isVideo)
-            videos << stream.photoAt(i).idText();
+    QStringList videos;
+    for (int i = 0; i < 45; ++i) {
+        const fakeflickr::Photo p = service->photostream().photoAt(i);
+        EXPECT_TRUE(QFileInfo::exists(pix(p.fileName('s')))) << i;
+        if (p.isVideo)
+            videos << p.idText();
     }
     ASSERT_FALSE(videos.isEmpty());
     EXPECT_EQ(calls("flickr.photos.getSizes"), videos.size());
-    for (const tessaly::SqlRow& found : sql("SELECT flickrID,file,size,label FROM videofiles ORDER BY flickrID")) {
+    videos.sort();
+    EXPECT_EQ(column("SELECT flickrID FROM videofiles ORDER BY flickrID"), videos);
+    for (const tessaly::SqlRow& found : sql("SELECT flickrID,file,size,label FROM videofiles")) {
         const QStringList& row = found.values;
-        stored << row[0];
         EXPECT_EQ(QFileInfo(pix(row[1])).size(), row[2].toLongLong()) << row[1].toStdString();
         EXPECT_EQ(bytes(pix(row[1])).mid(4, 4), "ftyp");
         EXPECT_TRUE(row[1].startsWith(row[0] + "_") && row[1].endsWith(".mp4")) << row[1].toStdString();
         EXPECT_TRUE(row[3] == "Video Original" || row[3].contains("p") || row[3].contains("MP4"));
     }
-    videos.sort();
-    EXPECT_EQ(stored, videos);
     EXPECT_TRUE(run({"status"}).out.startsWith(QString("45 pictures and %1 videos in this archive").arg(videos.size())));
 
     // Permissions are asked for again only for changed pictures, unless all are wanted.
@@ -74,7 +82,6 @@ TEST_F(CliSyncTest, EveryOptionRunsBothFlowsToTheirFinishAndPermissionsFollowCha
     service->touchPhotos({idAt(2), idAt(3), idAt(17)});
     EXPECT_EQ(callsOf({"sync", "--perms"}, "flickr.photos.getPerms"), 3);
     EXPECT_EQ(callsOf({"sync", "--full-perms"}, "flickr.photos.getPerms"), 45);
-
     // Without options: no permissions or EXIF data asked for, no file fetched, and the finish without EXIF told.
     service->clearLog();
     EXPECT_EQ(run(0, {"sync", "--files"}).outLines(), QStringList({kInformationDone, kFilesDone}));
@@ -83,7 +90,7 @@ TEST_F(CliSyncTest, EveryOptionRunsBothFlowsToTheirFinishAndPermissionsFollowCha
     EXPECT_TRUE(service->fileRequests().isEmpty());
 }
 
-TEST_F(CliSyncTest, AFailureThatEndsAFlowGivesStatusOne) {
+TEST_F(CliSyncTest, AFailureThatEndsAFlowOrNothingToDownloadGivesStatusOne) {
     startWith(1100);
     service->addFault("http500:flickr.people.getPhotos@page=2#5");
     service->clearLog();
@@ -93,7 +100,6 @@ TEST_F(CliSyncTest, AFailureThatEndsAFlowGivesStatusOne) {
     EXPECT_TRUE(result.err.endsWith("tessaly-cli: the picture-information download did not finish\n"));
     EXPECT_EQ(calls("flickr.people.getPhotos"), 6); // page 2 was tried five times
     EXPECT_TRUE(service->fileRequests().isEmpty()); // the files wait for whole information
-
     // Another download of the account (a timer's, say) runs: this one starts nothing.
     {
         QLockFile other(path("loc/anna_db.lock"));
@@ -105,12 +111,22 @@ TEST_F(CliSyncTest, AFailureThatEndsAFlowGivesStatusOne) {
     // The fault is spent: all three pages, the last one short, are stored.
     EXPECT_EQ(callsOf({"sync"}, "flickr.people.getPhotos"), 3);
     EXPECT_EQ(column("SELECT count(*) FROM photos"), QStringList{"1100"});
-
     // Without a token there is nothing to sync with.
     run(0, {"add-account", "bob", "--location", path("loc")});
     EXPECT_EQ(run(1, {"sync", "--account", "bob"}).errLines(),
               QStringList{"tessaly-cli: the account bob is not connected to Flickr; "
                           "connect it with: tessaly-cli connect --account bob"});
+
+    // An empty photostream, of a new account: the file download ends at its alert, before it asks.
+    fakeflickr::Options empty;
+    empty.photos = 0;
+    startService(empty, "cara");
+    run(0, {"add-account", "cara", "--location", path("loc")});
+    EXPECT_EQ(connectPasting().exitCode, 0);
+    result = run(1, {"sync", "--files"});
+    EXPECT_EQ(result.outLines(), QStringList{kInformationDone});
+    EXPECT_TRUE(result.err.contains("\nThere is no picture information in your Tessaly database."));
+    EXPECT_TRUE(result.err.endsWith(kNotFinished));
 }
 
 // The picture folder on a small disk of its own, where the machine lets a
@@ -129,23 +145,14 @@ TEST_F(CliSyncTest, AFullDiskEndsTheFileDownloadAtItsFirstFailure) {
     if (result.exitCode == 77 || (result.exitCode != 1 && result.err.contains("unshare")))
         GTEST_SKIP() << "no small disk can be mounted here";
     EXPECT_EQ(result.exitCode, 1);
-    const QRegularExpression full("The disk holding " + QRegularExpression::escape(pix().chopped(1)) +
-                                  " is full \\([0-9.]+ (bytes|[kKMG]i?B) free\\)\\.");
-    EXPECT_TRUE(result.err.contains(full)) << result.err.toStdString();
-    EXPECT_TRUE(result.err.endsWith("tessaly-cli: the picture-file download did not finish\n"));
+    EXPECT_TRUE(result.err.contains(QRegularExpression("The disk holding " + QRegularExpression::escape(pix().chopped(1)) +
+                                                       " is full \\([0-9.]+ (bytes|[kKMG]i?B) free\\)\\.")))
+        << result.err.toStdString();
+    EXPECT_TRUE(result.err.endsWith(kNotFinished));
     // Nothing was asked for after the file that found the disk full.
     EXPECT_GT(service->fileRequests().size(), 1);
     EXPECT_LT(service->fileRequests().size(), 30);
     EXPECT_FALSE(result.err.contains("trying again"));
-}
-
-TEST_F(CliSyncTest, AnEmptyPhotostreamHasNoFilesToDownload) {
-    startWith(0);
-    // The file download ends at its alert, before it asks.
-    const CliResult result = run(1, {"sync", "--files"});
-    EXPECT_EQ(result.outLines(), QStringList{kInformationDone});
-    EXPECT_TRUE(result.err.contains("\nThere is no picture information in your Tessaly database."));
-    EXPECT_TRUE(result.err.endsWith("tessaly-cli: the picture-file download did not finish\n"));
 }
 
 TEST_F(CliSyncTest, OnATerminalProgressIsOneLineDrawnInPlace) {
@@ -196,4 +203,94 @@ TEST_F(CliSyncTest, TheCallPaceWaitsAndTimeLeftShowOnStandardError) {
         << result.err.toStdString();
     EXPECT_TRUE(result.err.contains(
         QRegularExpression("\ndownloading permissions info\\.\\.\\. 16 of 16 \\(about \\d+ seconds? left\\)\n")));
+}
+
+class CliSameArchiveTest : public CliFixture {
+protected:
+    // Every cell of every table in storage order, as text (NULL marked), every
+    // file of the picture folder, hidden ones too, with its digest, and the
+    // error log's size.
+    QStringList everything(const QString& folder) const {
+        const QString db = folder + "/tessaly_demo_db"; // the stand-in program's user
+        QStringList found, files;
+        for (const QString& table : column("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name", {}, db))
+            for (const SqlRow& row : sql("SELECT * FROM " + table + " ORDER BY rowid", {}, db)) {
+                found << table;
+                for (int i = 0; i < row.count(); ++i)
+                    found.last() += "|" + row.names[i] + "=" + (row.isNull(i) ? "<null>" : row.value(i));
+            }
+        for (QDirIterator it(folder + "/tessaly_demo_pix", QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            const QString file = it.next();
+            files << "file " + QDir(folder).relativeFilePath(file) + " " +
+                         QCryptographicHash::hash(bytes(file), QCryptographicHash::Sha256).toHex();
+        }
+        files.sort();
+        return found + files + QStringList{"errorlog " + QString::number(QFileInfo(folder + "/tessaly_demo_errorlog").size())};
+    }
+};
+
+TEST_F(CliSameArchiveTest, SyncWithEveryOptionLeavesWhatTheApplicationLeaves) {
+    // Enough pictures for videos, pictures without originals or EXIF data, odd
+    // titles and places; paging is CliSyncTest's.
+    const auto service = start({"--photos", "40", "--sets", "3"}, FAKEFLICKR_BIN);
+    ASSERT_TRUE(waitFor([&] { return service->canReadLine(); }, 20000));
+    const QString baseUrl = QString::fromUtf8(service->readLine()).trimmed().remove("listening on ");
+    env.insert("TESSALY_FLICKR_ENDPOINT", baseUrl);
+    qputenv("TESSALY_FLICKR_ENDPOINT", baseUrl.toUtf8());
+
+    // The command line, running while the application does the same: the
+    // two use the service side by side, and only read from it.
+    run(0, {"add-account", "tessaly_demo", "--location", path("cli")});
+    ASSERT_EQ(connectPasting().exitCode, 0);
+    const auto cli = start({"sync", "--perms", "--exif", "--files"});
+    cli->closeWriteChannel();
+
+    // The application, on preferences of its own holding the same token.
+    SettingsPreferencesStore store(path("app/Tessaly.conf"));
+    QDir().mkpath(path("app"));
+    store.setValue("pixPath", path("app/tessaly_demo_pix"));
+    store.setValue("pixPathArray", QStringList{path("app/tessaly_demo_pix")});
+    for (const QString key : {"authTokenArray", "authTokenSecretArray"})
+        store.setValue(key, storedPreference(key));
+    store.synchronize();
+    ScriptedPlatform platform;
+    {
+        TSAppDelegate app(platform, store);
+        app.applicationDidFinishLaunching();
+        auto& c = app.controls();
+        const auto ended = [&] {
+            return app.sync().phase() == sync::Phase::Finished || app.sync().phase() == sync::Phase::Idle;
+        };
+        ASSERT_TRUE(waitFor([&] { return app.state().connectionState == 1 && !app.flickrRequest().isRunning(); }));
+        c.downloadButton->performClick();
+        ASSERT_TRUE(waitFor([&] { return c.permsOptionSheet->isVisible(); }));
+        c.permsCheck->setState(Button::On);
+        c.exifCheck->setState(Button::On);
+        c.permsOkButton->performClick();
+        ASSERT_TRUE(waitFor(ended, 120000) && c.doneDownloadingSheet2->isVisible());
+        c.doneDownloadingButton2->performClick();
+        c.downloadFilesButton->performClick();
+        ASSERT_TRUE(waitFor([&] { return c.countSheet->isVisible(); }));
+        c.countOkButton->performClick();
+        ASSERT_TRUE(waitFor(ended, 120000) && c.doneDownloadingSheet2->isVisible());
+        c.doneDownloadingButton2->performClick();
+    }
+    EXPECT_TRUE(platform.alerts.isEmpty());
+    const CliResult synced = finish(*cli, 120000);
+    service->kill();
+    service->waitForFinished(5000);
+    EXPECT_EQ(synced.exitCode, 0) << synced.err.toStdString();
+    EXPECT_EQ(synced.outLines(), QStringList({"All of your Flickr and EXIF picture information has finished downloading.",
+                                              "All of your picture files have finished downloading."}));
+
+    const QStringList fromCli = everything(path("cli")), fromApp = everything(path("app"));
+    ASSERT_EQ(fromCli.size(), fromApp.size());
+    for (qsizetype i = 0; i < fromCli.size(); ++i)
+        ASSERT_EQ(fromCli[i], fromApp[i]) << "line " << i;
+    const auto lines = [&](const QString& start) { return fromCli.filter(QRegularExpression("^" + start)).size(); };
+    EXPECT_EQ(std::tuple(lines("photos\\|"), lines("sets\\|"), lines("permsfetched\\|")), std::tuple(40, 3, 40));
+    EXPECT_GE(lines("videofiles\\|"), 2);
+    EXPECT_GE(lines("file "), 40 * 2);
+    EXPECT_EQ(fromCli.last(), "errorlog 0");
 }
