@@ -143,11 +143,16 @@ TEST_F(SyncTest, TheInformationDownloadStoresWhatFlickrHoldsAndPagesFollowFlickr
     EXPECT_EQ(table("SELECT * FROM sets"), setRows);
     dismissFinish();
 
-    // One picture gone leaves 1,000: two pages. A page that comes back without
-    // pictures before Flickr's last page, or without its list, fails the
-    // download; nothing is judged removed.
+    // One picture gone leaves 1,000: two pages; ten others changed. A page
+    // that comes back without pictures before Flickr's last page, or without
+    // its list, fails the download; nothing is judged or said to be removed.
+    const auto& stream = service->photostream();
     const auto removed = [&] { return table("SELECT flickrID FROM removedfromflickr").keys(); };
-    const QString gone = service->photostream().photoAt(3).idText();
+    const QString gone = stream.photoAt(3).idText();
+    QStringList touched;
+    for (int i = 100; i < 110; ++i)
+        touched << stream.photoAt(i).idText();
+    service->touchPhotos(touched);
     service->removePhotos({3});
     for (const QString fault : {"empty:flickr.people.getPhotos@page=1", "nolist:flickr.people.getPhotos@page=2"}) {
         service->clearFaults();
@@ -155,29 +160,55 @@ TEST_F(SyncTest, TheInformationDownloadStoresWhatFlickrHoldsAndPagesFollowFlickr
         ASSERT_TRUE(downloadInformation(false, false));
         EXPECT_TRUE(idle()) << fault.toStdString();
         EXPECT_TRUE(log().startsWith("An error occurred in the stage DownloadPhotos, Error: ")) << log().toStdString();
+        EXPECT_FALSE(log().contains("no longer in your Flickr photostream")) << log().toStdString();
         EXPECT_TRUE(removed().isEmpty()) << fault.toStdString();
     }
     EXPECT_EQ(table().size(), 1001);
 
     // A count lower than the stream and lists that claim endless pages: the
     // pages go on as the answers say and end at the first empty one; the whole
-    // walk finds the one picture Flickr no longer has. No EXIF option, no EXIF call.
+    // walk finds the one picture Flickr no longer has, and the archive keeps it.
+    // Only the changed pictures' permissions are asked for, and the progress
+    // counts them. No EXIF option, no EXIF call.
     clearService();
     ASSERT_TRUE(service->addFault("claim:flickr.photos.getCounts:count=400"));
     ASSERT_TRUE(service->addFault("claim:flickr.photosets.getList:pages=1000000000"));
     ASSERT_TRUE(service->addFault("claim:flickr.photosets.getPhotos:pages=1000000000"));
-    ASSERT_TRUE(downloadInformation(false, false));
+    QStringList labels;
+    QObject::connect(c.progressLabel, &Control::changed, c.progressLabel, [&] { labels << c.progressLabel->stringValue(); });
+    ASSERT_TRUE(downloadInformation(true, false));
     ASSERT_TRUE(finished()) << log().toStdString();
     EXPECT_EQ(calls("flickr.people.getPhotos"), 2);
     EXPECT_EQ(removed(), QStringList{gone});
     EXPECT_EQ(log(), "The archive keeps 1 picture that is no longer in your Flickr photostream.\n");
-    EXPECT_EQ(calls("flickr.photos.getExif"), 0);
+    EXPECT_TRUE(c.doneDownloadingSheet->isVisible());
+    EXPECT_EQ(c.errorsTextField->stringValue(), log());
     EXPECT_EQ(c.doneTextField->stringValue(), "All of your picture information has finished downloading.");
+    EXPECT_EQ(calls("flickr.photos.getExif"), 0);
+    EXPECT_EQ(calls("flickr.photos.getPerms"), 10);
+    EXPECT_FALSE(labels.filter(QRegularExpression("^downloading permissions info\\.\\.\\. .* of 10$")).isEmpty())
+        << labels.join(" | ").toStdString();
     EXPECT_EQ(calls("flickr.photosets.getList"), 2);
     int setPages = 0;
-    for (int k = 0; k < service->photostream().setCount(); ++k)
-        setPages += (service->photostream().setAt(k).count + 499) / 500 + 1;
+    for (int k = 0; k < stream.setCount(); ++k)
+        setPages += (stream.setAt(k).count + 499) / 500 + 1;
     EXPECT_EQ(calls("flickr.photosets.getPhotos"), setPages);
+    const QMap<QString, Row> now = table();
+    EXPECT_EQ(now.size(), 1001);
+    for (int i = 0; i < stream.size(); ++i) {
+        const fakeflickr::Photo p = stream.photoAt(i);
+        if (i == 3)
+            continue;
+        ASSERT_EQ(now[p.idText()]["permcomment"] + now[p.idText()]["permmeta"],
+                  QString::number(p.permComment) + QString::number(p.permAddMeta)) << p.idText().toStdString();
+    }
+
+    // A full refresh asks for every listed picture's permissions again.
+    dismissFinish();
+    service->clearLog();
+    c.fullPermsCheck->setState(Button::On);
+    ASSERT_TRUE(downloadInformation(true, false));
+    EXPECT_EQ(calls("flickr.photos.getPerms"), 1000);
 }
 
 TEST_F(SyncTest, AFailedPageABusyArchiveOrAnotherAccountEndsTheFlowWithOneLineAndKeepsEveryStoredPageWhole) {
