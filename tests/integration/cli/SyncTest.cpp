@@ -38,6 +38,26 @@ protected:
         run(0, arguments);
         return calls(method);
     }
+    // Every cell of every table in storage order (NULL marked), every file of
+    // the picture folder with its digest, and the error log's size.
+    QStringList everything(const QString& folder) const {
+        const QString db = folder + "/tessaly_demo_db"; // the stand-in program's user
+        QStringList found, files;
+        for (const QString& table : column("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name", {}, db))
+            for (const SqlRow& row : sql("SELECT * FROM " + table + " ORDER BY rowid", {}, db)) {
+                found << table;
+                for (int i = 0; i < row.count(); ++i)
+                    found.last() += "|" + row.names[i] + "=" + (row.isNull(i) ? "<null>" : row.value(i));
+            }
+        for (QDirIterator it(folder + "/tessaly_demo_pix", QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            const QString file = it.next();
+            files << "file " + QDir(folder).relativeFilePath(file) + " " +
+                         QCryptographicHash::hash(bytes(file), QCryptographicHash::Sha256).toHex();
+        }
+        files.sort();
+        return found + files + QStringList{"errorlog " + QString::number(QFileInfo(folder + "/tessaly_demo_errorlog").size())};
+    }
 };
 
 TEST_F(CliSyncTest, EveryOptionRunsBothFlowsToTheirFinishAndPermissionsFollowChanges) {
@@ -155,34 +175,7 @@ TEST_F(CliSyncTest, AFullDiskEndsTheFileDownloadAtItsFirstFailure) {
     EXPECT_FALSE(result.err.contains("trying again"));
 }
 
-TEST_F(CliSyncTest, OnATerminalProgressIsOneLineDrawnInPlace) {
-    startWith(30);
-    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
-    ::fcntl(terminal, F_SETFL, ::fcntl(terminal, F_GETFL) | O_NONBLOCK);
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.setStandardErrorFile(QString::fromLocal8Bit(::ptsname(terminal)));
-    process.start(QStringLiteral(TESSALY_CLI_BIN), {"sync", "--files"});
-    QByteArray screen;
-    const auto drain = [&] {
-        char buffer[4096];
-        for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
-            screen.append(buffer, n);
-        return process.state() == QProcess::NotRunning;
-    };
-    ASSERT_TRUE(waitFor(drain, 60000));
-    drain();
-    ::close(terminal);
-    EXPECT_EQ(process.exitCode(), 0) << screen.constData();
-    EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()), kInformationDone + "\n" + kFilesDone + "\n");
-    const QString text = QString::fromUtf8(screen);
-    EXPECT_TRUE(text.contains("\r\033[Kdownloading picture info [########################] 30/30")) << text.toStdString();
-    EXPECT_TRUE(text.contains("\r\033[Kdownloading pictures ["));
-    EXPECT_FALSE(text.contains("\n")) << text.toStdString(); // progress only, each line over the last
-}
-
-TEST_F(CliSyncTest, TheCallPaceWaitsAndTimeLeftShowOnStandardError) {
+TEST_F(CliSyncTest, TheCallPaceWaitsAndProgressShowsOnStandardErrorOrATerminal) {
     // Ten calls a second with eight at once, then HTTP 429; asked to stay under it.
     fakeflickr::Options options;
     options.photos = 16;
@@ -203,39 +196,38 @@ TEST_F(CliSyncTest, TheCallPaceWaitsAndTimeLeftShowOnStandardError) {
         << result.err.toStdString();
     EXPECT_TRUE(result.err.contains(
         QRegularExpression("\ndownloading permissions info\\.\\.\\. 16 of 16 \\(about \\d+ seconds? left\\)\n")));
+
+    // On a terminal progress is one line drawn in place.
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+    ::fcntl(terminal, F_SETFL, ::fcntl(terminal, F_GETFL) | O_NONBLOCK);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setStandardErrorFile(QString::fromLocal8Bit(::ptsname(terminal)));
+    process.start(QStringLiteral(TESSALY_CLI_BIN), {"sync", "--files", "--calls-per-hour", "30000"});
+    QByteArray screen;
+    const auto drain = [&] {
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
+            screen.append(buffer, n);
+        return process.state() == QProcess::NotRunning;
+    };
+    ASSERT_TRUE(waitFor(drain, 60000));
+    drain();
+    ::close(terminal);
+    EXPECT_EQ(process.exitCode(), 0) << screen.constData();
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()), kInformationDone + "\n" + kFilesDone + "\n");
+    const QString text = QString::fromUtf8(screen);
+    EXPECT_TRUE(text.contains("\r\033[Kdownloading picture info [########################] 16/16")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\r\033[Kdownloading pictures ["));
+    EXPECT_FALSE(text.contains("\n")) << text.toStdString(); // progress only, each line over the last
 }
 
-class CliSameArchiveTest : public CliFixture {
-protected:
-    // Every cell of every table in storage order, as text (NULL marked), every
-    // file of the picture folder, hidden ones too, with its digest, and the
-    // error log's size.
-    QStringList everything(const QString& folder) const {
-        const QString db = folder + "/tessaly_demo_db"; // the stand-in program's user
-        QStringList found, files;
-        for (const QString& table : column("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name", {}, db))
-            for (const SqlRow& row : sql("SELECT * FROM " + table + " ORDER BY rowid", {}, db)) {
-                found << table;
-                for (int i = 0; i < row.count(); ++i)
-                    found.last() += "|" + row.names[i] + "=" + (row.isNull(i) ? "<null>" : row.value(i));
-            }
-        for (QDirIterator it(folder + "/tessaly_demo_pix", QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-             it.hasNext();) {
-            const QString file = it.next();
-            files << "file " + QDir(folder).relativeFilePath(file) + " " +
-                         QCryptographicHash::hash(bytes(file), QCryptographicHash::Sha256).toHex();
-        }
-        files.sort();
-        return found + files + QStringList{"errorlog " + QString::number(QFileInfo(folder + "/tessaly_demo_errorlog").size())};
-    }
-};
-
-TEST_F(CliSameArchiveTest, SyncWithEveryOptionLeavesWhatTheApplicationLeaves) {
-    // Enough pictures for videos, pictures without originals or EXIF data, odd
-    // titles and places; paging is CliSyncTest's.
-    const auto service = start({"--photos", "40", "--sets", "3"}, FAKEFLICKR_BIN);
-    ASSERT_TRUE(waitFor([&] { return service->canReadLine(); }, 20000));
-    const QString baseUrl = QString::fromUtf8(service->readLine()).trimmed().remove("listening on ");
+TEST_F(CliSyncTest, SyncWithEveryOptionLeavesWhatTheApplicationLeaves) {
+    // Enough pictures for videos and pictures without originals or EXIF data; paging is tested above.
+    const auto program = start({"--photos", "40", "--sets", "3"}, FAKEFLICKR_BIN);
+    ASSERT_TRUE(waitFor([&] { return program->canReadLine(); }, 20000));
+    const QString baseUrl = QString::fromUtf8(program->readLine()).trimmed().remove("listening on ");
     env.insert("TESSALY_FLICKR_ENDPOINT", baseUrl);
     qputenv("TESSALY_FLICKR_ENDPOINT", baseUrl.toUtf8());
 
@@ -278,8 +270,8 @@ TEST_F(CliSameArchiveTest, SyncWithEveryOptionLeavesWhatTheApplicationLeaves) {
     }
     EXPECT_TRUE(platform.alerts.isEmpty());
     const CliResult synced = finish(*cli, 120000);
-    service->kill();
-    service->waitForFinished(5000);
+    program->kill();
+    program->waitForFinished(5000);
     EXPECT_EQ(synced.exitCode, 0) << synced.err.toStdString();
     EXPECT_EQ(synced.outLines(), QStringList({"All of your Flickr and EXIF picture information has finished downloading.",
                                               "All of your picture files have finished downloading."}));
