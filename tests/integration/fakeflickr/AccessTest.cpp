@@ -14,24 +14,12 @@ namespace {
 class Access : public ServiceTest {
 protected:
     void SetUp() override {
-        Options options;
-        options.photos = 1100;
-        options.seed = 29;
-        start(options);
+        start(1100, 29);
         for (int i = 0; i < stream().size(); ++i) {
             publicCount += stream().isPublicAt(i);
             if (!stream().isPublicAt(i) && privateId.isEmpty() && !stream().exifFor(stream().photoAt(i).id).isEmpty())
                 privateId = id(i);
         }
-    }
-    // A budget of callsPerHour and burst on the test's clock.
-    void startLimited(double callsPerHour, int burst) {
-        Options options;
-        options.photos = 1200;
-        options.callsPerHour = callsPerHour;
-        options.burst = burst;
-        options.clockMs = [this] { return now; };
-        start(options);
     }
     // The HTTP status of each of n calls, -1 for a Flickr error answer.
     QList<int> statuses(int n = 1, const QString& method = "flickr.test.login", const Args& args = {}) {
@@ -63,12 +51,7 @@ TEST_F(Access, OnlyTheOwnersOAuthTokenSeesPrivatePictures) {
         // Flickr's legacy signing, without a token or with the OAuth token as auth_token.
         return send(rest, who == Unsigned ? args : legacySigned(args, who == Legacy ? consumer : owner), Placement::Query);
     };
-    struct Case {
-        Who who;
-        QString total;
-        bool seesPrivate;
-        QString count;  // of getCounts, or its error code
-    };
+    struct Case { Who who; QString total; bool seesPrivate; QString count; /* of getCounts, or its error code */ };
     const QString all = "1100", publicTotal = QString::number(publicCount);
     for (const Case& c : {Case{Owner, all, true, all}, Case{Stranger, publicTotal, false, publicTotal},
                           Case{Legacy, publicTotal, false, "99"}, Case{LegacyToken, publicTotal, false, publicTotal},
@@ -205,7 +188,7 @@ TEST_F(Access, OAuthFlowsIssueAWorkingAccessTokenAndNameTheirProblems) {
 }
 
 TEST_F(Access, TheBudgetAnswers429UntilTheClockHasRefilledIt) {
-    startLimited(3600, 3);  // one call a second, three at once
+    start(1200, 1, 3600, 3, [this] { return now; });  // one call a second, three at once
     QList<int> seen = statuses(4);
     EXPECT_TRUE(last.contentType.startsWith("text/html") && last.body.contains("429 Too Many Requests"));
     EXPECT_EQ(last.retryAfter, QByteArray("1"));
@@ -226,7 +209,7 @@ TEST_F(Access, TheBudgetAnswers429UntilTheClockHasRefilledIt) {
     EXPECT_EQ(server->calls()[3].timeMs, 5'000'000);
     EXPECT_EQ(server->calls()[5].timeMs, 5'001'000);
 
-    startLimited(1000, 1);  // a call every 3.6 seconds
+    start(1200, 1, 1000, 1, [this] { return now; });  // a call every 3.6 seconds
     EXPECT_EQ(statuses(2), QList<int>({200, 429}));
     EXPECT_EQ(last.retryAfter, QByteArray("4"));
     now += 3000;
@@ -248,7 +231,7 @@ TEST_F(Access, FaultsAnswerTheirStatusCountedAndTimed) {
     EXPECT_EQ(malformed.status, 200);
     EXPECT_EQ(values(malformed, "photo.id"), L{"!parse"});
 
-    startLimited(3600, 1);
+    start(1200, 1, 3600, 1, [this] { return now; });
     for (const char* fault : {"http503:flickr.people.getPhotos@page=2#2~3", "http429:flickr.photos.getPerms~30",
                               "error:flickr.photos.getExif:105~5#1", "http502:flickr.photosets.getList#1", "http504:flickr.test.login#1"})
         ASSERT_TRUE(server->addFault(fault));

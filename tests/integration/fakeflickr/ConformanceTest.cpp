@@ -51,23 +51,13 @@ QStringList map(const List& list, F f) {
 }
 
 constexpr std::nullopt_t any = std::nullopt;  // at least one value, none empty
-struct Row {
-    QString method;
-    Args args;
-    QList<std::pair<QString, std::optional<QStringList>>> checks;
-    bool write = false;
-};
+struct Row { QString method; Args args; QList<std::pair<QString, std::optional<QStringList>>> checks; bool write = false; };
 
 const QString awkward = QString::fromUtf8("a~b c&d=e \"q\" \\\" é/東京+%*'()");
 
 class Conformance : public ServiceTest {
 protected:
-    void SetUp() override {
-        Options options;
-        options.photos = 600;
-        options.seed = 37;
-        start(options);
-    }
+    void SetUp() override { start(600, 37); }
     // The JSON object of an answer asked for as plain JSON or, with a callback, as JSONP.
     QJsonObject json(const Reply& reply, const QString& callback = {}) {
         QByteArray body = reply.body;
@@ -86,8 +76,8 @@ protected:
     // The pictures from..to-1 of the stream, in order.
     QList<Photo> photos(int from, int to) const {
         QList<Photo> out;
-        for (int i = from; i < to; ++i)
-            out << stream().photoAt(i);
+        while (from < to)
+            out << stream().photoAt(from++);
         return out;
     }
 };
@@ -241,21 +231,18 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
             }
         }
     }
-    EXPECT_EQ(server->photo(id(9))->title, awkward);
-    EXPECT_EQ(server->photo(id(9))->description, "x\ny");
+    EXPECT_EQ(L({server->photo(id(9))->title, server->photo(id(9))->description}), L({awkward, "x\ny"}));
     const Photo before = s.photoAt(3), after = *server->photo(id(3));
     EXPECT_EQ(after.rawTags, QStringList({"sunset", "new york"}));
     EXPECT_EQ(after.dateTaken, "2011-06-04 17:30:05");
     EXPECT_TRUE(!after.isPublic && after.isFriend && after.isFamily && after.permComment == 1 && after.permAddMeta == 0);
-    EXPECT_EQ(after.license, 4);
-    EXPECT_TRUE(after.geotagged);
+    EXPECT_TRUE(after.license == 4 && after.geotagged) << after.license;
     EXPECT_DOUBLE_EQ(after.latitude, -33.856784);
     EXPECT_GT(after.lastUpdate, before.lastUpdate);
     // The write log keeps what was asked, without the signature.
-    const auto writes = server->writeCalls();
-    EXPECT_EQ(writes.last().method, "flickr.photos.geo.setLocation");
-    EXPECT_EQ(writes.last().args.value("lat"), "-33.8567844");
-    EXPECT_FALSE(writes.last().args.contains("oauth_signature"));
+    const auto write = server->writeCalls().last();
+    EXPECT_EQ(L({write.method, write.args.value("lat")}), L({"flickr.photos.geo.setLocation", "-33.8567844"}));
+    EXPECT_FALSE(write.args.contains("oauth_signature"));
     // Numbers where Flickr's JSON has them; identifiers stay strings.
     const QJsonObject page = json(call("flickr.people.getPhotos", {{"user_id", "me"}, {"format", "json"}, {"nojsoncallback", "1"}}));
     EXPECT_TRUE(page["photos"]["page"].isDouble() && page["photos"]["total"].isDouble());
@@ -266,14 +253,7 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
 
 TEST_F(Conformance, RefusalsCarryFlickrsDocumentedCodesInEveryForm) {
     enum class Who { Owner, Stranger, NoToken };
-    struct Refusal {
-        QString method;
-        Args args;
-        int code;
-        QString message;
-        Who who = Who::Owner;
-        bool write = false;
-    };
+    struct Refusal { QString method; Args args; int code; QString message; Who who = Who::Owner; bool write = false; };
     const QString hidden = id(firstIndex([](const Photo& p) { return !p.isPublic; })), photo = id(0);
     const auto perms = [&](const char* isPublic, const char* comment) {
         return Args{{"photo_id", photo}, {"is_public", isPublic}, {"is_friend", "0"}, {"is_family", "0"}, {"perm_comment", comment}};
@@ -319,9 +299,9 @@ TEST_F(Conformance, RefusalsCarryFlickrsDocumentedCodesInEveryForm) {
         Args args = r.args;
         args["format"] = "json";
         args["nojsoncallback"] = "1";
-        const QJsonObject o = json(callRest(server->baseUrl(), r.method, args, creds, r.write ? Placement::Body : Placement::Query));
-        EXPECT_EQ(o.value("stat").toString(), "fail");
-        EXPECT_TRUE(o.value("code").isDouble());
+        const Reply jsonAnswer = callRest(server->baseUrl(), r.method, args, creds, r.write ? Placement::Body : Placement::Query);
+        const QJsonObject o = json(jsonAnswer);
+        EXPECT_TRUE(o.value("stat") == "fail" && o.value("code").isDouble()) << jsonAnswer.body.constData();
         EXPECT_EQ(o.value("code").toInt(), r.code);
         EXPECT_EQ(o.value("message").toString(), value(xml, "err.msg"));
         if (!r.message.isEmpty()) {
@@ -336,8 +316,8 @@ TEST_F(Conformance, RefusalsCarryFlickrsDocumentedCodesInEveryForm) {
         logged << write.errorCode;
     EXPECT_EQ(logged, writeCodes);
     const Photo before = stream().photoAt(0), after = *server->photo(photo);
-    EXPECT_TRUE(after.latitude == before.latitude && after.license == before.license && after.isPublic == before.isPublic);
-    EXPECT_EQ(after.dateTaken, before.dateTaken);
+    EXPECT_TRUE(after.latitude == before.latitude && after.license == before.license && after.isPublic == before.isPublic &&
+                after.dateTaken == before.dateTaken);
     // An unknown format is answered in XML.
     const Reply odd = call("flickr.test.null", {{"format", "xmlrpc"}});
     EXPECT_TRUE(odd.body.contains("code=\"111\" msg=\"Format &quot;xmlrpc&quot; not found\"")) << odd.body.constData();
@@ -356,12 +336,7 @@ TEST_F(Conformance, TamperedOrForeignSignaturesAreRefused) {
     const auto with = [&](Credentials c) { return callRest(server->baseUrl(), "flickr.test.login", {}, c); };
     const QString key = owner.apiKey, secret = owner.sharedSecret, token = owner.token, tokenSecret = owner.tokenSecret;
     const Args login = {{"method", "flickr.test.login"}}, meta = {{"method", "flickr.photos.setMeta"}, {"photo_id", id(0)}, {"title", "t"}};
-    struct Case {
-        const char* what;
-        Reply reply;
-        int code;
-        QString message = {};
-    };
+    struct Case { const char* what; Reply reply; int code; QString message = {}; };
     const QList<Case> cases = {
         {"a value changed after signing", send(rest, changed(sign({{"x", "1"}}), "x", "2"), Placement::Query), 96, "Invalid signature"},
         {"signed for POST, sent by GET", send(rest, sign({}, "POST"), Placement::Query), 96},
@@ -401,41 +376,40 @@ TEST_F(Conformance, TamperedOrForeignSignaturesAreRefused) {
 
 TEST_F(Conformance, SearchesAndListsFindWhatTheirArgumentsSay) {
     const Photostream& s = stream();
-    const auto found = [&](Args args, const Credentials& c) {
-        args["per_page"] = "500";
-        return values(callRest(server->baseUrl(), "flickr.photos.search", args, c), "photos.photo[].id");
-    };
-    const auto expected = [&](const std::function<bool(const Photo&)>& keep, bool onlyPublic = false) {
-        return map(photos(0, s.size()), [&](const Photo& p) {
-            return keep(p) && (!onlyPublic || s.isPublicAt(p.index)) ? std::optional(p.idText()) : std::nullopt; });
-    };
     const auto has = [](const Photo& p, const char* tag) { return p.normalizedTags().contains(tag); };
-    EXPECT_EQ(found({{"user_id", "me"}, {"tags", "cat,dog"}}, owner), expected([&](const Photo& p) { return has(p, "cat") || has(p, "dog"); }));
-    EXPECT_EQ(found({{"user_id", "me"}, {"tags", "cat,dog"}, {"tag_mode", "all"}}, owner),
-              expected([&](const Photo& p) { return has(p, "cat") && has(p, "dog"); }));
-    EXPECT_EQ(found({{"user_id", "me"}, {"tags", "new york,-cat"}}, owner),
-              expected([&](const Photo& p) { return has(p, "newyork") && !has(p, "cat"); }));
-    // Without a user, only public pictures; the stranger sees the same.
-    const QStringList publicCats = expected([&](const Photo& p) { return has(p, "cat"); }, true);
-    EXPECT_EQ(found({{"tags", "cat"}}, owner), publicCats);
-    EXPECT_EQ(found({{"user_id", "me"}, {"tags", "cat"}}, stranger), publicCats);
-    EXPECT_EQ(found({{"user_id", "me"}, {"text", "HARBOUR"}}, owner), expected([&](const Photo& p) {
-                  return (p.title + p.description + p.rawTags.join(' ')).contains("harbour", Qt::CaseInsensitive); }));
     const QString from = s.photoAt(320).dateTaken, to = s.photoAt(300).dateTaken;
-    const QStringList taken = found({{"user_id", "me"}, {"min_taken_date", from}, {"max_taken_date", to}, {"sort", "date-taken-asc"}}, owner);
-    QStringList inRange = expected([&](const Photo& p) { return p.dateTaken >= from && p.dateTaken <= to; });
-    const auto takenOf = [&](const QString& photo) { return s.photoAt(*s.indexOfId(photo)).dateTaken; };
-    std::stable_sort(inRange.begin(), inRange.end(), [&](const QString& a, const QString& b) { return takenOf(a) < takenOf(b); });
-    EXPECT_EQ(taken, inRange);
-    EXPECT_GE(taken.size(), 15);
-
+    struct Search { Args args; std::function<bool(const Photo&)> keep; bool onlyPublic = false; const Credentials* who = nullptr; };
+    // Without a user, only public pictures; the stranger sees the same.
+    for (const Search& search : QList<Search>{
+             {{{"user_id", "me"}, {"tags", "cat,dog"}}, [&](const Photo& p) { return has(p, "cat") || has(p, "dog"); }},
+             {{{"user_id", "me"}, {"tags", "cat,dog"}, {"tag_mode", "all"}}, [&](const Photo& p) { return has(p, "cat") && has(p, "dog"); }},
+             {{{"user_id", "me"}, {"tags", "new york,-cat"}}, [&](const Photo& p) { return has(p, "newyork") && !has(p, "cat"); }},
+             {{{"tags", "cat"}}, [&](const Photo& p) { return has(p, "cat"); }, true},
+             {{{"user_id", "me"}, {"tags", "cat"}}, [&](const Photo& p) { return has(p, "cat"); }, true, &stranger},
+             {{{"user_id", "me"}, {"text", "HARBOUR"}},
+              [](const Photo& p) { return (p.title + p.description + p.rawTags.join(' ')).contains("harbour", Qt::CaseInsensitive); }},
+             {{{"user_id", "me"}, {"min_taken_date", from}, {"max_taken_date", to}, {"sort", "date-taken-asc"}},
+              [&](const Photo& p) { return p.dateTaken >= from && p.dateTaken <= to; }}}) {
+        Args args = search.args;
+        args["per_page"] = "500";
+        QList<Photo> expected;
+        for (const Photo& p : photos(0, s.size()))
+            if (search.keep(p) && (!search.onlyPublic || p.isPublic))
+                expected << p;
+        if (args.contains("sort"))
+            std::stable_sort(expected.begin(), expected.end(), [](const Photo& a, const Photo& b) { return a.dateTaken < b.dateTaken; });
+        const QStringList found = values(callRest(server->baseUrl(), "flickr.photos.search", args, search.who ? *search.who : owner),
+                                         "photos.photo[].id");
+        EXPECT_EQ(found, map(expected, [](const Photo& p) { return p.idText(); })) << encodeQuery(search.args).constData();
+        EXPECT_GE(found.size(), 5) << encodeQuery(search.args).constData();
+    }
     // Pictures in no set: none is a member of one, and together with the members they are the stream.
     std::set<int> members;
     for (int k = 0; k < s.setCount(); ++k)
         for (int j = 0; j < s.setAt(k).count; ++j)
             members.insert(s.setMember(k, j));
     const QStringList notInSet = values(call("flickr.photos.getNotInSet", {{"per_page", "500"}}), "photos.photo[].id");
-    EXPECT_EQ(notInSet, expected([&](const Photo& p) { return !members.count(p.index); }));
+    EXPECT_EQ(notInSet, map(photos(0, s.size()), [&](const Photo& p) { return members.count(p.index) ? std::nullopt : std::optional(p.idText()); }));
     EXPECT_GT(notInSet.size(), 10);
     // An edit puts a picture first among the recently updated.
     server->touchPhotos({id(250)});
@@ -531,11 +505,7 @@ TEST_F(Conformance, VideosListTheirMp4SizesAndServeThem) {
         EXPECT_EQ(fixed(tkhd + 4 + 76), e.attributes.value("width").toUInt());
         EXPECT_EQ(fixed(tkhd + 4 + 80), e.attributes.value("height").toUInt());
     }
-    const QString name = someFile.section('/', -1);
-    ASSERT_TRUE(server->addFault("truncate:file:*.mp4#1"));
-    const Reply cut = get(someFile);
-    EXPECT_LT(cut.body.size(), cut.contentLength);
-    EXPECT_EQ(get(server->baseUrl() + "/1/" + name.left(name.size() - 4) + "x.mp4").status, 404);
+    EXPECT_EQ(get(someFile.chopped(4) + "x.mp4").status, 404);
     server->removePhotos({index});
     EXPECT_EQ(get(someFile).status, 410);
 }

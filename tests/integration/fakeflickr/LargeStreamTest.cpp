@@ -20,10 +20,7 @@ long peakKilobytes() {
 class LargeStream : public ServiceTest {};
 
 TEST_F(LargeStream, HundredThousandPicturesPageThroughWithBoundedMemory) {
-    fakeflickr::Options options;
-    options.photos = 100000;
-    options.seed = 3;
-    start(options);
+    start(100000, 3);
     [[maybe_unused]] const long before = peakKilobytes();
     QSet<qint64> ids;
     ids.reserve(100000);

@@ -220,7 +220,14 @@ inline QString value(const Reply& reply, const QString& path) { return values(re
 // A started service, the owner's write token and another account's read token.
 class ServiceTest : public ::testing::Test {
 protected:
-    void start(fakeflickr::Options options) {
+    // A budget of callsPerHour on the clock's milliseconds, when given.
+    void start(int photos, quint64 seed, double callsPerHour = 0, int burst = 4, std::function<qint64()> clockMs = {}) {
+        fakeflickr::Options options;
+        options.photos = photos;
+        options.seed = seed;
+        options.callsPerHour = callsPerHour;
+        options.burst = burst;
+        options.clockMs = std::move(clockMs);
         server = std::make_unique<fakeflickr::Server>(options);
         ASSERT_TRUE(server->listen());
         const auto token = server->issueAccessToken("write"), other = server->issueAccessToken("read", "someone_else");
