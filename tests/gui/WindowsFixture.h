@@ -1,5 +1,4 @@
-// What the window tests share: Tessaly's windows over a fixture's controller,
-// finding their widgets by name, and pictures in the archive.
+// Tessaly's windows over a fixture's controller, their widgets by name, and pictures in the archive.
 #pragma once
 
 #include "AppWindows.h"
@@ -13,13 +12,11 @@
 
 namespace tessaly::test {
 
-// The widget (or action) of that name in the window or sheet named `in`, else in any window.
-template <typename T = QWidget> T* find(const QString& name, const QString& in = {}) {
+// The widget (or action) of that name in any window.
+template <typename T = QWidget> T* find(const QString& name) {
     for (QWidget* top : QApplication::topLevelWidgets())
-        for (T* found : top->findChildren<T*>(name))
-            if (auto* widget = qobject_cast<QWidget*>(found);
-                in.isEmpty() || (widget && widget->window()->objectName() == in))
-                return found;
+        if (T* found = top->objectName() == name ? qobject_cast<T*>(top) : top->findChild<T*>(name))
+            return found;
     ADD_FAILURE() << "no " << name.toStdString();
     return nullptr;
 }
@@ -28,9 +25,7 @@ template <typename Base = AppFixture> class WindowsFixture : public Base {
 protected:
     // The windows over the test's controller (made here if there is none), then the start-up when asked.
     void launch(bool start = true) {
-        if (!this->app)
-            this->makeApp(false);
-        windows = std::make_unique<AppWindows>(*this->app);
+        windows = std::make_unique<AppWindows>(this->app ? *this->app : this->makeApp(false));
         if (start)
             this->app->applicationDidFinishLaunching();
     }
@@ -43,26 +38,27 @@ protected:
         QImage picture(size, QImage::Format_RGB32);
         picture.fill(QColor(40, 90, 160));
         for (int i = 0; i < titles.size(); ++i) {
-            const QString id = QString::number(i + 1), url = "https://x/1/" + id;
+            const QString id = QString::number(i + 1), file = this->path("loc/anna_pix/") + id;
+            ASSERT_TRUE(picture.save(file + "_s.jpg") && picture.save(file + "_b.jpg"));
             ASSERT_TRUE(this->app->database()
                             .run("INSERT OR REPLACE INTO photos (flickrID,title,tags,media,url_sq,url_l,latitude,"
                                  "longitude) VALUES(?,?,?,'photo',?,?,'0','0')",
-                                 {id, titles[i], tags.value(i), url + "_s.jpg", url + "_b.jpg"})
+                                 {id, titles[i], tags.value(i), file + "_s.jpg", file + "_b.jpg"})
                             .ok());
-            for (const char* size : {"_s", "_b"})
-                picture.save(this->path("loc/anna_pix/") + id + size + ".jpg");
         }
     }
     // Every picture, by title, ascending, in the search window's results.
     void searchAll() {
-        auto& s = this->app->search().controls();
-        s.sortButton->selectItemWithTitle("title");
-        s.sortMatrix->selectCellAtRow(1);
+        this->app->search().controls().sortButton->selectItemWithTitle("title");
+        this->app->search().controls().sortMatrix->selectCellAtRow(1);
         this->app->search().searchDB();
-        s.searchButton->performClick();
+        this->app->search().controls().searchButton->performClick();
     }
 
     std::unique_ptr<AppWindows> windows;
 };
 
 } // namespace tessaly::test
+
+using namespace tessaly;
+using namespace tessaly::test;
