@@ -1,4 +1,4 @@
-// The account life cycle as a user goes through it in the windows.
+// Adding, switching and connecting an account as a user does it in the windows.
 #include "WindowsFixture.h"
 
 class AccountsWindowsTest : public WindowsFixture<> {};

@@ -43,7 +43,7 @@ TEST_F(DemoProfileTest, TheDemoAccountConnectsWithoutABrowserAndDownloadsItsStre
     EXPECT_TRUE(platform.openedURLs.isEmpty()); // no browser was asked
     EXPECT_TRUE(platform.alerts.isEmpty()) << platform.lastAlertMessage().toStdString();
 
-    // A later run starts with the account but without the old run's token.
+    // A later run starts without the old run's token.
     DemoProfile::forgetTokens(*store);
     restart();
     EXPECT_EQ(makeApp().state().authTokenArray, QStringList{"none"});
