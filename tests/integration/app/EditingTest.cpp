@@ -161,8 +161,7 @@ TEST_F(EditingTest, OnlyWhatTheUserChangedReachesFlickrAndItArrivesByteForByte) 
 
     expected.license = expected.license == 4 ? 5 : 4;
     e->editLicensePopUpButton->selectItemAtIndex(expected.license);
-    e->submitFlickrButton->performClick();
-    ASSERT_TRUE(waitUntil([&] { return e->doneEditingSheet->isVisible(); }));
+    ASSERT_TRUE(submit() && e->doneEditingSheet->isVisible());
     EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.licenses.setLicense"}));
     EXPECT_EQ(onFlickr(id), describe(expected));
     EXPECT_EQ(field(id, "license"), QString::number(expected.license));
@@ -173,8 +172,7 @@ TEST_F(EditingTest, OnlyWhatTheUserChangedReachesFlickrAndItArrivesByteForByte) 
     openEditor(id);
     service->clearLog();
     e->editTitleTextField->setStringValue(expected.title = "a~b ~ c");
-    e->submitFlickrButton->performClick();
-    ASSERT_TRUE(waitUntil([&] { return e->doneEditingSheet->isVisible(); }));
+    ASSERT_TRUE(submit() && e->doneEditingSheet->isVisible());
     ASSERT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
     EXPECT_EQ(service->writeCalls()[0].errorCode, 0);
     EXPECT_EQ(onFlickr(id), describe(expected));
@@ -216,7 +214,7 @@ TEST_F(EditingTest, RefusedDatesAndLocationsSendNothing) {
     EXPECT_EQ(e->editLatLon->stringValue(), "");
     e->editTitleTextField->setStringValue("Changed");
     e->editLatLon->performClick(); // Return in the location
-    ASSERT_TRUE(waitUntil([&] { return e->doneEditingSheet->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return !app->editing().isSubmitting() && e->doneEditingSheet->isVisible(); }));
     EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
     EXPECT_FALSE(service->photo(plain)->geotagged);
     EXPECT_EQ(field(plain, "title||'|'||latitude||','||longitude"), "Changed|0,0");
@@ -237,9 +235,9 @@ TEST_F(EditingTest, AFailedCallStopsTheChainAndKeepsWhatWentBefore) {
     e->editPublicCheck->setState(expected.isPublic ? Button::Off : Button::On);
     ASSERT_TRUE(submit());
     ASSERT_TRUE(waitUntil([&] { return !platform.alerts.isEmpty(); }));
-    EXPECT_EQ(platform.alerts.last().title, "API Error");
-    EXPECT_EQ(platform.alerts.last().message, "An error occurred while updating the Flickr data, in the stage "
-                                              "\"SetDates\", error: Write operation failed");
+    const auto lastAlert = [&] { return platform.alerts.last().title + ": " + platform.alerts.last().message; };
+    EXPECT_EQ(lastAlert(), "API Error: An error occurred while updating the Flickr data, in the stage \"SetDates\", "
+                           "error: Write operation failed");
     // No progress, no done sheet; the edits stay for another try.
     EXPECT_EQ(std::tuple(c->progressPanel->isVisible(), e->doneEditingSheet->isVisible(), app->viewer().editMode()),
               std::tuple(false, false, true));
@@ -260,9 +258,8 @@ TEST_F(EditingTest, AFailedCallStopsTheChainAndKeepsWhatWentBefore) {
     e->editTitleTextField->setStringValue("Newer title");
     ASSERT_TRUE(submit());
     ASSERT_TRUE(waitUntil([&] { return platform.alerts.size() == 2; }));
-    EXPECT_EQ(platform.alerts.last().title, "Flickr Update Unsuccessful");
-    EXPECT_EQ(platform.alerts.last().message,
-              "Updating your Flickr data was unsuccessful. Make sure you are connected and try again.");
+    EXPECT_EQ(lastAlert(), "Flickr Update Unsuccessful: Updating your Flickr data was unsuccessful. Make sure you "
+                           "are connected and try again.");
     EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
 
     // The archive refusing an update stops the chain after that call.
@@ -318,8 +315,7 @@ TEST_F(EditingTest, EditingWhileNotConnectedOpensTheEditorOnceConnectedAndSteppi
     // Another row selected meanwhile does not redirect the edit.
     c->resultsTableView->selectRow(0);
     e->editTitleTextField->setStringValue("Fifth");
-    e->submitFlickrButton->performClick();
-    ASSERT_TRUE(waitUntil([&] { return e->doneEditingSheet->isVisible(); }));
+    ASSERT_TRUE(submit() && e->doneEditingSheet->isVisible());
     for (const auto& call : service->writeCalls())
         EXPECT_EQ(call.args.value("photo_id"), ids[4]);
     EXPECT_EQ(field(ids[4], "title"), "Fifth");
