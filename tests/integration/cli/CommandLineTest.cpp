@@ -129,8 +129,19 @@ protected:
     QStringList tokens() const { return storedPreference("authTokenArray").toStringList(); }
 };
 
-TEST_F(CliConnectTest, APastedCallbackOrATypedCodeConnectsTheAccountAndStoresItsToken) {
-    CliResult result = connectPasting();
+TEST_F(CliConnectTest, APastedCallbackOrATypedCodeConnectsTheAccountAndAFailureEndsWithStatusOne) {
+    // A callback without its verifier: the token exchange fails, and so does the test.
+    auto failing = start({"connect"});
+    ASSERT_TRUE(waitFor([&] { return failing->canReadLine(); }));
+    failing->write("not an address\ntessaly://callback?oauth_token=abc\n");
+    CliResult result = finish(*failing);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains("tessaly-cli: not a tessaly://callback address: not an address\n"));
+    EXPECT_TRUE(result.err.contains("An error occurred in the stage OAuth, Error: "));
+    EXPECT_TRUE(result.err.endsWith("tessaly-cli: the account anna is not connected\n")) << result.err.toStdString();
+    EXPECT_EQ(tokens(), QStringList({"none", "none"}));
+
+    result = connectPasting();
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
     const QUrl asked(result.outLines().value(0));
     EXPECT_EQ(asked.path(), "/services/oauth/authorize");
@@ -177,6 +188,23 @@ TEST_F(CliConnectTest, APastedCallbackOrATypedCodeConnectsTheAccountAndStoresIts
     EXPECT_EQ(tokens().value(0), "none");
     EXPECT_NE(tokens().value(1), "none");
     EXPECT_EQ(calls("flickr.test.login"), 1);
+
+    // A stored token Flickr no longer takes.
+    QSettings settings(prefsFile(), QSettings::IniFormat);
+    settings.setValue("authTokenArray", QStringList{"none", "revoked"});
+    settings.setValue("authTokenSecretArray", QStringList{"none", "secret"});
+    settings.sync();
+    EXPECT_TRUE(run(1, {"connect"}).err.contains("Authorization Unsuccessful: "));
+    run(1, {"sync"});
+
+    // Flickr signs in a user no account is named after.
+    QSettings(prefsFile(), QSettings::IniFormat).setValue("authTokenArray", QStringList{"none", "none"});
+    startService({}, "Anna");
+    result = connectPasting();
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains("There is no account named Anna listed in the Tessaly Preferences Accounts table."))
+        << result.err.toStdString();
+    EXPECT_EQ(tokens(), QStringList({"none", "none"}));
 }
 
 TEST_F(CliConnectTest, TheBrowserHandsTheCallbackOverTheApplicationsChannel) {
@@ -205,33 +233,4 @@ TEST_F(CliConnectTest, TheBrowserHandsTheCallbackOverTheApplicationsChannel) {
     EXPECT_EQ(result.outLines(), QStringList({address, connected()}));
     EXPECT_EQ(tokens().value(0), "none"); // bob's
     EXPECT_NE(tokens().value(1), "none");
-}
-
-TEST_F(CliConnectTest, AFailedAuthorizationEndsWithStatusOne) {
-    // A callback without its verifier: the token exchange fails, and so does the test.
-    auto process = start({"connect"});
-    ASSERT_TRUE(waitFor([&] { return process->canReadLine(); }));
-    process->write("not an address\ntessaly://callback?oauth_token=abc\n");
-    CliResult result = finish(*process);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains("tessaly-cli: not a tessaly://callback address: not an address\n"));
-    EXPECT_TRUE(result.err.contains("An error occurred in the stage OAuth, Error: "));
-    EXPECT_TRUE(result.err.endsWith("tessaly-cli: the account anna is not connected\n")) << result.err.toStdString();
-    EXPECT_EQ(tokens(), QStringList({"none", "none"}));
-
-    // Flickr signs in a user no account is named after.
-    startService({}, "Anna");
-    result = connectPasting();
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains("There is no account named Anna listed in the Tessaly Preferences Accounts table."))
-        << result.err.toStdString();
-    EXPECT_EQ(tokens(), QStringList({"none", "none"}));
-
-    // A stored token Flickr no longer takes.
-    QSettings settings(prefsFile(), QSettings::IniFormat);
-    settings.setValue("authTokenArray", QStringList{"none", "revoked"});
-    settings.setValue("authTokenSecretArray", QStringList{"none", "secret"});
-    settings.sync();
-    EXPECT_TRUE(run(1, {"connect"}).err.contains("Authorization Unsuccessful: "));
-    run(1, {"sync"});
 }

@@ -19,12 +19,10 @@
 using namespace tessaly;
 using namespace tessaly::test;
 
-namespace {
-const QStringList kColumns = {"flickrID", "title", "description", "url_sq", "tags", "latitude", "longitude", "media"};
-}
-
 class CliPictureTest : public CliFixture {
 protected:
+    static inline const QStringList kColumns = {"flickrID", "title",     "description", "url_sq",
+                                                "tags",     "latitude", "longitude",   "media"};
     void SetUp() override {
         CliFixture::SetUp();
         // Twelve pictures downloaded with every option; the one at 6 without EXIF data.
