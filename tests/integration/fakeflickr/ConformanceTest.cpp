@@ -303,10 +303,9 @@ TEST_F(Conformance, RefusalsCarryFlickrsDocumentedCodesInEveryForm) {
         const QJsonObject o = json(jsonAnswer);
         EXPECT_TRUE(o.value("stat") == "fail" && o.value("code").isDouble()) << jsonAnswer.body.constData();
         EXPECT_EQ(o.value("code").toInt(), r.code);
-        EXPECT_EQ(o.value("message").toString(), value(xml, "err.msg"));
-        if (!r.message.isEmpty()) {
-            EXPECT_EQ(o.value("message").toString(), r.message);
-        }
+        // The same message in both forms, Flickr's own where the table names it.
+        const QString message = r.message.isEmpty() ? value(xml, "err.msg") : r.message;
+        EXPECT_EQ(L({o.value("message").toString(), value(xml, "err.msg")}), L({message, message}));
         if (r.method.contains(".set"))
             writeCodes << r.code << r.code;
     }
@@ -362,9 +361,7 @@ TEST_F(Conformance, TamperedOrForeignSignaturesAreRefused) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(value(c.reply, "stat"), c.code ? "fail" : "ok");
         EXPECT_EQ(value(c.reply, "err.code").toInt(), c.code);
-        if (!c.message.isEmpty()) {
-            EXPECT_EQ(value(c.reply, "err.msg"), c.message);
-        }
+        EXPECT_TRUE(c.message.isEmpty() || value(c.reply, "err.msg") == c.message) << value(c.reply, "err.msg").toStdString();
     }
     EXPECT_EQ(value(cases[3].reply, "user.id"), server->userNsid());
     // Only calls that passed the checks are logged.
