@@ -44,6 +44,13 @@ protected:
         env.insert("TESSALY_FLICKR_ENDPOINT", "http://127.0.0.1:9");
     }
 
+    // A stand-in photostream of this many pictures (and sets, or a count that suits them).
+    static fakeflickr::Options stream(int photos, int sets = -1) {
+        fakeflickr::Options options;
+        options.photos = photos;
+        options.sets = sets;
+        return options;
+    }
     void startService(fakeflickr::Options options, const QString& user = "anna") {
         options.userName = user;
         service = std::make_unique<fakeflickr::Server>(options);

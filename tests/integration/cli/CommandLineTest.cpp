@@ -119,9 +119,7 @@ class CliConnectTest : public CliFixture {
 protected:
     void SetUp() override {
         CliFixture::SetUp();
-        fakeflickr::Options options;
-        options.photos = 10;
-        startService(options);
+        startService(stream(10));
         for (const QString name : {"bob", "anna"}) // anna, current, in the second row
             run(0, {"add-account", name, "--location", path("loc")});
     }

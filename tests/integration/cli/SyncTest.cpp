@@ -26,12 +26,6 @@ const QString kNotFinished = "tessaly-cli: the picture-file download did not fin
 
 class CliSyncTest : public CliFixture {
 protected:
-    void startWith(int photos, int sets = -1) {
-        fakeflickr::Options options;
-        options.photos = photos;
-        options.sets = sets;
-        startConnected(options);
-    }
     // The calls of one run that must succeed.
     int callsOf(const QStringList& arguments, const QString& method) {
         service->clearLog();
@@ -61,7 +55,7 @@ protected:
 };
 
 TEST_F(CliSyncTest, EveryOptionRunsBothFlowsToTheirFinishAndPermissionsFollowChanges) {
-    startWith(45, 3);
+    startConnected(stream(45, 3));
     service->addFault("error:flickr.photos.getExif@photo=" + idAt(5) + ":2");
     service->clearLog();
     CliResult result = run(0, {"sync", "--perms", "--exif", "--files"});
@@ -111,7 +105,7 @@ TEST_F(CliSyncTest, EveryOptionRunsBothFlowsToTheirFinishAndPermissionsFollowCha
 }
 
 TEST_F(CliSyncTest, AFailureThatEndsAFlowAFullDiskOrNothingToDownloadGiveStatusOne) {
-    startWith(1100);
+    startConnected(stream(1100));
     service->addFault("http500:flickr.people.getPhotos@page=2#5");
     service->clearLog();
     CliResult result = run(1, {"sync", "--files"});
@@ -162,9 +156,7 @@ TEST_F(CliSyncTest, AFailureThatEndsAFlowAFullDiskOrNothingToDownloadGiveStatusO
                           "connect it with: tessaly-cli connect --account bob"});
 
     // An empty photostream, of a new account: the file download ends at its alert, before it asks.
-    fakeflickr::Options empty;
-    empty.photos = 0;
-    startService(empty, "cara");
+    startService(stream(0), "cara");
     run(0, {"add-account", "cara", "--location", path("loc")});
     EXPECT_EQ(connectPasting().exitCode, 0);
     result = run(1, {"sync", "--files"});
@@ -175,8 +167,7 @@ TEST_F(CliSyncTest, AFailureThatEndsAFlowAFullDiskOrNothingToDownloadGiveStatusO
 
 TEST_F(CliSyncTest, TheCallPaceWaitsAndProgressShowsOnStandardErrorOrATerminal) {
     // Ten calls a second with eight at once, then HTTP 429; asked to stay under it.
-    fakeflickr::Options options;
-    options.photos = 16;
+    fakeflickr::Options options = stream(16);
     options.callsPerHour = 36000;
     options.burst = 8;
     startConnected(options);
