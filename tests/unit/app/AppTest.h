@@ -4,6 +4,7 @@
 // helpers for files and archive rows.
 #include "AppFixture.h"
 #include "archive/ArchiveDatabase.h"
+#include "search/SearchController.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,6 +40,37 @@ inline QStringList column(ArchiveDatabase& db, const QString& sql, const QVarian
     return result;
 }
 
+// One account, anna, under loc/ with its web address (unless cleared first),
+// started on its archive; numbers are shown the English way.
+class ArchiveTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        pix = path("loc/anna_pix");
+        startWithAccount(pix, webAddresses);
+        c = &app->controls();
+    }
+    // A record of these columns; the others are NULL.
+    void insert(const QVariantMap& columns) {
+        const QString sql = QString("INSERT INTO photos (%1) VALUES(%2)")
+                                .arg(columns.keys().join(','), QStringList(columns.size(), "?").join(','));
+        ASSERT_TRUE(app->database().run(sql, columns.values()).ok());
+    }
+    // Every record (or those of a quick search), sorted by this item, ascending.
+    void searchAll(const QString& sortTitle, const QString& quick = {}) {
+        auto& s = app->search().controls();
+        s.quickSearch->setStringValue(quick);
+        s.sortButton->selectItemWithTitle(sortTitle);
+        s.sortMatrix->selectCellAtRow(1);
+        s.searchButton->performClick();
+    }
+
+    QStringList webAddresses = {"https://www.flickr.com/photos/anna"};
+    QString pix;
+    TSControls* c = nullptr;
+};
+
 // The names of the accounts in the preferences' table, in order.
 inline QStringList accountNames(const TSAppState& state) {
     QStringList names;
@@ -48,3 +80,5 @@ inline QStringList accountNames(const TSAppState& state) {
 }
 
 } // namespace apptest
+
+using apptest::ArchiveTest;

@@ -1,7 +1,6 @@
 // Deleting pictures from the archive: the records, exactly their files, the
 // question asked first and the result list afterwards.
 #include "AppTest.h"
-#include "search/SearchController.h"
 
 class DeletionTest : public AppFixture {
 protected:

@@ -2,7 +2,6 @@
 // and copies that could not be made, named in the closing message.
 #include "AppTest.h"
 #include "export/ExportController.h"
-#include "search/SearchController.h"
 
 #include <exiv2/exiv2.hpp>
 
@@ -40,8 +39,9 @@ struct Metadata {
 
 } // namespace
 
-class ExportMetadataTest : public AppFixture {
+class ExportMetadataTest : public ArchiveTest {
 protected:
+    ExportMetadataTest() { webAddresses.clear(); } // the source named by the owner's ID
     void add(const QString& id, const QString& file, const QString& title, const QString& tags = {},
              const QString& latitude = "0", const QString& longitude = "0") {
         ASSERT_TRUE(app->database()
@@ -54,9 +54,7 @@ protected:
                         .ok());
     }
     void exportAll(bool metadata, const QString& folder) {
-        auto& s = app->search().controls();
-        s.sortButton->selectItemWithTitle("views");
-        s.searchButton->performClick();
+        searchAll("views");
         app->controls().resultsTableView->selectRowIndexes({0, 1, 2});
         app->controls().exportButton->performClick();
         ExportControls& x = app->exporting().controls();
@@ -67,8 +65,7 @@ protected:
 };
 
 TEST_F(ExportMetadataTest, CopiesCarryTheirFlickrInformationAndTheCameraDataStays) {
-    const QString pix = path("loc/anna_pix"), out = path("out");
-    startWithAccount(pix);
+    const QString out = path("out");
     QDir().mkpath(out);
     QDir().mkpath(path("plain"));
     // A camera JPEG with its own EXIF data, a PNG without any, and a JPEG cut short.

@@ -3,22 +3,17 @@
 #include "AppTest.h"
 #include "export/ExportController.h"
 #include "export/ExportNaming.h"
-#include "search/SearchController.h"
 #include "viewer/ViewerController.h"
 
 using apptest::readFile;
 using apptest::writeFile;
 
-class ExportTest : public AppFixture {
+class ExportTest : public ArchiveTest {
 protected:
     void SetUp() override {
-        AppFixture::SetUp();
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        pix = path("loc/anna_pix");
+        ArchiveTest::SetUp();
         out = path("out folder");
         QDir().mkpath(out);
-        startWithAccount(pix);
-        c = &app->controls();
         x = &app->exporting().controls();
     }
 
@@ -38,13 +33,6 @@ protected:
                              "VALUES(?,?,'photo','anna',?,?,?,?,?)",
                              {id, title, urls[0], urls[1], urls[2], ++views, exif})
                         .ok());
-    }
-    // Every record, in the order they were added.
-    void searchAll() {
-        auto& s = app->search().controls();
-        s.sortButton->selectItemWithTitle("views");
-        s.sortMatrix->selectCellAtRow(1);
-        s.searchButton->performClick();
     }
     // Opens the panel on these rows, sets it up and exports to the out folder.
     void exportRows(const QList<int>& rows, int size, int naming, bool textFiles, const QString& prefix = {}) {
@@ -67,10 +55,8 @@ protected:
         return {info, app->viewer().infoText().text};
     }
 
-    QString pix;
     QString out;
     int views = 0;
-    TSControls* c = nullptr;
     ExportControls* x = nullptr;
 };
 
@@ -83,7 +69,7 @@ TEST_F(ExportTest, NamesByTitleStayInTheFolderAndNeverReplaceAFile) {
     add("16", "", "os");
     add("17", "Lost", "Os"); // the original file is missing
     add("18", "Not selected", "os");
-    searchAll();
+    searchAll("views"); // in the order they were added
     ASSERT_EQ(app->state().resultIDs.size(), 8);
     writeFile(out + "/Harbour3.jpg", "the user's own");
     // A name is taken when the copy's or its text file's is: by a file, or
@@ -142,7 +128,7 @@ TEST_F(ExportTest, NamesByFileOrPrefixInLargeSize) {
     add("22", "b", "s");  // no large address: the square file
     add("23", "c", "Bs"); // a large address without its file: not exported
     add("24", "d", "bs");
-    searchAll();
+    searchAll("views"); // in the order they were added
 
     // No record has an original address: only the large size is offered.
     c->resultsTableView->selectRowIndexes({0, 1, 3});

@@ -1,7 +1,6 @@
 // The search as the user drives it: the form, the result list, the value
 // menus, the SQL editor and the saved searches, on a real archive.
 #include "AppTest.h"
-#include "search/SearchController.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -28,14 +27,10 @@ struct Photo {
 
 } // namespace
 
-class SearchTest : public AppFixture {
+class SearchTest : public ArchiveTest {
 protected:
     void SetUp() override {
-        AppFixture::SetUp();
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        pix = storeAccount("anna");
-        makeApp();
-        c = &app->controls();
+        ArchiveTest::SetUp();
         s = &app->search().controls();
     }
     void add(const Photo& p) {
@@ -48,8 +43,6 @@ protected:
     QStringList found() { return app->state().resultIDs; }
     void search() { s->searchButton->performClick(); }
 
-    QString pix;
-    TSControls* c = nullptr;
     SearchControls* s = nullptr;
 };
 

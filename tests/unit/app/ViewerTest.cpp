@@ -1,21 +1,16 @@
 // The viewer as the user drives it from the result list, on a real archive
 // and picture folder.
 #include "AppTest.h"
-#include "search/SearchController.h"
 #include "viewer/ViewerController.h"
 
 #include <QSignalSpy>
 
 using apptest::readFile;
 
-class ViewerTest : public AppFixture {
+class ViewerTest : public ArchiveTest {
 protected:
     void SetUp() override {
-        AppFixture::SetUp();
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        pix = path("loc/anna_pix");
-        startWithAccount(pix, QStringList{"https://www.flickr.com/photos/anna"});
-        c = &app->controls();
+        ArchiveTest::SetUp();
         v = &app->viewer().controls();
     }
     // A record with these file addresses ("" for none); other columns NULL (filesize 0).
@@ -27,26 +22,13 @@ protected:
             columns.insert("url_l", url(large));
         if (!original.isEmpty())
             columns.insert("url_o", url(original));
-        QStringList marks(columns.size(), "?");
-        ASSERT_TRUE(app->database()
-                        .run(QString("INSERT INTO photos (%1) VALUES(%2)")
-                                 .arg(columns.keys().join(','), marks.join(',')),
-                             columns.values())
-                        .ok());
+        insert(columns);
     }
     static QString url(const QString& name) { return "https://farm1.example.com/1/" + name; }
     void image(const QString& name, QSize size) {
         QImage picture(size, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);
         ASSERT_TRUE(picture.save(pix + "/" + name));
-    }
-    // Every record, sorted by title (ascending).
-    void searchAll(const QString& quick = {}) {
-        auto& s = app->search().controls();
-        s.quickSearch->setStringValue(quick);
-        s.sortButton->selectItemWithTitle("title");
-        s.sortMatrix->selectCellAtRow(1);
-        s.searchButton->performClick();
     }
     void open(int row) {
         c->resultsTableView->selectRow(row);
@@ -76,8 +58,6 @@ protected:
         return apptest::column(app->database(), "SELECT filesize FROM photos WHERE flickrID=?", {id});
     }
 
-    QString pix;
-    TSControls* c = nullptr;
     ViewerControls* v = nullptr;
 };
 
@@ -90,7 +70,7 @@ TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
     image("2_b.jpg", {640, 480});
     image("2_o.jpg", {1280, 960});
     image("3_o.png", {300, 200});
-    searchAll();
+    searchAll("title");
     ASSERT_EQ(app->state().resultIDs, QStringList({"1", "2", "3"}));
     QSignalSpy scrolls(c->resultsTableView, &TableView::scrollRequested);
 
@@ -160,7 +140,7 @@ TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
     EXPECT_EQ(c->resultsTableView->selectedRow(), -1);
 
     // A single result: neither way leads anywhere.
-    searchAll("b");
+    searchAll("title", "b");
     open(0);
     EXPECT_EQ(shown(), "2_b.jpg | 2_o.jpg | 640x480 | 1 of 1 | original exif");
 }
@@ -172,7 +152,7 @@ TEST_F(ViewerTest, MissingFilesAreShownAsNoPictureAndNothingIsDeleted) {
     add("4", "d", "");                   // an address without a file name: never the picture folder itself
     image("1_b.jpg", {800, 600});
     apptest::writeFile(pix + "/3_s.jpg", "not a picture");
-    searchAll();
+    searchAll("title");
 
     open(0);
     EXPECT_EQ(shown(), "1_b.jpg |  | 800x600 | 1 of 4 | next exif");
@@ -215,7 +195,7 @@ TEST_F(ViewerTest, FileSizeIsMeasuredOnceAndStored) {
     add("9", "c", "9_s.jpg", {}, {}, {{"filesize", 4321}});
     sizedFile("a7_o.jpg", 1234567);
     sizedFile("a7_b.jpg", 99);
-    searchAll();
+    searchAll("title");
 
     open(0);
     EXPECT_TRUE(info().contains("\n\nFile Size:  1,234,567\n\n"));
@@ -247,7 +227,7 @@ TEST_F(ViewerTest, SavingAndLaunchingUseTheLargestFile) {
     image("1_o.jpg", {300, 300});
     const QString out = path("out");
     QDir().mkpath(out);
-    searchAll();
+    searchAll("title");
     open(0);
 
     // A name typed without its extension gets it back; the original is copied.
