@@ -11,9 +11,18 @@
 using namespace tessaly;
 using namespace tessaly::test;
 
-class CliCommandLineTest : public CliFixture {};
+class CliCommandLineTest : public CliFixture {
+protected:
+    void startWithBobAndAnna() { // anna, current, in the second row
+        startService(stream(10));
+        for (const QString name : {"bob", "anna"})
+            run(0, {"add-account", name, "--location", path("loc")});
+    }
+    QString connected() const { return "Connected to \"anna\": " + service->baseUrl() + "/photos/anna/"; }
+    QStringList tokens() const { return storedPreference("authTokenArray").toStringList(); }
+};
 
-TEST_F(CliCommandLineTest, EveryCommandHasHelpAndTheListNamesThemAll) {
+TEST_F(CliCommandLineTest, EveryCommandHasHelpAndBadUsageIsOneLineAndStatusTwo) {
     const CliResult overall = run(0, {"--help"});
     EXPECT_TRUE(overall.out.startsWith("Usage: tessaly-cli COMMAND"));
     const QStringList commands = {"accounts", "add-account", "status", "connect", "sync",  "search",
@@ -35,9 +44,8 @@ TEST_F(CliCommandLineTest, EveryCommandHasHelpAndTheListNamesThemAll) {
     const QString libraries = QString::fromUtf8(ldd.readAllStandardOutput());
     EXPECT_TRUE(libraries.contains("libQt6Core")) << libraries.toStdString();
     EXPECT_FALSE(libraries.contains("libQt6Widgets")) << libraries.toStdString();
-}
 
-TEST_F(CliCommandLineTest, BadUsageIsOneLineAndStatusTwo) {
+    // Bad usage is one line and status 2.
     const QList<QStringList> bad = {
         {}, {"frobnicate"}, {"help", "frobnicate"}, {"sync", "--bogus"}, {"sync", "-x"}, {"sync", "--account"},
         {"sync", "--account", "--perms"}, {"sync", "--perms=1"}, {"sync", "extra"},
@@ -115,19 +123,9 @@ TEST_F(CliCommandLineTest, AddingListingAndChoosingAccounts) {
     }
 }
 
-class CliConnectTest : public CliFixture {
-protected:
-    void SetUp() override {
-        CliFixture::SetUp();
-        startService(stream(10));
-        for (const QString name : {"bob", "anna"}) // anna, current, in the second row
-            run(0, {"add-account", name, "--location", path("loc")});
-    }
-    QString connected() const { return "Connected to \"anna\": " + service->baseUrl() + "/photos/anna/"; }
-    QStringList tokens() const { return storedPreference("authTokenArray").toStringList(); }
-};
 
-TEST_F(CliConnectTest, APastedCallbackOrATypedCodeConnectsTheAccountAndAFailureEndsWithStatusOne) {
+TEST_F(CliCommandLineTest, APastedCallbackATypedCodeOrTheBrowsersHandOverConnectsAndAFailureEndsWithStatusOne) {
+    startWithBobAndAnna();
     // A callback without its verifier: the token exchange fails, and so does the test.
     auto failing = start({"connect"});
     ASSERT_TRUE(waitFor([&] { return failing->canReadLine(); }));
@@ -187,6 +185,34 @@ TEST_F(CliConnectTest, APastedCallbackOrATypedCodeConnectsTheAccountAndAFailureE
     EXPECT_NE(tokens().value(1), "none");
     EXPECT_EQ(calls("flickr.test.login"), 1);
 
+    // Without her token again, on a desktop whose browser notes what it is asked to open.
+    QSettings(prefsFile(), QSettings::IniFormat).setValue("authTokenArray", QStringList{"none", "none"});
+    write(path("bin/xdg-open"), "#!/bin/sh\necho \"$1\" >> \"$HOME/browser.log\"\n");
+    QFile::setPermissions(path("bin/xdg-open"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    env.insert("PATH", path("bin") + ":" + env.value("PATH"));
+    env.insert("DISPLAY", ":99");
+
+    const auto browsed = start({"connect", "--account", "anna"}); // standard input stays open
+    ASSERT_TRUE(waitFor([&] { return QFileInfo(path("browser.log")).size() > 0; }, 30000));
+    const QString opened = QString::fromUtf8(bytes(path("browser.log"))).trimmed();
+    const QString callback = authorize(opened);
+    ASSERT_TRUE(callback.startsWith("tessaly://callback?")) << callback.toStdString();
+
+    // The browser launches Tessaly with the address, which hands it to the
+    // instance that listens: this command.
+    const QByteArray ownRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", path("runtime").toUtf8());
+    const QString channel = SingleInstance::socketPath("main");
+    qputenv("XDG_RUNTIME_DIR", ownRuntime);
+    EXPECT_TRUE(SingleInstance::forwardToRunningInstance(channel, {callback}));
+
+    result = finish(*browsed);
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.outLines(), QStringList({opened, connected()}));
+    EXPECT_EQ(tokens().value(0), "none"); // bob's
+    EXPECT_NE(tokens().value(1), "none");
+    env.remove("DISPLAY");
+
     // A stored token Flickr no longer takes.
     QSettings settings(prefsFile(), QSettings::IniFormat);
     settings.setValue("authTokenArray", QStringList{"none", "revoked"});
@@ -203,32 +229,4 @@ TEST_F(CliConnectTest, APastedCallbackOrATypedCodeConnectsTheAccountAndAFailureE
     EXPECT_TRUE(result.err.contains("There is no account named Anna listed in the Tessaly Preferences Accounts table."))
         << result.err.toStdString();
     EXPECT_EQ(tokens(), QStringList({"none", "none"}));
-}
-
-TEST_F(CliConnectTest, TheBrowserHandsTheCallbackOverTheApplicationsChannel) {
-    // A desktop whose browser notes what it is asked to open.
-    write(path("bin/xdg-open"), "#!/bin/sh\necho \"$1\" >> \"$HOME/browser.log\"\n");
-    QFile::setPermissions(path("bin/xdg-open"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    env.insert("PATH", path("bin") + ":" + env.value("PATH"));
-    env.insert("DISPLAY", ":99");
-
-    const auto process = start({"connect", "--account", "anna"}); // standard input stays open
-    ASSERT_TRUE(waitFor([&] { return QFileInfo(path("browser.log")).size() > 0; }, 30000));
-    const QString address = QString::fromUtf8(bytes(path("browser.log"))).trimmed();
-    const QString callback = authorize(address);
-    ASSERT_TRUE(callback.startsWith("tessaly://callback?")) << callback.toStdString();
-
-    // The browser launches Tessaly with the address, which hands it to the
-    // instance that listens: this command.
-    const QByteArray ownRuntime = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", path("runtime").toUtf8());
-    const QString channel = SingleInstance::socketPath("main");
-    qputenv("XDG_RUNTIME_DIR", ownRuntime);
-    EXPECT_TRUE(SingleInstance::forwardToRunningInstance(channel, {callback}));
-
-    const CliResult result = finish(*process);
-    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(result.outLines(), QStringList({address, connected()}));
-    EXPECT_EQ(tokens().value(0), "none"); // bob's
-    EXPECT_NE(tokens().value(1), "none");
 }
