@@ -118,8 +118,8 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchive) {
         EXPECT_EQ(call.errorCode, 0) << call.method.toStdString();
     }
     const auto writes = service->writeCalls();
-    EXPECT_EQ(writes[3].args.value("perm_comment") + writes[3].args.value("perm_addmeta") + " " +
-                  writes[5].args.value("lat") + "," + writes[5].args.value("lon"), "21 45.5,-73.25");
+    EXPECT_EQ(writes[3].args.value("perm_comment") + "," + writes[3].args.value("perm_addmeta") + " " +
+                  writes[5].args.value("lat") + "," + writes[5].args.value("lon"), "2,1 45.5,-73.25");
     // Flickr holds the texts as typed; the archive the same, without line breaks.
     EXPECT_EQ(onFlickr(id), "Harbour at dusk|She said \"hello\"\nand left.\n\nThe end|sunset,new york|"
                             "2011-06-02 18:45:00|100|21|4|45.5,-73.25");

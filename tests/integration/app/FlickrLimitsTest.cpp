@@ -154,6 +154,7 @@ TEST_F(FlickrLimitsTest, PassingFailuresAreTriedAgainAndLastingOnesLoggedOnce) {
     EXPECT_TRUE(errors.contains("An error occurred while downloading the permissions information. Stage: GetPerms, Error: "));
     EXPECT_TRUE(errors.contains("An error occurred while downloading the EXIF information. Stage: GetExif, Error: "));
     EXPECT_EQ(errors.count("\n\n"), 2);
+    EXPECT_EQ(errors.count('\n'), 5); // the three lines, nothing of the passing failures
     EXPECT_EQ(count("SELECT count(*) FROM photos"), 40);
     EXPECT_EQ(wrongPermissions(), QStringList{last});
     EXPECT_EQ(count("SELECT count(*) FROM photos WHERE flickrID='" + last + "' AND permcomment=0"), 1);
