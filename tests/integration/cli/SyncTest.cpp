@@ -12,8 +12,6 @@
 #include <QLockFile>
 #include <QRegularExpression>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace tessaly;
 using namespace tessaly::test;
@@ -186,30 +184,17 @@ TEST_F(CliSyncTest, TheCallPaceWaitsAndProgressShowsOnStandardErrorOrATerminal) 
     EXPECT_TRUE(result.err.contains(
         QRegularExpression("\ndownloading permissions info\\.\\.\\. 16 of 16 \\(about \\d+ seconds? left\\)\n")));
 
-    // On a terminal progress is one line drawn in place.
-    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
-    ::fcntl(terminal, F_SETFL, ::fcntl(terminal, F_GETFL) | O_NONBLOCK);
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.setStandardErrorFile(QString::fromLocal8Bit(::ptsname(terminal)));
-    process.start(QStringLiteral(TESSALY_CLI_BIN), {"sync", "--files", "--calls-per-hour", "30000"});
-    QByteArray screen;
-    const auto drain = [&] {
-        char buffer[4096];
-        for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
-            screen.append(buffer, n);
-        return process.state() == QProcess::NotRunning;
-    };
-    ASSERT_TRUE(waitFor(drain, 60000));
-    drain();
-    ::close(terminal);
-    EXPECT_EQ(process.exitCode(), 0) << screen.constData();
-    EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()), kInformationDone + "\n" + kFilesDone + "\n");
-    const QString text = QString::fromUtf8(screen);
-    EXPECT_TRUE(text.contains("\r\033[Kdownloading picture info [########################] 16/16")) << text.toStdString();
-    EXPECT_TRUE(text.contains("\r\033[Kdownloading pictures ["));
-    EXPECT_FALSE(text.contains("\n")) << text.toStdString(); // progress only, each line over the last
+    // On a terminal (one that script(1) opens) progress is one line drawn in place.
+    QProcess terminal;
+    terminal.setProcessEnvironment(env);
+    terminal.start("script", {"-qec", QString("'%1' sync --files --calls-per-hour 30000 2>/dev/tty >'%2'")
+                                          .arg(QStringLiteral(TESSALY_CLI_BIN), path("out.txt")), "/dev/null"});
+    const QString screen = finish(terminal).out;
+    EXPECT_EQ(terminal.exitCode(), 0) << screen.toStdString();
+    EXPECT_EQ(QString::fromUtf8(bytes(path("out.txt"))), kInformationDone + "\n" + kFilesDone + "\n");
+    EXPECT_TRUE(screen.contains("\r\033[Kdownloading picture info [########################] 16/16"));
+    EXPECT_TRUE(screen.contains("\r\033[Kdownloading pictures ["));
+    EXPECT_FALSE(screen.contains("\n")) << screen.toStdString(); // progress only, each line over the last
 }
 
 TEST_F(CliSyncTest, SyncWithEveryOptionLeavesWhatTheApplicationLeaves) {
