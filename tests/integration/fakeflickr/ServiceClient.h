@@ -10,6 +10,8 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QMessageAuthenticationCode>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -150,70 +152,69 @@ inline Reply callRest(const QString& baseUrl, const QString& method, Args args, 
     return send(endpoint, oauthSigned(args, isPost(where) ? "POST" : "GET", endpoint, c), where, timeoutMs);
 }
 
-// An XML element as the tests read it.
-struct Element {
-    QString text;
-    QMap<QString, QString> attributes;
-    QList<std::pair<QString, Element>> children;
-};
-
-inline Element readElement(QXmlStreamReader& reader) {
-    Element e;
-    for (const auto& a : reader.attributes())
-        e.attributes.insert(a.name().toString(), a.value().toString());
-    while (reader.readNext() != QXmlStreamReader::EndElement && !reader.atEnd()) {
-        if (reader.isStartElement())
-            e.children.append({reader.name().toString(), readElement(reader)});
-        else if (reader.isCharacters())
-            e.text += reader.text();
+// Values at a path such as "photos.photo[].id" of Flickr's JSON form: a segment ending in
+// "[]" is a list (an array, even of one item or none), others are objects that may be
+// missing; the last names a field ("_content" for text). A shape that breaks the rules
+// gives "!shape". `fromXml`: the object is XML read by toJson, where one element of a
+// list is no array.
+inline QStringList jsonValues(const QJsonObject& root, const QString& path, bool fromXml = false) {
+    QList<QJsonValue> at = {root};
+    for (const QString& segment : path.split('.')) {
+        const bool list = segment.endsWith("[]");
+        QList<QJsonValue> next;
+        for (const QJsonValue& v : at) {
+            QJsonValue m = v.toObject().value(QString(segment).remove("[]"));
+            if (fromXml && list && !m.isArray())
+                m = m.isUndefined() ? QJsonArray() : QJsonArray{m};
+            if (m.isUndefined() && !list)
+                continue;
+            if (list != m.isArray())
+                return {"!shape"};
+            for (const QJsonValue& item : list ? m.toArray() : QJsonArray{m})
+                next << item;
+        }
+        at = next;
     }
-    return e;
+    QStringList out;
+    for (const QJsonValue& v : at)
+        out << (v.isString() ? v.toString() : v.isDouble() ? QString::number(qint64(v.toDouble())) : QString("{}"));
+    return out;
 }
 
-// The "rsp" element of an answer.
-inline std::optional<Element> parseXml(const QByteArray& body) {
+// An XML element in the shape of Flickr's JSON form: attributes as fields, child elements
+// as objects (repeated ones as an array), the text of an element without children as "_content".
+inline QJsonObject toJson(QXmlStreamReader& reader) {
+    QJsonObject o;
+    for (const auto& a : reader.attributes())
+        o.insert(a.name().toString(), a.value().toString());
+    QString text;
+    bool children = false;
+    while (reader.readNext() != QXmlStreamReader::EndElement && !reader.atEnd()) {
+        if (reader.isStartElement()) {
+            const QString name = reader.name().toString();
+            const QJsonValue child = toJson(reader), had = o.value(name);
+            o.insert(name, had.isUndefined() ? child : QJsonArray(had.isArray() ? had.toArray() : QJsonArray{had}) + child);
+            children = true;
+        } else if (reader.isCharacters()) {
+            text += reader.text();
+        }
+    }
+    if (!children)
+        o.insert("_content", text);
+    return o;
+}
+
+// The "rsp" element of an answer; nothing when the body is no such XML.
+inline std::optional<QJsonObject> parseXml(const QByteArray& body) {
     QXmlStreamReader reader(body);
     if (!reader.readNextStartElement() || reader.name() != QLatin1String("rsp"))
         return std::nullopt;
-    const Element rsp = readElement(reader);
+    const QJsonObject rsp = toJson(reader);
     return reader.hasError() ? std::nullopt : std::optional(rsp);
 }
-
-// Values at a path such as "photos.photo[].id": a segment ending in "[]" is a list of
-// elements (a JSON array, even of one item or none); the last names an attribute, or
-// "_content" for text. A shape that breaks the rules gives "!shape".
-inline QStringList xmlValues(const Element& rsp, const QString& path) {
-    QList<const Element*> at = {&rsp};
-    const QStringList segments = path.split('.');
-    for (int s = 0; s < segments.size(); ++s) {
-        const QString name = QString(segments[s]).remove("[]");
-        const bool last = s + 1 == segments.size();
-        QStringList out;
-        QList<const Element*> next;
-        for (const Element* e : at) {
-            if (last && name == "_content")
-                out << e->text;
-            else if (last && e->attributes.contains(name))
-                out << e->attributes.value(name);
-            QList<const Element*> named;
-            for (const auto& [childName, child] : e->children)
-                if (childName == name)
-                    named << &child;
-            if (named.size() > 1 && !segments[s].endsWith("[]"))
-                return {"!shape"};
-            next << named;
-        }
-        if (last && !out.isEmpty())
-            return out;
-        at = next;
-    }
-    return QStringList(at.size(), "{}");
-}
-
-// The same of an answer's body; "!parse" when it is no "rsp" document.
 inline QStringList values(const Reply& reply, const QString& path) {
     const auto rsp = parseXml(reply.body);
-    return rsp ? xmlValues(*rsp, path) : QStringList{"!parse"};
+    return rsp ? jsonValues(*rsp, path, true) : QStringList{"!parse"};
 }
 inline QString value(const Reply& reply, const QString& path) { return values(reply, path).value(0); }
 
