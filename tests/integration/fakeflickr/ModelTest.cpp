@@ -2,6 +2,7 @@
 // like a real one, cheap to address), faults, the call budget and signatures.
 #include "CallBudget.h"
 #include "Faults.h"
+#include "PictureFiles.h"
 #include "Photostream.h"
 #include "ServiceClient.h"
 #include "Signature.h"
@@ -31,6 +32,10 @@ TEST(Photostream, SameSeedSameStreamAndIdsAddressPicturesNewestFirst) {
     for (const QString& bad : {QString("0"), QString("abc"), QString(), "0" + s.photoAt(0).idText(),
                                QString::number(s.photoAt(999).id - 1), QString::number(s.photoAt(0).id + 1)})
         EXPECT_FALSE(s.indexOfId(bad).has_value()) << bad.toStdString();
+    // File names that are no picture's, hostile ones included, resolve to nothing.
+    const PhotoLibrary library(s);
+    for (const char* name : {"../etc/passwd", "1_2_s.jpg", "../../1_2_s.jpg"})
+        EXPECT_FALSE(parsePictureFileName(name, library)) << name;
 }
 
 TEST(Photostream, ContentHasTheAwkwardCasesOfARealStream) {
