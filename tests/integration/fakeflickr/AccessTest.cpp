@@ -87,7 +87,8 @@ TEST_F(Access, OnlyTheOwnersOAuthTokenSeesPrivatePictures) {
                                                      {"is_friend", "0"}, {"is_family", "0"}}, Placement::Body), "stat"), "ok");
     EXPECT_EQ(value(as(Legacy, "flickr.people.getPhotos", {{"user_id", server->userNsid()}}), "photos.total").toInt(), publicCount - 1);
     const Reply sets = as(Legacy, "flickr.photosets.getList", {});
-    EXPECT_EQ(value(sets, "photosets.photoset[].photos").toInt() + value(sets, "photosets.photoset[].videos").toInt(), publicMembers - 1);
+    EXPECT_EQ(value(sets, "photosets.photoset[].photos").toInt() + value(sets, "photosets.photoset[].videos").toInt(),
+              publicMembers - 1);
 }
 
 TEST_F(Access, RemovedPicturesAreGone) {
@@ -99,23 +100,23 @@ TEST_F(Access, RemovedPicturesAreGone) {
     for (int i = 0; i < s.size(); ++i)
         if (!removed.contains(i))
             expected << id(i);
-    QList<int> sizes;
+    QStringList pages;  // size and total of each page
     for (const char* page : {"1", "2", "3"}) {
         const Reply r = call("flickr.people.getPhotos", {{"user_id", "me"}, {"per_page", "500"}, {"page", page}});
-        EXPECT_EQ(value(r, "photos.total"), "1096");
         listed << values(r, "photos.photo[].id");
-        sizes << int(values(r, "photos.photo[].id").size());
+        pages << QString("%1 of %2").arg(values(r, "photos.photo[].id").size()).arg(value(r, "photos.total"));
     }
-    EXPECT_EQ(sizes, QList<int>({500, 500, 96}));
+    EXPECT_EQ(pages, L({"500 of 1096", "500 of 1096", "96 of 1096"}));
     EXPECT_EQ(listed, expected);
-    EXPECT_EQ(value(call("flickr.photos.getCounts", {{"dates", "0,9999999999"}}), "photocounts.photocount[].count"), "1096");
     int setMembersLeft = 0;
     for (int k = 0; k < s.setAt(0).count; ++k)
         setMembersLeft += !removed.contains(s.setMember(0, k));
-    EXPECT_EQ(value(call("flickr.photosets.getPhotos", {{"photoset_id", s.setAt(0).id}}), "photoset.total").toInt(), setMembersLeft);
-    // Flickr deletes a set with its last picture.
-    EXPECT_EQ(value(call("flickr.photosets.getList"), "photosets.total").toInt(), s.setCount() - 1);
-    EXPECT_EQ(value(call("flickr.photosets.getPhotos", {{"photoset_id", s.setAt(1).id}}), "err.code"), "1");
+    // Counts and sets leave them out; Flickr deletes a set with its last picture.
+    EXPECT_EQ(L({value(call("flickr.photos.getCounts", {{"dates", "0,9999999999"}}), "photocounts.photocount[].count"),
+                 value(call("flickr.photosets.getPhotos", {{"photoset_id", s.setAt(0).id}}), "photoset.total"),
+                 value(call("flickr.photosets.getList"), "photosets.total"),
+                 value(call("flickr.photosets.getPhotos", {{"photoset_id", s.setAt(1).id}}), "err.code")}),
+              L({"1096", QString::number(setMembersLeft), QString::number(s.setCount() - 1), "1"}));
     for (const QString method : {"flickr.photos.getPerms", "flickr.photos.getExif", "flickr.tags.getListPhoto", "flickr.photos.setTags"}) {
         const Reply r = call(method, {{"photo_id", id(3)}, {"tags", "x"}}, method.contains(".set") ? Placement::Body : Placement::Query);
         EXPECT_EQ(value(r, "err.msg"), "Photo not found") << method.toStdString();
