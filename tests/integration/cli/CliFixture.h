@@ -38,7 +38,7 @@ protected:
             QDir().mkpath(path(sub));
             env.insert(name, QDir::cleanPath(path(sub)));
         }
-        QFile::setPermissions(path("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.insert("TESSALY_FLICKR_ENDPOINT", "http://127.0.0.1:9");
@@ -135,7 +135,9 @@ protected:
 
     QString path(const QString& relative) const { return home.filePath(relative); }
     QString prefsFile() const { return path(".config/Tessaly/Tessaly.conf"); }
-    QVariant storedPreference(const QString& key) const { return QSettings(prefsFile(), QSettings::IniFormat).value(key); }
+    QVariant storedPreference(const QString& key) const {
+        return QSettings(prefsFile(), QSettings::IniFormat).value(key);
+    }
     int calls(const QString& method) const {
         const auto log = service->calls();
         return int(std::count_if(log.begin(), log.end(), [&](const auto& call) { return call.method == method; }));

@@ -27,11 +27,12 @@ protected:
         CliFixture::SetUp();
         // Twelve pictures downloaded with every option; the one at 6 without EXIF data.
         fakeflickr::Options options = stream(12);
-        options.faults = {"error:flickr.photos.getExif@photo=" + fakeflickr::Photostream(12, 1).photoAt(6).idText() + ":2"};
+        options.faults = {"error:flickr.photos.getExif@photo=" + fakeflickr::Photostream(12, 1).photoAt(6).idText() +
+                          ":2"};
         startConnected(options);
         run(0, {"sync", "--perms", "--exif", "--files"});
     }
-    QStringList filesOf(int index) const { return QDir(pix()).entryList({idAt(index) + "_*"}, QDir::Files, QDir::Name); }
+    QStringList filesOf(int i) const { return QDir(pix()).entryList({idAt(i) + "_*"}, QDir::Files, QDir::Name); }
     QStringList count() const { return column("SELECT count(*) FROM photos"); }
     QString out(const QString& name = {}) const { return path("out/") + name; }
     QString best(const fakeflickr::Photo& p) const { return pix(p.fileName(p.hasSize('o') ? 'o' : 'b')); }
@@ -81,14 +82,15 @@ TEST_F(CliPictureTest, ShowPrintsTheViewersTextsAndExportCopiesThemWithoutReplac
     EXPECT_EQ(record.value(viewer::column::filesize), QString::number(size));
     EXPECT_EQ(result.out, viewer::pictureInfoText(record.values, size, {"0 - nobody", "1 - friends & family",
                                                   "2 - contacts", "3 - everybody"}, QLocale("en_US")).text);
-    const QString shown = result.out, exif = run(0, {"show", "--exif", id}).out, exifdata = column(viewer::kExifQuery, {id}).value(0);
+    const QString shown = result.out, exif = run(0, {"show", "--exif", id}).out;
+    const QString exifdata = column(viewer::kExifQuery, {id}).value(0);
     ASSERT_FALSE(exifdata.isEmpty());
     EXPECT_EQ(exif, viewer::exifText(exifdata).text);
     // The picture whose EXIF download failed has none to print; what is not there.
     result = run(0, {"show", idAt(6), "--exif"});
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.errLines(), QStringList{"The picture " + idAt(6) + " has no EXIF data in the archive."});
-    EXPECT_EQ(run(1, {"show", "12345"}).errLines(), QStringList{"tessaly-cli: the archive of anna holds no picture 12345"});
+    EXPECT_EQ(run(1, {"show", "12345"}).err, "tessaly-cli: the archive of anna holds no picture 12345\n");
     EXPECT_EQ(run(1, {"show", id, "--account", "bob"}).errLines(),
               QStringList{"tessaly-cli: there is no account named bob (see tessaly-cli accounts)"});
 
@@ -99,7 +101,7 @@ TEST_F(CliPictureTest, ShowPrintsTheViewersTextsAndExportCopiesThemWithoutReplac
     const QString ext = "." + a.fileName('o').section('.', -1);
     const auto exported = [&] { return QDir(out()).entryList(QDir::Files | QDir::Hidden, QDir::Name); };
     EXPECT_EQ(exported(), QStringList({"trip_1" + ext, "trip_1.txt", "trip_2" + ext, "trip_2.mp4", "trip_2.txt"}));
-    EXPECT_EQ(bytes(out("trip_2.mp4")), bytes(pix(column("SELECT file FROM videofiles WHERE flickrID=?", {id}).value(0))));
+    EXPECT_EQ(bytes(out("trip_2.mp4")), bytes(pix(column("SELECT file FROM videofiles WHERE flickrID=?", {id})[0])));
     EXPECT_EQ(bytes(out("trip_1" + ext)), bytes(best(b)));
     EXPECT_EQ(bytes(out("trip_2" + ext)), bytes(best(a)));
     EXPECT_EQ(QString::fromUtf8(bytes(out("trip_2.txt"))), shown + "\n\n" + exif);
@@ -261,7 +263,7 @@ TEST_F(CliPictureTest, SearchPrintsTheArchivesRowsInEveryFormatAndStopsAStatemen
     EXPECT_EQ(run(0, {"search", "--quick", "zanzibar"}).out, text);
 
     // The SQL editor's tail, and what the window refuses.
-    const QStringList videos = column("SELECT flickrID FROM photos WHERE media='video' ORDER BY views ASC, flickrID ASC");
+    const QStringList videos = column("SELECT flickrID FROM photos WHERE media='video' ORDER BY views, flickrID");
     EXPECT_GE(videos.size(), 3);
     EXPECT_EQ(found({"--where", "WHERE media = \"video\" ORDER BY views ASC, flickrID ASC"}, false), videos);
     EXPECT_EQ(json({"--where", ""}).size(), 12);
@@ -295,9 +297,9 @@ TEST_F(CliPictureTest, SearchPrintsTheArchivesRowsInEveryFormatAndStopsAStatemen
     EXPECT_EQ(found({"--where", "", "--near", "0,9.45", "--within", "1000"}), idsAt({5, 6}));
 
     // Saved searches.
-    QSettings(prefsFile(), QSettings::IniFormat)
-        .setValue("savedSearches", QVariantList{QVariantMap{{"searchName", "most viewed"},
-                                                            {"savedSearch", search::kBaseSelect + "ORDER BY views DESC"}}});
+    const QString byViews = search::kBaseSelect + "ORDER BY views DESC";
+    const QVariantMap saved = {{"searchName", "most viewed"}, {"savedSearch", byViews}};
+    QSettings(prefsFile(), QSettings::IniFormat).setValue("savedSearches", QVariantList{saved});
     EXPECT_EQ(found({"--saved", "most viewed"}, false), column("SELECT flickrID FROM photos ORDER BY views DESC"));
     EXPECT_EQ(run(1, {"search", "--saved", "Most viewed"}).errLines(),
               QStringList{"tessaly-cli: there is no saved search named Most viewed"});
@@ -308,7 +310,8 @@ TEST_F(CliPictureTest, SearchPrintsTheArchivesRowsInEveryFormatAndStopsAStatemen
     sql("DROP TABLE removedfromflickr");
     EXPECT_EQ(run(0, {"search", "--removed", "--format", "csv"}).out, kColumns.join(',') + "\n");
     service->removePhotos({5, 9, 10});
-    EXPECT_TRUE(run(0, {"sync"}).err.contains("The archive keeps 3 pictures that are no longer in your Flickr photostream.\n"));
+    EXPECT_TRUE(run(0, {"sync"}).err.contains("The archive keeps 3 pictures that are no longer in your Flickr "
+                                              "photostream.\n"));
     EXPECT_EQ(found({"--removed"}), idsAt({5, 9, 10}));
     // Kept, not deleted: until the user deletes one.
     EXPECT_EQ(count(), QStringList{"12"});
