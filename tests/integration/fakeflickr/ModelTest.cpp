@@ -1,5 +1,5 @@
 // The stand-in's parts on their own: the generated photostream (deterministic, varied
-// like a real one, cheap to address), faults, the call budget and signatures.
+// like a real one, cheap to address), picture file names, faults, the call budget and signatures.
 #include "CallBudget.h"
 #include "Faults.h"
 #include "PictureFiles.h"
