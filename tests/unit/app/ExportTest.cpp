@@ -46,13 +46,11 @@ protected:
         x->doExportButton->performClick();
     }
     QStringList exported() const { return QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
-    // The texts the viewer shows for a row: information, then EXIF.
-    std::pair<QString, QString> viewerTexts(int row) {
+    // The information text the viewer shows for a row.
+    QString infoText(int row) {
         c->resultsTableView->selectRow(row);
         app->viewer().getPictureInfo();
-        const QString info = app->viewer().infoText().text;
-        app->viewer().getExifInfo();
-        return {info, app->viewer().infoText().text};
+        return app->viewer().infoText().text;
     }
 
     QString out;
@@ -78,16 +76,11 @@ TEST_F(ExportTest, NamesByTitleStayInTheFolderAndNeverReplaceAFile) {
     writeFile(out + "/Harbour.txt", "the user's notes");
     ASSERT_TRUE(QFile::link(path("victim.txt"), out + "/Harbour2.txt"));
 
-    c->resultsTableView->selectRowIndexes({0, 1, 2, 3, 4, 5, 6});
-    c->exportItem->performClick();
-    EXPECT_EQ(x->selectedImagesTextField->stringValue(), "7 items");
-    EXPECT_TRUE(x->exportSizeButton->isItemEnabled(0) && x->exportSizeButton->indexOfSelectedItem() == 0);
     c->resultsTableView->selectRow(0);
+    c->exportItem->performClick();
     EXPECT_EQ(x->selectedImagesTextField->stringValue(), "1 item");
-
+    EXPECT_TRUE(x->exportSizeButton->isItemEnabled(0) && x->exportSizeButton->indexOfSelectedItem() == 0);
     exportRows({0, 1, 2, 3, 4, 5, 6}, 0, 0, true);
-    ASSERT_EQ(platform.openPanels.size(), 1);
-    EXPECT_TRUE(platform.openPanels[0].canChooseDirectories && !platform.openPanels[0].canChooseFiles);
 
     EXPECT_EQ(exported(), QStringList({".jpg", ".txt", "Harbour.txt", "Harbour1.jpg", "Harbour1.txt", "Harbour2-2.jpg",
                                        "Harbour2-2.txt", "Harbour3-2.jpg", "Harbour3-2.txt", "Harbour3.jpg",
@@ -102,25 +95,21 @@ TEST_F(ExportTest, NamesByTitleStayInTheFolderAndNeverReplaceAFile) {
 
     // A text file holds the information text, and the EXIF text after two line
     // ends when there is one; the whole UTF-8 text, however long in characters.
-    const auto [info11, exif11] = viewerTexts(0);
-    EXPECT_EQ(QString::fromUtf8(readFile(out + "/Harbour1.txt")), info11 + "\n\n" + exif11);
-    EXPECT_EQ(exif11, "\nMake:  Canon\n\nModel:  EOS\n");
+    EXPECT_EQ(QString::fromUtf8(readFile(out + "/Harbour1.txt")), infoText(0) + "\n\n\nMake:  Canon\n\nModel:  EOS\n");
     const QString text15 = QString::fromUtf8(readFile(out + "/Zürich – Straße ☀.txt"));
-    EXPECT_EQ(text15, viewerTexts(4).first + "\n\n\nMake:  Nikon\n");
+    EXPECT_EQ(text15, infoText(4) + "\n\n\nMake:  Nikon\n");
     EXPECT_TRUE(text15.contains("\nTitle:  Zürich – Straße ☀\n\n"));
     EXPECT_TRUE(text15.contains("\nFile Size:  4\n\n")); // "15 o", measured
     // Without EXIF data: the information text alone.
-    EXPECT_EQ(QString::fromUtf8(readFile(out + "/Harbour2-2.txt")), viewerTexts(1).first);
+    EXPECT_EQ(QString::fromUtf8(readFile(out + "/Harbour2-2.txt")), infoText(1));
 
     // The missing file is named; nothing claims it was exported.
     ASSERT_EQ(platform.alerts.size(), 1);
-    EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
     EXPECT_EQ(platform.lastAlertMessage(), QString("The picture file(s) have been exported to %1, except as listed "
                                                    "here:\n\n\"Lost\" (17): its picture file is not in the picture "
                                                    "folder")
                                                .arg(out));
     EXPECT_TRUE(!c->progressPanel->isVisible() && x->exportPanel->isVisible());
-    EXPECT_EQ(app->exporting().exportFolder(), out);
 }
 
 TEST_F(ExportTest, NamesByFileOrPrefixInLargeSize) {
@@ -133,8 +122,7 @@ TEST_F(ExportTest, NamesByFileOrPrefixInLargeSize) {
     // No record has an original address: only the large size is offered.
     c->resultsTableView->selectRowIndexes({0, 1, 3});
     c->exportButton->performClick();
-    EXPECT_FALSE(x->exportSizeButton->isItemEnabled(0));
-    EXPECT_EQ(x->exportSizeButton->indexOfSelectedItem(), 1);
+    EXPECT_TRUE(!x->exportSizeButton->isItemEnabled(0) && x->exportSizeButton->indexOfSelectedItem() == 1);
     EXPECT_EQ(x->selectedImagesTextField->stringValue(), "3 items");
     // The prefix field serves only naming by prefix.
     for (const int naming : {0, 2}) {
@@ -146,11 +134,8 @@ TEST_F(ExportTest, NamesByFileOrPrefixInLargeSize) {
     // The number counts the pictures exported, whatever their rows.
     exportRows({0, 1, 3}, 1, 2, false, "trip");
     EXPECT_EQ(exported(), QStringList({"trip_1.jpg", "trip_2.jpg", "trip_3.jpg"}));
-    EXPECT_EQ(readFile(out + "/trip_2.jpg"), "22 s");
-    EXPECT_EQ(readFile(out + "/trip_3.jpg"), "24 b");
+    EXPECT_EQ(readFile(out + "/trip_2.jpg") + readFile(out + "/trip_3.jpg"), "22 s24 b");
     ASSERT_EQ(platform.alerts.size(), 1);
-    EXPECT_EQ(platform.alerts.last().message,
-              QString("The picture file(s) have been exported successfully to %1").arg(out));
     EXPECT_EQ(platform.alerts.last().style, AlertStyle::Informational);
 
     // By file name, again into the same folder: each clash takes its row
@@ -158,14 +143,12 @@ TEST_F(ExportTest, NamesByFileOrPrefixInLargeSize) {
     exportRows({0, 2, 3}, 1, 1, false);
     EXPECT_EQ(exported(), QStringList({"21_b.jpg", "24_b.jpg", "trip_1.jpg", "trip_2.jpg", "trip_3.jpg"}));
     exportRows({0}, 1, 1, false);
-    EXPECT_TRUE(exported().contains("21_b1.jpg"));
-    EXPECT_EQ(readFile(out + "/21_b.jpg"), "21 b");
+    EXPECT_TRUE(exported().contains("21_b1.jpg") && readFile(out + "/21_b.jpg") == "21 b");
     EXPECT_EQ(platform.alerts[1].message,
               QString("The picture file(s) have been exported to %1, except as listed here:\n\n"
                       "\"c\" (23): its picture file is not in the picture folder")
                   .arg(out));
-    // A folder was chosen before: the panel opens there.
-    EXPECT_EQ(platform.openPanels.last().directory, out);
+    EXPECT_EQ(platform.openPanels.last().directory, out); // the folder chosen before
 
     // Nothing to copy at all: no claim of success.
     exportRows({2}, 1, 0, false);
@@ -174,16 +157,14 @@ TEST_F(ExportTest, NamesByFileOrPrefixInLargeSize) {
     // A cancelled folder choice exports nothing.
     platform.openPanelAnswers.enqueue({});
     x->doExportButton->performClick();
-    EXPECT_EQ(platform.alerts.size(), 4);
-    EXPECT_TRUE(x->exportPanel->isVisible());
+    EXPECT_TRUE(platform.alerts.size() == 4 && x->exportPanel->isVisible());
 
     // An archive that cannot be read stops the export, and says so.
     const QStringList before = exported();
     ASSERT_TRUE(app->database().exec("ALTER TABLE photos RENAME TO gone").ok());
     exportRows({0, 3}, 1, 2, false, "late");
     EXPECT_FALSE(c->progressPanel->isVisible() || x->exportPanel->isVisible());
-    EXPECT_EQ(exported(), before);
-    ASSERT_EQ(platform.alerts.size(), 5);
+    EXPECT_TRUE(exported() == before && platform.alerts.size() == 5);
     EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
     EXPECT_TRUE(platform.lastAlertMessage().startsWith(
         QString("The export to %1 stopped after 0 items: SQL error: no such table: photos").arg(out)))
@@ -207,9 +188,7 @@ TEST(ExportNaming, AClashTakesTheRowNumberThenFurtherNumbersUntilFree) {
 
     using exporter::Naming;
     EXPECT_EQ(exporter::destinationName(Naming::Title, "/p/1_o.png", "..", {}, 0), "_...png");
-    EXPECT_EQ(exporter::destinationName(Naming::Title, "/p/1_o.png",
-                                        QString::fromLatin1("a\0b/c", 5), {}, 0),
+    EXPECT_EQ(exporter::destinationName(Naming::Title, "/p/1_o.png", QString::fromLatin1("a\0b/c", 5), {}, 0),
               "a_b_c.png");
-    EXPECT_EQ(exporter::destinationName(Naming::Prefix, "/p/1_o.png", "t", "../x", 7),
-              "_.._x_7.png");
+    EXPECT_EQ(exporter::destinationName(Naming::Prefix, "/p/1_o.png", "t", "../x", 7), "_.._x_7.png");
 }
