@@ -1,8 +1,8 @@
 #pragma once
 
-// A tiny scripted HTTP server on 127.0.0.1 for tests of the Flickr client: it
-// reads each request (header and "Content-Length" body), records it and hands
-// the socket to a handler that answers, stalls or drops the connection.
+// A tiny scripted HTTP server on 127.0.0.1: it reads each request (header and
+// "Content-Length" body), records it and hands the socket to a handler that
+// answers, stalls or drops the connection.
 
 #include <QHostAddress>
 #include <QMap>
@@ -23,11 +23,10 @@ class LocalHttpServer {
 public:
     using Handler = std::function<void(QTcpSocket*, const LocalHttpRequest&)>;
 
-    explicit LocalHttpServer(Handler handler = {}) : m_handler(handler ? handler : respond(200, "ok")) {
+    explicit LocalHttpServer(Handler handler = respond(200, "ok")) : m_handler(std::move(handler)) {
         m_server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { accept(); });
     }
-
     QUrl url(const QString& path = "/") const {
         return QUrl(QString("http://127.0.0.1:%1").arg(m_server.serverPort()) + path);
     }
@@ -46,14 +45,13 @@ public:
             socket->disconnectFromHost();
         };
     }
-    static Handler respond(int status, const QByteArray& body, const QByteArray& extraHeaders = {}) {
-        return answerWith([=](const LocalHttpRequest&) { return response(status, body, extraHeaders); });
+    static Handler respond(int status, const QByteArray& body) {
+        return answerWith([=](const LocalHttpRequest&) { return response(status, body); });
     }
-    // Writes raw bytes and then keeps the connection open without a word more.
+    // Writes raw bytes and then keeps the connection open, or drops it.
     static Handler writeThenStall(const QByteArray& raw = {}) {
         return [=](QTcpSocket* socket, const LocalHttpRequest&) { socket->write(raw); };
     }
-    // Writes raw bytes (possibly none) and drops the connection.
     static Handler writeThenDrop(const QByteArray& raw = {}) {
         return [=](QTcpSocket* socket, const LocalHttpRequest&) {
             socket->write(raw);

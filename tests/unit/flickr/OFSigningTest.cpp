@@ -1,7 +1,8 @@
-// Request signing, endpoints and URLs of OFFlickrAPIContext. Expected values are
-// derived here by hand from the signing rules, apart from the library's helpers.
+// Digests, escapes, request signing, endpoints and URLs of the Flickr client.
+// Expected values are derived here by hand from the signing rules, apart from the library's helpers.
 #include "OFFlickrAPIContext.h"
 #include "OFFlickrHosts.h"
+#include "OFUtilities.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -11,34 +12,27 @@
 
 namespace {
 
-QString md5(const QString& text) {
-    return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex();
-}
-
+QString md5(const QString& text) { return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex(); }
 QString hmacBase64(const QString& key, const QString& data) {
     return QMessageAuthenticationCode::hash(data.toUtf8(), key.toUtf8(), QCryptographicHash::Sha1).toBase64();
 }
-
-OFFlickrAPIContext pinnedContext() {
+OFFlickrAPIContext pinnedContext(const QString& token) {
     OFFlickrAPIContext context("ckey", "csecret");
     context.setClock([] { return quint64(1700000000); });
     context.setNonceSource([] { return QStringLiteral("ABCDEF12"); });
+    context.setOAuthToken(token);
     return context;
 }
-
 const QUrl kRest("https://api.flickr.com/services/rest/");
-
 } // namespace
 
 TEST(OFLegacySigning, SortedQueryWithMD5SignatureLast) {
     OFFlickrAPIContext context("KEY", "SECRET");
     context.setAuthToken("TOK");
     const QVariantMap args{{"method", "m.x"}, {"per_page", 5}, {"text", "a&b c"}, {"Zoom", "z"}};
-    // Ordinal order puts "Zoom" first; the signed text is the secret, then
-    // names and raw values run together.
-    const QString signedText = "SECRETZoomzapi_keyKEYauth_tokenTOKmethodm.xper_page5texta&b c";
-    EXPECT_EQ(context.signedQueryFromArguments(args),
-              "Zoom=z&api_key=KEY&auth_token=TOK&method=m.x&per_page=5&text=a%26b%20c&api_sig=" + md5(signedText));
+    // Ordinal order puts "Zoom" first; the signed text is the secret, then names and raw values run together.
+    EXPECT_EQ(context.signedQueryFromArguments(args), "Zoom=z&api_key=KEY&auth_token=TOK&method=m.x&per_page=5&text=a%26b%20c"
+                                                      "&api_sig=" + md5("SECRETZoomzapi_keyKEYauth_tokenTOKmethodm.xper_page5texta&b c"));
     const auto raw = context.signedArgumentComponentsFromArgumentsUseURIEscape(args, false);
     EXPECT_EQ(raw.value(5), qMakePair(QString("text"), QString("a&b c")));
     // Without key and token both are left out.
@@ -47,8 +41,7 @@ TEST(OFLegacySigning, SortedQueryWithMD5SignatureLast) {
 }
 
 TEST(OFOAuthSigning, GETURLForPinnedClockAndNonce) {
-    OFFlickrAPIContext context = pinnedContext();
-    context.setOAuthToken("tok");
+    OFFlickrAPIContext context = pinnedContext("tok");
     context.setOAuthTokenSecret("tsecret");
     const QVariantMap args{{"method", "flickr.test.echo"}, {"text", QString::fromUtf8("a~b c&d=é")}};
     // Values escaped once (a~b c&d=é -> a~b%20c%26d%3D%C3%A9), then the whole
@@ -58,21 +51,16 @@ TEST(OFOAuthSigning, GETURLForPinnedClockAndNonce) {
                          "%26oauth_signature_method%3DHMAC-SHA1%26oauth_timestamp%3D1700000000%26oauth_token%3Dtok"
                          "%26oauth_version%3D1.0%26text%3Da~b%2520c%2526d%253D%25C3%25A9";
     // Base64 holds only "+", "/" and "=" besides letters and digits.
-    const QString escapedSignature =
-        hmacBase64("csecret&tsecret", base).replace("+", "%2B").replace("/", "%2F").replace("=", "%3D");
+    const QString signature = hmacBase64("csecret&tsecret", base).replace("+", "%2B").replace("/", "%2F").replace("=", "%3D");
     EXPECT_EQ(context.oauthURLStringFromBaseURLMethodArguments(kRest, "GET", args),
               "https://api.flickr.com/services/rest/?method=flickr.test.echo&oauth_consumer_key=ckey"
-              "&oauth_nonce=ABCDEF12&oauth_signature=" +
-                  escapedSignature +
-                  "&oauth_signature_method=HMAC-SHA1&oauth_timestamp=1700000000&oauth_token=tok"
+              "&oauth_nonce=ABCDEF12&oauth_signature=" + signature + "&oauth_signature_method=HMAC-SHA1&oauth_timestamp=1700000000&oauth_token=tok"
                   "&oauth_version=1.0&text=a~b%20c%26d%3D%C3%A9");
 }
 
 TEST(OFOAuthSigning, TokenRules) {
     // A token in the arguments wins; a key without a token secret ends in "&".
-    OFFlickrAPIContext context = pinnedContext();
-    context.setOAuthToken("context-token");
-    const QVariantMap signedArgs = context.signedOAuthHTTPQueryArgumentsBaseURLMethod(
+    const QVariantMap signedArgs = pinnedContext("context-token").signedOAuthHTTPQueryArgumentsBaseURLMethod(
         {{"oauth_token", "request-token"}, {"oauth_verifier", "v"}}, kRest, "POST");
     EXPECT_EQ(signedArgs.value("oauth_token"), "request-token");
     const QString base = "POST&https%3A%2F%2Fapi.flickr.com%2Fservices%2Frest%2F&"
@@ -93,24 +81,14 @@ TEST(OFOAuthSigning, TokenRules) {
     EXPECT_LE(std::abs(emptyToken.value("oauth_timestamp").toLongLong() - QDateTime::currentSecsSinceEpoch()), 5);
 }
 
-TEST(OFFlickrHosts, OverrideReplacesSchemeHostAndPortOfEveryEndpoint) {
+TEST(OFFlickrHosts, OverrideReplacesSchemeHostAndPortOnlyWithAWebAddress) {
     EXPECT_EQ(OFFlickrHostBaseWithOverride(OFFlickrHost::API, ""), "https://api.flickr.com");
     EXPECT_EQ(OFFlickrHostBaseWithOverride(OFFlickrHost::Upload, "http://127.0.0.1:8123/x?y"), "http://127.0.0.1:8123");
     EXPECT_EQ(OFFlickrHostBaseWithOverride(OFFlickrHost::Web, "ftp://127.0.0.1"), "https://www.flickr.com");
-
-    const QByteArray saved = qgetenv("TESSALY_FLICKR_ENDPOINT");
-    qputenv("TESSALY_FLICKR_ENDPOINT", "http://127.0.0.1:8123");
-    OFFlickrAPIContext context("k", "s");
-    qputenv("TESSALY_FLICKR_ENDPOINT", saved);
-    // The REST, upload and token addresses are checked on the wire by the request tests.
-    const QString base = "http://127.0.0.1:8123";
-    EXPECT_EQ(context.photoSource(), base + "/");
-    EXPECT_EQ(context.photoWebPageSource(), base + "/photos/");
-    EXPECT_EQ(context.authEndpoint(), base + "/services/oauth/");
+    // The REST, upload, token and authorize addresses under an override are used by the integration tests.
+    const OFFlickrAPIContext context("k", "s");
     EXPECT_EQ(context.userAuthorizationURLWithRequestTokenRequestedPermission("t", "").toString(),
-              base + "/services/oauth/authorize?oauth_token=t");
-    EXPECT_EQ(context.userAuthorizationURLWithRequestTokenRequestedPermission("t", "write").toString(),
-              base + "/services/oauth/authorize?oauth_token=t&perms=write");
+              OFFlickrHostBase(OFFlickrHost::Web) + "/services/oauth/authorize?oauth_token=t");
 }
 
 TEST(OFContextURLs, PhotoFileAndPageURLs) {
@@ -139,4 +117,71 @@ TEST(OFContextURLs, PhotoFileAndPageURLs) {
                   .toString(),
               "https://www.flickr.com/services/auth/?api_key=KEY&frob=F1&perms=read&api_sig=" +
                   md5("SECRETapi_keyKEYfrobF1permsread"));
+}
+
+TEST(OFHMACSHA1, MatchesAKnownVectorAndQtAroundTheBlockSize) {
+    EXPECT_EQ(OFHMACSHA1Digest("Jefe", "what do ya want for nothing?").toHex(), "effcdf6ae5eb2fa2d27416d5f184df9c259a7c79");
+    // A 64-byte key is used as is, 65 bytes are hashed first.
+    for (int length : {0, 63, 64, 65, 200}) {
+        const QByteArray key(length, 'k');
+        EXPECT_EQ(OFHMACSHA1Digest(key, "data"),
+                  QMessageAuthenticationCode::hash("data", key, QCryptographicHash::Sha1)) << length;
+    }
+    // Text is signed as UTF-8.
+    EXPECT_EQ(OFHMACSHA1Base64Signature(QString::fromUtf8("clé"), "Jefe"),
+              QMessageAuthenticationCode::hash("Jefe", "cl\xc3\xa9", QCryptographicHash::Sha1).toBase64());
+}
+
+TEST(OFDigests, MD5StopsAtNulAndUUIDIsUpperCase) {
+    EXPECT_EQ(OFMD5HexDigest(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(OFMD5HexDigest(QString::fromUtf8("abc\0def", 7)), "900150983cd24fb0d6963f7d28e17f72");
+    const QString uuid = OFNewUUIDString();
+    EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$").match(uuid).hasMatch());
+    EXPECT_NE(uuid, OFNewUUIDString());
+}
+
+TEST(OFEscape, ThreeStrengthsUTF8BytesAndTheFormEncoder) {
+    const QString marks = "-_.!~*'();/?:@&=+$,";
+    EXPECT_EQ(OFEscapeURLString("aZ09" + marks), "aZ09" + marks);
+    EXPECT_EQ(OFEscapeURLString(" %#[]\"<>\\^`{|}\n"), "%20%25%23%5B%5D%22%3C%3E%5C%5E%60%7B%7C%7D%0A");
+    EXPECT_EQ(OFEscapeURLComponent("a&b=c~d e"), "a%26b=c~d%20e");
+    // OAuth: only letters, digits, "-", ".", "_" and "~" stay.
+    EXPECT_EQ(OFEscapeOAuthComponent("aZ09-._~ &=%"), "aZ09-._~%20%26%3D%25");
+    EXPECT_EQ(OFEscapeOAuthComponent("!*'();/?:@+$,"), "%21%2A%27%28%29%3B%2F%3F%3A%40%2B%24%2C");
+    EXPECT_EQ(OFEscapeURLComponentWithChars("a~b", "~"), "a%7Eb");
+    for (const auto escape : {OFEscapeURLString, OFEscapeURLComponent, OFEscapeOAuthComponent})
+        EXPECT_EQ(escape(QString::fromUtf8("é€😀")), "%C3%A9%E2%82%AC%F0%9F%98%80");
+
+    // Numbers in full, never "1e+20".
+    EXPECT_EQ(QStringList({OFTextForm(qlonglong(-1234567890123)), OFTextForm(2.5), OFTextForm(1e20)}),
+              QStringList({"-1234567890123", "2.5", "100000000000000000000"}));
+    EXPECT_EQ(dataAsWWWURLEncodedFormFromDictionary({{"b", "x y"}, {"a", "1&2=3+4"}, {"c", 7}}), "a=1%262%3D3%2B4&b=x%20y&c=7");
+}
+
+TEST(OFOAuthCallback, QueriesSplitAsAWholeAndOnlyTheBaseCallbackWithBothValuesCounts) {
+    const auto parsed = OFDictionaryFromQueryString("a=1&b=%20x&a=2&empty=");
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(*parsed, (QMap<QString, QString>{{"a", "2"}, {"b", "%20x"}, {"empty", ""}}));
+    for (const char* bad : {"", "a=1&b", "a=1=2", "a=1&", "&a=1", "oauth_problem"})
+        EXPECT_FALSE(OFDictionaryFromQueryString(bad)) << bad;
+
+    const QUrl base("tessaly://callback");
+    QString token, verifier;
+    EXPECT_TRUE(OFExtractOAuthCallback(QUrl("tessaly://callback?oauth_token=72-a%2Fc&oauth_verifier=5d"), base, &token, &verifier));
+    EXPECT_EQ(QStringList({token, verifier}), QStringList({"72-a%2Fc", "5d"}));
+    for (const char* url : {"tessaly://callback?oauth_token=t", "tessaly://callback?oauth_verifier=v", "tessaly://callback",
+                            "tessaly://callback?", "tessaly://callbackx?oauth_token=t&oauth_verifier=v",
+                            "other://callback?oauth_token=t&oauth_verifier=v", "tessaly://callback?oauth_token=t&oauth_verifier"}) {
+        token = verifier = "kept";
+        EXPECT_FALSE(OFExtractOAuthCallback(QUrl(url), base, &token, &verifier)) << url;
+        EXPECT_EQ(token + verifier, "keptkept");
+    }
+}
+
+TEST(OFOAuthCallbackDeathTest, MissingOutParameterIsAProgrammingError) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    QString out;
+    const QUrl url("tessaly://callback?oauth_token=t&oauth_verifier=v");
+    EXPECT_DEATH(OFExtractOAuthCallback(url, url, nullptr, &out), "outRequestToken cannot be nil");
+    EXPECT_DEATH(OFExtractOAuthCallback(url, url, &out, nullptr), "outVerifier cannot be nil");
 }
