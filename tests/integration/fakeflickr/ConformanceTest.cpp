@@ -27,26 +27,21 @@ QStringList map(const List& list, F f) {
 }
 
 constexpr std::nullopt_t any = std::nullopt;  // at least one value, none empty
-struct Row { QString method; Args args; QList<std::pair<QString, std::optional<QStringList>>> checks; bool write = false; };
+struct Row { QString method; Args args; QList<std::pair<QString, std::optional<QStringList>>> checks; bool write = false, stranger = false; };
 
-const QString awkward = QString::fromUtf8("a~b c&d=e \"q\" \\\" é/東京+%*'()");
+const QString awkward = QString::fromUtf8("a~b c&d=e \"q\" \\\" é/東京+%*'()!;:@$,?#[]");
 
 class Conformance : public ServiceTest {
 protected:
     void SetUp() override { start(600, 37); }
     // The JSON object of an answer asked for as plain JSON or, with a callback, as JSONP.
     QJsonObject json(const Reply& reply, const QString& callback = {}) {
-        QByteArray body = reply.body;
-        if (!callback.isEmpty()) {
-            EXPECT_TRUE(body.startsWith(callback.toUtf8() + "(") && body.endsWith(")")) << body.left(80).constData();
-            EXPECT_TRUE(reply.contentType.startsWith("text/javascript")) << reply.contentType.constData();
-            body = body.mid(callback.size() + 1).chopped(1);
-        } else {
-            EXPECT_TRUE(reply.contentType.startsWith("application/json")) << reply.contentType.constData();
-        }
+        const bool wrapped = !callback.isEmpty();
+        EXPECT_TRUE(reply.contentType.startsWith(wrapped ? "text/javascript" : "application/json")) << reply.contentType.constData();
+        EXPECT_TRUE(!wrapped || (reply.body.startsWith(callback.toUtf8() + "(") && reply.body.endsWith(")"))) << reply.body.left(80).constData();
         QJsonParseError error;
-        const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-        EXPECT_TRUE(doc.isObject()) << error.errorString().toStdString() << ": " << body.left(200).constData();
+        const QJsonDocument doc = QJsonDocument::fromJson(wrapped ? reply.body.mid(callback.size() + 1).chopped(1) : reply.body, &error);
+        EXPECT_TRUE(doc.isObject()) << error.errorString().toStdString() << ": " << reply.body.left(200).constData();
         return doc.object();
     }
     // The pictures from..to-1 of the stream, in order.
@@ -72,12 +67,26 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
     ASSERT_GT(big.count, 300);
     QList<PhotoSet> sets;
     QList<Photo> inBig;
-    for (int k = 0; k < s.setCount(); ++k)
+    std::set<int> members;
+    for (int k = 0; k < s.setCount(); ++k) {
         sets << s.setAt(k);
+        for (int j = 0; j < s.setAt(k).count; ++j)
+            members.insert(s.setMember(k, j));
+    }
     for (int j = 0; j < big.count; ++j)
         inBig << s.photoAt(s.setMember(0, j));
-    const QStringList cats = map(photos(0, 600), [](const Photo& p) {
-        return p.normalizedTags().contains("cat") ? std::optional(p.idText()) : std::nullopt; });
+    // The ids of the pictures kept, in stream order or by date taken; enough of them to tell.
+    const auto where = [&](const std::function<bool(const Photo&)>& keep, bool byTaken = false) {
+        QList<Photo> kept = photos(0, 600);
+        kept.removeIf([&](const Photo& p) { return !keep(p); });
+        if (byTaken)
+            std::stable_sort(kept.begin(), kept.end(), [](const Photo& a, const Photo& b) { return a.dateTaken < b.dateTaken; });
+        EXPECT_GE(kept.size(), 5);
+        return map(kept, [](const Photo& p) { return std::optional(p.idText()); });
+    };
+    const auto has = [](const Photo& p, const char* tag) { return p.normalizedTags().contains(tag); };
+    const QStringList cats = where([&](const Photo& p) { return has(p, "cat"); });
+    const QString from = s.photoAt(320).dateTaken, to = s.photoAt(300).dateTaken;
     const QList<Photo> first = photos(0, 500);
     const auto ids = [](const Photo& p) { return std::optional(p.idText()); };
     const auto url = [&](char size) {
@@ -85,6 +94,8 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
     };
     const QString nsid = server->userNsid(), all = QString::number(s.size());
     const auto n = [](qint64 v) { return L{QString::number(v)}; };
+    server->touchPhotos({id(250)});
+    const QString aMinuteAgo = QString::number(QDateTime::currentSecsSinceEpoch() - 60);
     const QList<Row> rows = {
         {"flickr.test.echo", {{"foo", awkward}}, {{"foo._content", L{awkward}}, {"method._content", L{"flickr.test.echo"}}}},
         {"flickr.test.null", {}, {}},
@@ -96,8 +107,7 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
          {{"person.nsid", L{nsid}}, {"person.ispro", L{"1"}}, {"person.username._content", L{"tessaly_demo"}},
           {"person.realname._content", L{"Tessaly Demo"}}, {"person.photos.count._content", L{all}},
           {"person.photos.firstdate._content", n(s.photoAt(s.size() - 1).dateUpload)}, {"person.photosurl._content", any}}},
-        {"flickr.people.findByUsername", {{"username", "Tessaly_Demo"}},
-         {{"user.nsid", L{nsid}}, {"user.username._content", L{"tessaly_demo"}}}},
+        {"flickr.people.findByUsername", {{"username", "Tessaly_Demo"}}, {{"user.nsid", L{nsid}}, {"user.username._content", L{"tessaly_demo"}}}},
         // Pages: at most 500 a page, every extra of each picture; the last page; one picture is still a list; none.
         {"flickr.people.getPhotos",
          {{"user_id", "me"}, {"per_page", "900"},
@@ -117,16 +127,14 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
           {"photos.photo[].license", any}, {"photos.photo[].lastupdate", any}, {"photos.photo[].latitude", any}}},
         {"flickr.people.getPhotos", {{"user_id", "me"}, {"per_page", "500"}, {"page", "2"}},
          {{"photos.page", L{"2"}}, {"photos.photo[].id", map(photos(500, 600), ids)}}},
-        {"flickr.people.getPhotos", {{"user_id", "me"}, {"per_page", "1"}, {"page", "600"}},
-         {{"photos.pages", L{"600"}}, {"photos.photo[].id", L{id(599)}}}},
+        {"flickr.people.getPhotos", {{"user_id", "me"}, {"per_page", "1"}, {"page", "600"}}, {{"photos.pages", L{"600"}}, {"photos.photo[].id", L{id(599)}}}},
         {"flickr.people.getPhotos", {{"user_id", "me"}, {"per_page", "7"}, {"page", "1000"}},
          {{"photos.page", L{"1000"}}, {"photos.total", L{all}}, {"photos.photo[].id", L{}}}},
         {"flickr.photos.getInfo", {{"photo_id", tagged.idText()}},
          {{"photo.id", L{tagged.idText()}}, {"photo.title._content", L{tagged.title}}, {"photo.tags.tag[].raw", tagged.rawTags},
           {"photo.dates.posted", n(tagged.dateUpload)}, {"photo.urls.url[]._content", any}, {"photo.owner.nsid", L{nsid}}}},
         {"flickr.photos.getSizes", {{"photo_id", tagged.idText()}},
-         {{"sizes.size[].label", any}, {"sizes.size[].width", any}, {"sizes.size[].source", any}, {"sizes.size[].url", any},
-          {"sizes.size[].media", any}}},
+         {{"sizes.size[].label", any}, {"sizes.size[].width", any}, {"sizes.size[].source", any}, {"sizes.size[].url", any}, {"sizes.size[].media", any}}},
         {"flickr.photos.getExif", {{"photo_id", oneExif.idText()}},
          {{"photo.exif[].tag", L{s.exifFor(oneExif.id)[0].tag}}, {"photo.exif[].raw._content", L{s.exifFor(oneExif.id)[0].raw}}}},
         {"flickr.photos.getExif", {{"photo_id", noExif.idText()}}, {{"photo.exif[].tag", L{}}}},
@@ -134,46 +142,58 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
          {{"photo.exif[].tagspace", map(many, [](const ExifEntry& e) { return e.tagspace; })},
           {"photo.exif[].label", map(many, [](const ExifEntry& e) { return e.label; })},
           {"photo.exif[].raw._content", map(many, [](const ExifEntry& e) { return e.raw; })},
-          {"photo.exif[].clean._content",
-           map(many, [](const ExifEntry& e) { return e.clean.isEmpty() ? std::nullopt : std::optional(e.clean); })}}},
+          {"photo.exif[].clean._content", map(many, [](const ExifEntry& e) { return e.clean.isEmpty() ? std::nullopt : std::optional(e.clean); })}}},
         {"flickr.photos.getPerms", {{"photo_id", tagged.idText()}},
          {{"perms.id", L{tagged.idText()}}, {"perms.permcomment", n(tagged.permComment)}, {"perms.permaddmeta", n(tagged.permAddMeta)}}},
         {"flickr.photos.getCounts", {{"dates", "0,9999999999"}}, {{"photocounts.photocount[].count", L{all}}}},
-        {"flickr.photos.getCounts", {{"taken_dates", "0000000000,9999999999,0000000000,9999999999"}},
-         {{"photocounts.photocount[].count", L{all, "0", all}}}},
+        {"flickr.photos.getCounts", {{"taken_dates", "0000000000,9999999999,0000000000,9999999999"}}, {{"photocounts.photocount[].count", L{all, "0", all}}}},
         {"flickr.tags.getListPhoto", {{"photo_id", tagged.idText()}},
          {{"photo.tags.tag[].raw", tagged.rawTags}, {"photo.tags.tag[]._content", tagged.normalizedTags()}}},
         {"flickr.urls.getUserProfile", {}, {{"user.nsid", L{nsid}}, {"user.url", L{server->baseUrl() + "/people/tessaly_demo/"}}}},
+        // Searches: tags any, all or excluded, text, dates; without a user, and for others, only public pictures.
         {"flickr.photos.search", {{"user_id", "me"}, {"tags", "CAT"}, {"per_page", "5"}, {"page", "2"}},
          {{"photos.page", L{"2"}}, {"photos.perpage", L{"5"}}, {"photos.total", n(cats.size())}, {"photos.photo[].id", cats.mid(5, 5)}}},
         {"flickr.photos.search",
-         {{"user_id", nsid}, {"min_upload_date", n(tagged.dateUpload)[0]}, {"max_upload_date", n(tagged.dateUpload)[0]},
-          {"extras", "tags,date_upload"}},
+         {{"user_id", nsid}, {"min_upload_date", n(tagged.dateUpload)[0]}, {"max_upload_date", n(tagged.dateUpload)[0]}, {"extras", "tags,date_upload"}},
          {{"photos.photo[].id", L{tagged.idText()}}, {"photos.photo[].tags", L{tagged.normalizedTags().join(' ')}}}},
-        {"flickr.photos.getNotInSet", {{"per_page", "3"}}, {{"photos.photo[].id", any}, {"photos.pages", any}}},
+        {"flickr.photos.search", {{"user_id", "me"}, {"tags", "cat,dog"}, {"per_page", "500"}},
+         {{"photos.photo[].id", where([&](const Photo& p) { return has(p, "cat") || has(p, "dog"); })}}},
+        {"flickr.photos.search", {{"user_id", "me"}, {"tags", "cat,dog"}, {"tag_mode", "all"}, {"per_page", "500"}},
+         {{"photos.photo[].id", where([&](const Photo& p) { return has(p, "cat") && has(p, "dog"); })}}},
+        {"flickr.photos.search", {{"user_id", "me"}, {"tags", "new york,-cat"}, {"per_page", "500"}},
+         {{"photos.photo[].id", where([&](const Photo& p) { return has(p, "newyork") && !has(p, "cat"); })}}},
+        {"flickr.photos.search", {{"tags", "cat"}, {"per_page", "500"}}, {{"photos.photo[].id", where([&](const Photo& p) { return has(p, "cat") && p.isPublic; })}}},
+        {"flickr.photos.search", {{"user_id", "me"}, {"tags", "cat"}, {"per_page", "500"}},
+         {{"photos.photo[].id", where([&](const Photo& p) { return has(p, "cat") && p.isPublic; })}}, false, true},
+        {"flickr.photos.search", {{"user_id", "me"}, {"text", "HARBOUR"}, {"per_page", "500"}},
+         {{"photos.photo[].id", where([](const Photo& p) { return (p.title + p.description + p.rawTags.join(' ')).contains("harbour", Qt::CaseInsensitive); })}}},
+        {"flickr.photos.search", {{"user_id", "me"}, {"min_taken_date", from}, {"max_taken_date", to}, {"sort", "date-taken-asc"}, {"per_page", "500"}},
+         {{"photos.photo[].id", where([&](const Photo& p) { return p.dateTaken >= from && p.dateTaken <= to; }, true)}}},
+        // Pictures in no set; an edit puts a picture first among the recently updated.
+        {"flickr.photos.getNotInSet", {{"per_page", "500"}},
+         {{"photos.pages", L{"1"}}, {"photos.photo[].id", where([&](const Photo& p) { return !members.count(p.index); })}}},
         {"flickr.photos.recentlyUpdated", {{"min_date", "0"}, {"per_page", "2"}}, {{"photos.total", L{all}}, {"photos.photo[].lastupdate", any}}},
+        {"flickr.photos.recentlyUpdated", {{"min_date", aMinuteAgo}}, {{"photos.photo[].id", L{id(250)}}}},
         {"flickr.photosets.getList", {},
          {{"photosets.photoset[].id", any}, {"photosets.photoset[].title._content", map(sets, [](const PhotoSet& k) { return k.title; })},
           {"photosets.photoset[].description._content", map(sets, [](const PhotoSet& k) { return k.description; })}}},
         {"flickr.photosets.getInfo", {{"photoset_id", big.id}},
-         {{"photoset.id", L{big.id}}, {"photoset.title._content", L{big.title}},
-          {"photoset.description._content", L{big.description}}, {"photoset.owner", L{nsid}}}},
+         {{"photoset.id", L{big.id}}, {"photoset.title._content", L{big.title}}, {"photoset.description._content", L{big.description}}, {"photoset.owner", L{nsid}}}},
         {"flickr.photosets.getPhotos", {{"photoset_id", big.id}},
          {{"photoset.total", n(big.count)}, {"photoset.pages", L{"1"}}, {"photoset.photo[].id", map(inBig, ids)}}},
         {"flickr.photosets.getPhotos", {{"photoset_id", big.id}, {"per_page", "300"}, {"page", "2"}},
          {{"photoset.pages", L{"2"}}, {"photoset.photo[].id", map(inBig.mid(300), ids)}}},
         {"flickr.photosets.getPhotos", {{"photoset_id", s.setAt(1).id}, {"extras", "date_upload,description,url_sq,media"}},
          {{"photoset.total", L{"1"}}, {"photoset.photo[].id", L{single.idText()}}, {"photoset.photo[].dateupload", n(single.dateUpload)},
-          {"photoset.photo[].description._content", L{single.description}}, {"photoset.photo[].url_sq", any},
-          {"photoset.photo[].media", any}}},
+          {"photoset.photo[].description._content", L{single.description}}, {"photoset.photo[].url_sq", any}, {"photoset.photo[].media", any}}},
         {"flickr.collections.getTree", {}, {{"collections.collection[].id", L{}}}},
         // Writes, then what the read side answers.
         {"flickr.photos.setMeta", {{"photo_id", id(9)}, {"title", awkward}, {"description", "x\ny"}}, {}, true},
         {"flickr.photos.setTags", {{"photo_id", id(3)}, {"tags", "sunset \"new york\" Sunset"}}, {}, true},
         {"flickr.photos.setDates", {{"photo_id", id(3)}, {"date_taken", "2011-06-04 17:30:05"}}, {}, true},
         {"flickr.photos.getCounts", {{"taken_dates", "2011-06-04 17:30:05,2011-06-04 17:30:06"}}, {{"photocounts.photocount[].count", L{"1"}}}},
-        {"flickr.photos.setPerms", {{"photo_id", id(3)}, {"is_public", "0"}, {"is_friend", "1"}, {"is_family", "1"},
-                                    {"perm_comment", "1"}, {"perm_addmeta", "0"}}, {}, true},
+        {"flickr.photos.setPerms",
+         {{"photo_id", id(3)}, {"is_public", "0"}, {"is_friend", "1"}, {"is_family", "1"}, {"perm_comment", "1"}, {"perm_addmeta", "0"}}, {}, true},
         {"flickr.photos.licenses.setLicense", {{"photo_id", id(3)}, {"license_id", "4"}}, {}, true},
         {"flickr.photos.geo.setLocation", {{"photo_id", id(3)}, {"lat", "-33.8567844"}, {"lon", "151.213108"}}, {}, true},
         {"flickr.tags.getListPhoto", {{"photo_id", id(3)}},
@@ -184,37 +204,35 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
     for (int r = 0; r < rows.size(); ++r) {
         const Row& row = rows[r];
         SCOPED_TRACE(QString("%1 %2").arg(row.method).arg(r).toStdString());
-        const auto where = [&](int shift) { return row.write ? reads[2 + (r + shift) % 2] : reads[(r + shift) % 4]; };
-        const Reply xmlReply = call(row.method, row.args, where(0));
+        const auto ask = [&](const Args& args, int shift) {
+            return callRest(server->baseUrl(), row.method, args, row.stranger ? stranger : owner,
+                            row.write ? reads[2 + (r + shift) % 2] : reads[(r + shift) % 4]);
+        };
+        const Reply xmlReply = ask(row.args, 0);
         const auto xml = parseXml(xmlReply.body);
         ASSERT_TRUE(xml.has_value()) << xmlReply.body.constData();
         ASSERT_EQ(xml->value("stat").toString(), "ok") << xmlReply.body.constData();
         Args asJson = row.args, asJsonp = row.args;
         asJson["format"] = asJsonp["format"] = "json";
         asJson["nojsoncallback"] = "1";
-        const QJsonObject plain = json(call(row.method, asJson, where(1))), wrapped = json(call(row.method, asJsonp, where(2)), "jsonFlickrApi");
-        for (const QJsonObject& o : {plain, wrapped})
-            EXPECT_EQ(o.value("stat").toString(), "ok");
+        const QJsonObject plain = json(ask(asJson, 1)), wrapped = json(ask(asJsonp, 2), "jsonFlickrApi");
+        EXPECT_TRUE(plain.value("stat") == "ok" && wrapped.value("stat") == "ok");
         for (const auto& [path, expected] : row.checks) {
             SCOPED_TRACE(path.toStdString());
             const QStringList values = jsonValues(*xml, path, true);
             EXPECT_EQ(jsonValues(plain, path), values);
             EXPECT_EQ(jsonValues(wrapped, path), values);
-            if (expected) {
+            if (expected)
                 EXPECT_EQ(values, *expected);
-            } else {
+            else
                 EXPECT_TRUE(!values.isEmpty() && !values.contains(QString()) && !values.contains("!shape")) << values.join('|').toStdString();
-            }
         }
     }
-    EXPECT_EQ(L({server->photo(id(9))->title, server->photo(id(9))->description}), L({awkward, "x\ny"}));
     const Photo before = s.photoAt(3), after = *server->photo(id(3));
-    EXPECT_EQ(after.rawTags, QStringList({"sunset", "new york"}));
-    EXPECT_EQ(after.dateTaken, "2011-06-04 17:30:05");
+    EXPECT_EQ(L({server->photo(id(9))->title, server->photo(id(9))->description, after.dateTaken}), L({awkward, "x\ny", "2011-06-04 17:30:05"}));
     EXPECT_TRUE(!after.isPublic && after.isFriend && after.isFamily && after.permComment == 1 && after.permAddMeta == 0);
-    EXPECT_TRUE(after.license == 4 && after.geotagged) << after.license;
+    EXPECT_TRUE(after.license == 4 && after.geotagged && after.lastUpdate > before.lastUpdate) << after.license;
     EXPECT_DOUBLE_EQ(after.latitude, -33.856784);
-    EXPECT_GT(after.lastUpdate, before.lastUpdate);
     // The write log keeps what was asked, without the signature.
     const auto write = server->writeCalls().last();
     EXPECT_EQ(L({write.method, write.args.value("lat")}), L({"flickr.photos.geo.setLocation", "-33.8567844"}));
@@ -345,49 +363,6 @@ TEST_F(Conformance, TamperedOrForeignSignaturesAreRefused) {
     for (const auto& call : server->calls())
         logged << QString("%1 %2").arg(call.method).arg(call.errorCode);
     EXPECT_EQ(logged, L({"flickr.test.login 0", "flickr.test.login 0", "flickr.test.login 99"}));
-}
-
-TEST_F(Conformance, SearchesAndListsFindWhatTheirArgumentsSay) {
-    const Photostream& s = stream();
-    const auto has = [](const Photo& p, const char* tag) { return p.normalizedTags().contains(tag); };
-    const QString from = s.photoAt(320).dateTaken, to = s.photoAt(300).dateTaken;
-    struct Search { Args args; std::function<bool(const Photo&)> keep; bool onlyPublic = false; const Credentials* who = nullptr; };
-    // Without a user, only public pictures; the stranger sees the same.
-    for (const Search& search : QList<Search>{
-             {{{"user_id", "me"}, {"tags", "cat,dog"}}, [&](const Photo& p) { return has(p, "cat") || has(p, "dog"); }},
-             {{{"user_id", "me"}, {"tags", "cat,dog"}, {"tag_mode", "all"}}, [&](const Photo& p) { return has(p, "cat") && has(p, "dog"); }},
-             {{{"user_id", "me"}, {"tags", "new york,-cat"}}, [&](const Photo& p) { return has(p, "newyork") && !has(p, "cat"); }},
-             {{{"tags", "cat"}}, [&](const Photo& p) { return has(p, "cat"); }, true},
-             {{{"user_id", "me"}, {"tags", "cat"}}, [&](const Photo& p) { return has(p, "cat"); }, true, &stranger},
-             {{{"user_id", "me"}, {"text", "HARBOUR"}},
-              [](const Photo& p) { return (p.title + p.description + p.rawTags.join(' ')).contains("harbour", Qt::CaseInsensitive); }},
-             {{{"user_id", "me"}, {"min_taken_date", from}, {"max_taken_date", to}, {"sort", "date-taken-asc"}},
-              [&](const Photo& p) { return p.dateTaken >= from && p.dateTaken <= to; }}}) {
-        Args args = search.args;
-        args["per_page"] = "500";
-        QList<Photo> expected;
-        for (const Photo& p : photos(0, s.size()))
-            if (search.keep(p) && (!search.onlyPublic || p.isPublic))
-                expected << p;
-        if (args.contains("sort"))
-            std::stable_sort(expected.begin(), expected.end(), [](const Photo& a, const Photo& b) { return a.dateTaken < b.dateTaken; });
-        const QStringList found = values(callRest(server->baseUrl(), "flickr.photos.search", args, search.who ? *search.who : owner),
-                                         "photos.photo[].id");
-        EXPECT_EQ(found, map(expected, [](const Photo& p) { return p.idText(); })) << encodeQuery(search.args).constData();
-        EXPECT_GE(found.size(), 5) << encodeQuery(search.args).constData();
-    }
-    // Pictures in no set: none is a member of one, and together with the members they are the stream.
-    std::set<int> members;
-    for (int k = 0; k < s.setCount(); ++k)
-        for (int j = 0; j < s.setAt(k).count; ++j)
-            members.insert(s.setMember(k, j));
-    const QStringList notInSet = values(call("flickr.photos.getNotInSet", {{"per_page", "500"}}), "photos.photo[].id");
-    EXPECT_EQ(notInSet, map(photos(0, s.size()), [&](const Photo& p) { return members.count(p.index) ? std::nullopt : std::optional(p.idText()); }));
-    EXPECT_GT(notInSet.size(), 10);
-    // An edit puts a picture first among the recently updated.
-    server->touchPhotos({id(250)});
-    const QString aMinuteAgo = QString::number(QDateTime::currentSecsSinceEpoch() - 60);
-    EXPECT_EQ(values(call("flickr.photos.recentlyUpdated", {{"min_date", aMinuteAgo}}), "photos.photo[].id"), L{id(250)});
 }
 
 TEST_F(Conformance, PictureFilesAreJpegsAndFileFaultsApply) {
