@@ -76,7 +76,6 @@ protected:
 TEST_F(LFHTTPRequestTest, AnswersOfAnyStatusCompleteInOrderAndRedirectsAreFollowed) {
     const QMap<QByteArray, QByteArray> answers{
         {"/old", LocalHttpServer::response(302, "", "Location: " + server.url("/new").toEncoded() + "\r\n")},
-        {"/404", LocalHttpServer::response(404, "missing")},
         {"/500", LocalHttpServer::response(500, "")},
         {"/long", LocalHttpServer::response(200, "0123456789abcdefghijklmnopqrstuvwxyz")}};
     server.setHandler(LocalHttpServer::answerWith([&](const LocalHttpRequest& r) {
@@ -86,17 +85,12 @@ TEST_F(LFHTTPRequestTest, AnswersOfAnyStatusCompleteInOrderAndRedirectsAreFollow
     ASSERT_TRUE(run("GET", "/services/rest/?a=1"));
     EXPECT_EQ(delegate.events, (QStringList{"sent", "status", "received", "complete"}));
     EXPECT_EQ(delegate.sent.value(0), qMakePair(quint64(0), quint64(0)));
-    EXPECT_EQ(request.receivedData(), "<rsp/>");
-    EXPECT_EQ(request.receivedContentType(), "text/xml");
+    EXPECT_EQ(request.receivedData() + " " + request.receivedContentType(), "<rsp/> text/xml");
     const LocalHttpRequest& seen = server.requests().value(0);
-    EXPECT_EQ(seen.method + " " + seen.target, "GET /services/rest/?a=1");
-    EXPECT_EQ(seen.header("User-Agent"), "Tessaly-Test");
+    EXPECT_EQ(seen.method + " " + seen.target + " " + seen.header("User-Agent"), "GET /services/rest/?a=1 Tessaly-Test");
     EXPECT_FALSE(seen.headers.contains("content-length"));
 
     // An HTTP error status is an answer; an empty body still reports its status.
-    ASSERT_TRUE(run("GET", "/404"));
-    EXPECT_EQ(delegate.status, 404u);
-    EXPECT_EQ(request.receivedData(), "missing");
     ASSERT_TRUE(run("GET", "/500"));
     EXPECT_EQ(delegate.events, (QStringList{"sent", "status", "complete"}));
     EXPECT_EQ(delegate.status, 500u);
@@ -115,7 +109,7 @@ TEST_F(LFHTTPRequestTest, AnswersOfAnyStatusCompleteInOrderAndRedirectsAreFollow
 }
 
 TEST_F(LFHTTPRequestTest, StallsTimeOutAndLostConnectionsFail) {
-    request.setTimeoutInterval(1.0);
+    request.setTimeoutInterval(0.5);
     const struct {
         LocalHttpServer::Handler handler;
         QStringList events; // empty: only the last event is checked
@@ -137,8 +131,8 @@ TEST_F(LFHTTPRequestTest, StallsTimeOutAndLostConnectionsFail) {
         clock.start();
         ASSERT_TRUE(run("GET", "/"));
         if (&c == &cases[0]) {
-            EXPECT_GE(clock.elapsed(), 1000);
-            EXPECT_LE(clock.elapsed(), 2000 + 400); // within a second after the limit, with slack
+            EXPECT_GE(clock.elapsed(), 500);
+            EXPECT_LE(clock.elapsed(), 1500 + 400); // within a second after the limit, with slack
         }
         if (c.events.isEmpty())
             EXPECT_EQ(delegate.events.last(), "fail");
@@ -152,36 +146,15 @@ TEST_F(LFHTTPRequestTest, StallsTimeOutAndLostConnectionsFail) {
     request.setShouldWaitUntilDone(true);
     server.setHandler(LocalHttpServer::respond(200, "sync"));
     ASSERT_TRUE(request.performMethodOnURLWithData("GET", server.url()));
-    EXPECT_EQ(delegate.events.last(), "complete");
-    EXPECT_EQ(request.receivedData(), "sync");
+    EXPECT_EQ(delegate.events.last() + " " + request.receivedData(), "complete sync");
     server.setHandler(LocalHttpServer::writeThenStall());
     ASSERT_TRUE(request.performMethodOnURLWithData("GET", server.url()));
-    EXPECT_EQ(delegate.events.last(), "fail");
-    EXPECT_EQ(delegate.error, "HTTP request timeout");
+    EXPECT_EQ(delegate.events.last() + " " + delegate.error, "fail HTTP request timeout");
 }
 
-TEST_F(LFHTTPRequestTest, RefusedStartsChangeNothingAndARestartFromCompletionKeepsTheDetachedBody) {
+TEST_F(LFHTTPRequestTest, RefusedStartsRequestHeadersAndABodyStreamOfUnknownSize) {
     EXPECT_FALSE(request.performMethodOnURLWithData("GET", QUrl()));
     EXPECT_FALSE(request.performMethodOnURLWithInputStreamKnownContentSize("POST", server.url(), nullptr, 0));
-    server.setHandler(LocalHttpServer::answerWith(
-        [](const LocalHttpRequest& r) { return LocalHttpServer::response(200, "body of " + r.target); }));
-    QByteArray detached;
-    delegate.on = [&](LFHTTPRequest* r, const QString& event) {
-        if (event != "complete" || !detached.isEmpty())
-            return;
-        detached = r->getReceivedDataAndDetachFromRequest();
-        EXPECT_TRUE(r->performMethodOnURLWithData("GET", server.url("/second")));
-    };
-    ASSERT_TRUE(request.performMethodOnURLWithData("GET", server.url("/first")));
-    EXPECT_FALSE(request.performMethodOnURLWithData("POST", server.url("/refused"), "x"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.events.count("complete") == 2; }, 5000));
-    EXPECT_EQ(detached, "body of /first");
-    EXPECT_EQ(request.receivedData(), "body of /second");
-    ASSERT_EQ(server.requests().size(), 2);
-    EXPECT_EQ(server.requests()[1].target, "/second");
-}
-
-TEST_F(LFHTTPRequestTest, RequestHeadersAndABodyStreamOfUnknownSize) {
     // No bytes, no "Content-Length"; the caller's header fields win over contentType.
     request.setContentType("application/x-www-form-urlencoded");
     request.setRequestHeader({{"content-type", "text/plain"}});
@@ -202,15 +175,10 @@ TEST_F(LFHTTPRequestTest, RequestHeadersAndABodyStreamOfUnknownSize) {
     unknown.open(QIODevice::ReadOnly);
     ASSERT_TRUE(request.performMethodOnURLWithInputStreamKnownContentSize("POST", server.url(), &unknown,
                                                                           LFHTTPRequestUnknownLength));
+    EXPECT_FALSE(request.performMethodOnURLWithData("POST", server.url("/refused"), "x")); // while running
     ASSERT_TRUE(waitForEnd());
     EXPECT_EQ(server.requests().value(1).body, payload);
     EXPECT_EQ(delegate.sent.value(0), qMakePair(quint64(100000), LFHTTPRequestUnknownLength));
-}
-
-TEST(LFHTTPRequestDeathTest, ReadBufferSizeMisuse) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    LFHTTPRequest request;
-    EXPECT_DEATH(request.setReadBufferSize(0), "Read buffer size must > 0");
 }
 
 TEST_F(LFHTTPRequestTest, CancelOrDeletionFromAnyCallbackOrWhileRunningEndsEverything) {

@@ -1,7 +1,5 @@
-// OFFlickrAPIRequest against a scripted server on 127.0.0.1: what goes on the
-// wire, how answers become completions or errors, and the token exchanges.
-// OAuth signatures on the wire are checked by the stand-in Flickr service in
-// the application's integration tests.
+// OFFlickrAPIRequest against a scripted server on 127.0.0.1: how answers become completions or errors, the token
+// exchanges and uploads. Every signature on the wire is checked by the stand-in service in the integration tests.
 #include "OFFlickrAPIRequest.h"
 #include "LocalHttpServer.h"
 #include "OFXMLMapper.h"
@@ -15,10 +13,10 @@
 namespace {
 
 struct RecordingDelegate : OFFlickrAPIRequestDelegate {
-    QStringList events, tokens;
+    QStringList events; // a token exchange notes its fields
     QVariantMap response;
     OFError error;
-    QList<QPair<quint32, quint32>> progress;
+    QPair<quint32, quint32> progress;
     std::function<void(OFFlickrAPIRequest*)> onComplete;
 
     void flickrAPIRequestDidCompleteWithResponse(OFFlickrAPIRequest* r, const QVariantMap& rsp) override {
@@ -27,23 +25,18 @@ struct RecordingDelegate : OFFlickrAPIRequestDelegate {
         if (onComplete)
             onComplete(r);
     }
-    void flickrAPIRequestDidFailWithError(OFFlickrAPIRequest*, const OFError& e) override {
-        events << "fail";
-        error = e;
-    }
+    void flickrAPIRequestDidFailWithError(OFFlickrAPIRequest*, const OFError& e) override { events << "fail", error = e; }
     void flickrAPIRequestImageUploadSentBytesTotalBytes(OFFlickrAPIRequest*, quint32 sent, quint32 total) override {
-        progress.append({sent, total});
+        progress = {sent, total};
     }
     void flickrAPIRequestDidObtainOAuthRequestTokenSecret(OFFlickrAPIRequest*, const QString& token,
                                                           const QString& secret) override {
-        events << "requestToken";
-        tokens = {token, secret};
+        events << QStringList{"requestToken", token, secret}.join(' ');
     }
     void flickrAPIRequestDidObtainOAuthAccessTokenSecretUserFullNameUserNameUserNSID(
         OFFlickrAPIRequest*, const QString& token, const QString& secret, const QString& fullName,
         const QString& userName, const QString& nsid) override {
-        events << "accessToken";
-        tokens = {token, secret, fullName, userName, nsid};
+        events << QStringList{"accessToken", token, secret, fullName, userName, nsid}.join(' ');
     }
 };
 
@@ -56,7 +49,7 @@ protected:
         qputenv("TESSALY_FLICKR_ENDPOINT", saved);
         request = std::make_unique<OFFlickrAPIRequest>(context);
         request->setDelegate(&delegate);
-        request->setRequestTimeoutInterval(1.0);
+        request->setRequestTimeoutInterval(0.5);
     }
     // Waits for the callback of a call that started; the delegate is reset first.
     bool finish(const std::function<bool()>& start) {
@@ -161,16 +154,11 @@ TEST_F(OFFlickrAPIRequestTest, TokenExchangesReportTheAnswerFieldsOrOAuthErrors)
     const auto accessToken = [&] { return request->fetchOAuthAccessTokenWithRequestTokenVerifier("72157-req", "ver"); };
     answer(200, "oauth_callback_confirmed=true&oauth_token=72157-req&oauth_token_secret=s3cr3t");
     ASSERT_TRUE(finish(requestToken));
-    EXPECT_EQ(delegate.events, QStringList{"requestToken"});
-    EXPECT_EQ(delegate.tokens, (QStringList{"72157-req", "s3cr3t"}));
-    ASSERT_TRUE(lastSeen().target.startsWith("/services/oauth/request_token?"));
-    EXPECT_TRUE(lastSeen().target.contains("oauth_callback=tessaly%3A%2F%2Fcallback"));
+    EXPECT_EQ(delegate.events, QStringList{"requestToken 72157-req s3cr3t"});
 
     answer(200, "fullname=Jane%20Doe&oauth_token=acc&oauth_token_secret=accs&user_nsid=1%40N0&username=jane");
     ASSERT_TRUE(finish(accessToken));
-    EXPECT_EQ(delegate.events, QStringList{"accessToken"});
-    EXPECT_EQ(delegate.tokens, (QStringList{"acc", "accs", "Jane%20Doe", "jane", "1%40N0"}));
-    EXPECT_TRUE(lastSeen().target.contains("oauth_token=72157-req"));
+    EXPECT_EQ(delegate.events, QStringList{"accessToken acc accs Jane%20Doe jane 1%40N0"});
 
     for (const QByteArray& body : {QByteArray("oauth_problem=signature_invalid"),
                                    QByteArray("oauth_token=acc&oauth_token_secret=accs"), QByteArray("oauth_token=a&junk")}) {
@@ -213,7 +201,7 @@ TEST_F(OFFlickrAPIRequestTest, UploadSendsMultipartFromAPrivateTemporaryFileAndL
     const QByteArray type = seen.header("Content-Type");
     ASSERT_TRUE(type.startsWith("multipart/form-data; boundary="));
     const QByteArray boundary = "--" + type.mid(type.indexOf('=') + 1);
-    EXPECT_EQ(delegate.progress.last(), qMakePair(quint32(seen.body.size()), quint32(seen.body.size())));
+    EXPECT_EQ(delegate.progress, qMakePair(quint32(seen.body.size()), quint32(seen.body.size())));
     EXPECT_TRUE(seen.body.contains(boundary + "\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\nBeach\r\n"));
     EXPECT_TRUE(seen.body.contains("name=\"oauth_signature\""));
     EXPECT_TRUE(seen.body.endsWith(boundary + "\r\nContent-Disposition: form-data; name=\"photo\"; filename=\"beach.jpg\""
