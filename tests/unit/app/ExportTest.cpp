@@ -1,12 +1,35 @@
-// Exporting selected results as the user does it: the panel, the folder
-// chosen, and what lands in that folder, on a real archive and picture folder.
+// Exporting selected results as the user does it: the panel, the folder chosen, and what lands in that folder
+// (with the Flickr information written into the copies, read back with Exiv2), on a real archive and picture folder.
 #include "AppTest.h"
 #include "export/ExportController.h"
 #include "export/ExportNaming.h"
 #include "viewer/ViewerController.h"
 
+#include <exiv2/exiv2.hpp>
+
 using apptest::readFile;
 using apptest::writeFile;
+
+namespace {
+
+std::string utf8(const QString& text) { return text.toStdString(); }
+
+// Every EXIF, IPTC and XMP value of a file by its key, repeated keys' values joined by " | ".
+std::map<std::string, std::string> embedded(const QString& file) {
+    auto image = Exiv2::ImageFactory::open(utf8(file));
+    image->readMetadata();
+    std::map<std::string, std::string> values;
+    const auto add = [&](const auto& data) {
+        for (const auto& datum : data) {
+            std::string& value = values[datum.key()];
+            value += (value.empty() ? "" : " | ") + datum.toString();
+        }
+    };
+    add(image->exifData()), add(image->iptcData()), add(image->xmpData());
+    return values;
+}
+
+} // namespace
 
 class ExportTest : public ArchiveTest {
 protected:
@@ -17,22 +40,20 @@ protected:
         x = &app->exporting().controls();
     }
 
-    // A record with the sizes named (o, b, s), each file written unless the
-    // size is given in capitals (an address without its file).
-    void add(const QString& id, const QString& title, const QString& sizes, const QVariant& exif = {}) {
-        QVariantList urls;
-        for (const char size : {'o', 'b', 's'}) {
+    // A record with the sizes named (o, b, s), each file written unless the size is given in capitals (an
+    // address without its file), and these other columns.
+    void add(const QString& id, const QString& title, const QString& sizes, const QVariantMap& more = {}) {
+        QVariantMap columns{
+            {"flickrID", id}, {"title", title}, {"media", "photo"}, {"ownername", "anna"}, {"views", ++views}};
+        for (const auto& [size, key] : {std::pair{'o', "url_o"}, {'b', "url_l"}, {'s', "url_sq"}}) {
             const QString name = QString("%1_%2.jpg").arg(id).arg(size);
-            const bool lower = sizes.contains(QLatin1Char(size));
-            urls << (lower || sizes.contains(QChar(size).toUpper()) ? "https://farm1.example.com/1/" + name : "");
-            if (lower)
+            const bool address = sizes.contains(QChar(size), Qt::CaseInsensitive);
+            columns.insert(key, address ? "https://farm1.example.com/1/" + name : "");
+            if (sizes.contains(QLatin1Char(size)))
                 writeFile(pix + "/" + name, QString("%1 %2").arg(id).arg(size).toUtf8());
         }
-        ASSERT_TRUE(app->database()
-                        .run("INSERT INTO photos (flickrID,title,media,ownername,url_o,url_l,url_sq,views,exifdata) "
-                             "VALUES(?,?,'photo','anna',?,?,?,?,?)",
-                             {id, title, urls[0], urls[1], urls[2], ++views, exif})
-                        .ok());
+        columns.insert(more);
+        insert(columns);
     }
     // Opens the panel on these rows, sets it up and exports to the out folder.
     void exportRows(const QList<int>& rows, int size, int naming, bool textFiles, const QString& prefix = {}) {
@@ -42,6 +63,7 @@ protected:
         x->exportNameButton->selectItemAtIndex(naming);
         x->exportPrefixTextField->setStringValue(prefix);
         x->textFileCheck->setState(textFiles ? Button::On : Button::Off);
+        x->metadataCheck->setState(withMetadata ? Button::On : Button::Off);
         platform.openPanelAnswers.enqueue({out});
         x->doExportButton->performClick();
     }
@@ -55,15 +77,16 @@ protected:
 
     QString out;
     int views = 0;
+    bool withMetadata = false;
     ExportControls* x = nullptr;
 };
 
 TEST_F(ExportTest, NamesByTitleStayInTheFolderAndNeverReplaceAFile) {
-    add("11", "Harbour", "obs", "Make:  Canon\n\nModel:  EOS\n\n");
+    add("11", "Harbour", "obs", {{"exifdata", "Make:  Canon\n\nModel:  EOS\n\n"}});
     add("12", "Harbour", "bs");  // no original: its large file
     add("13", "Harbour", "obs"); // its row's name is taken too
     add("14", "../boats/at dawn", "os");
-    add("15", "Zürich – Straße ☀", "os", "Make:  Nikon\n\n");
+    add("15", "Zürich – Straße ☀", "os", {{"exifdata", "Make:  Nikon\n\n"}});
     add("16", "", "os");
     add("17", "Lost", "Os"); // the original file is missing
     add("18", "Not selected", "os");
@@ -98,7 +121,6 @@ TEST_F(ExportTest, NamesByTitleStayInTheFolderAndNeverReplaceAFile) {
     EXPECT_EQ(QString::fromUtf8(readFile(out + "/Harbour1.txt")), infoText(0) + "\n\n\nMake:  Canon\n\nModel:  EOS\n");
     const QString text15 = QString::fromUtf8(readFile(out + "/Zürich – Straße ☀.txt"));
     EXPECT_EQ(text15, infoText(4) + "\n\n\nMake:  Nikon\n");
-    EXPECT_TRUE(text15.contains("\nTitle:  Zürich – Straße ☀\n\n"));
     EXPECT_TRUE(text15.contains("\nFile Size:  4\n\n")); // "15 o", measured
     // Without EXIF data: the information text alone.
     EXPECT_EQ(QString::fromUtf8(readFile(out + "/Harbour2-2.txt")), infoText(1));
@@ -169,6 +191,84 @@ TEST_F(ExportTest, NamesByFileOrPrefixInLargeSize) {
     EXPECT_TRUE(platform.lastAlertMessage().startsWith(
         QString("The export to %1 stopped after 0 items: SQL error: no such table: photos").arg(out)))
         << platform.lastAlertMessage().toStdString();
+}
+
+class ExportMetadataTest : public ExportTest {
+protected:
+    ExportMetadataTest() { webAddresses.clear(); } // the source named by the owner's ID
+};
+
+TEST_F(ExportMetadataTest, CopiesCarryTheirFlickrInformationAndTheCameraDataStays) {
+    QDir().mkpath(path("plain"));
+    // A camera JPEG with its own EXIF data, a PNG without any, and a JPEG cut short.
+    QImage image(48, 32, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    ASSERT_TRUE(image.save(pix + "/1_o.jpg", "JPEG"));
+    {
+        auto camera = Exiv2::ImageFactory::open(utf8(pix + "/1_o.jpg"));
+        camera->readMetadata();
+        camera->exifData()["Exif.Image.Make"] = "Canon";
+        camera->exifData()["Exif.Photo.DateTimeOriginal"] = "2001:02:03 04:05:06";
+        camera->writeMetadata();
+    }
+    ASSERT_TRUE(image.save(pix + "/2_o.png", "PNG"));
+    const QByteArray original = readFile(pix + "/1_o.jpg");
+    const QString title = QString::fromUtf8("Zürich – Straße ☀ \"am\" See");
+    const auto flickr = [](QVariantMap more) {
+        more.insert({{"description", "First line.Second line."}, {"datetaken", "2011-06-04 18:45:30"}, {"license", 4},
+                     {"owner", "12345678@N01"}, {"latitude", "0"}, {"longitude", "0"}});
+        return more;
+    };
+    add("1", title, "s", flickr({{"url_o", "https://x/1/1_o.jpg"}, {"tags", "sunset \"new york\" Zürich"}}));
+    ASSERT_TRUE(app->database().exec("UPDATE photos SET latitude=48.8584, longitude=-2.2945 WHERE flickrID='1'").ok());
+    add("2", "Harbour", "s", flickr({{"url_o", "https://x/1/2_o.png"}}));
+    add("3", "Cut", "o", flickr({}));
+    writeFile(pix + "/3_o.jpg", original.left(40));
+    searchAll("views");
+    withMetadata = true;
+    exportRows({0, 1, 2}, 0, 0, false);
+    EXPECT_EQ(readFile(pix + "/1_o.jpg"), original); // the picture folder is never touched
+    auto jpeg = embedded(out + "/" + title + ".jpg");
+    // The camera's data stays, its date taken first of all; the place is added.
+    for (const auto& [key, value] : std::initializer_list<std::pair<const char*, std::string>>{
+             {"Xmp.dc.title", "lang=\"x-default\" " + utf8(title)},
+             {"Xmp.dc.description", "lang=\"x-default\" First line.Second line."},
+             {"Xmp.dc.subject", utf8(QString::fromUtf8("sunset, new york, Zürich"))},
+             {"Xmp.photoshop.DateCreated", "2011-06-04T18:45:30"},
+             {"Xmp.xmpRights.UsageTerms", "lang=\"x-default\" Attribution License"},
+             {"Xmp.dc.source", "https://www.flickr.com/photos/12345678@N01/1/"},
+             {"Iptc.Application2.ObjectName", utf8(title)},
+             {"Iptc.Application2.Caption", "First line.Second line."},
+             {"Iptc.Application2.Keywords", utf8(QString::fromUtf8("sunset | new york | Zürich"))},
+             {"Iptc.Envelope.CharacterSet", "\x1b%G"}, {"Exif.Image.Make", "Canon"},
+             {"Exif.Photo.DateTimeOriginal", "2001:02:03 04:05:06"}, {"Exif.GPSInfo.GPSLatitudeRef", "N"},
+             {"Exif.GPSInfo.GPSLongitudeRef", "W"}, {"Exif.GPSInfo.GPSLatitude", "48/1 51/1 302400/10000"},
+             {"Exif.GPSInfo.GPSLongitude", "2/1 17/1 402000/10000"}})
+        EXPECT_EQ(jpeg[key], value) << key;
+
+    // A PNG without a date or place of its own gets the date taken, and no place where Flickr has none.
+    auto png = embedded(out + "/Harbour.png");
+    EXPECT_EQ(png["Xmp.dc.title"] + " / " + png["Exif.Photo.DateTimeOriginal"],
+              "lang=\"x-default\" Harbour / 2011:06:04 18:45:30");
+    EXPECT_FALSE(png.count("Exif.GPSInfo.GPSLatitude") || png.count("Xmp.dc.subject"));
+
+    // A copy that cannot be made is named, and left nowhere.
+    ASSERT_EQ(platform.alerts.size(), 1);
+    const QString failure = QString::fromUtf8(Exiv2::Error(Exiv2::kerFailedToReadImageData).what());
+    EXPECT_TRUE(platform.lastAlertMessage().endsWith("except as listed here:\n\n\"Cut\" (3): it could not be copied (" +
+                                                     failure + ")"))
+        << platform.lastAlertMessage().toStdString();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 2);
+
+    // Without the choice the copies are the files as they are; into a folder that has gone, nothing is claimed.
+    withMetadata = false;
+    out = path("plain");
+    exportRows({0, 1, 2}, 0, 0, false);
+    EXPECT_EQ(readFile(out + "/" + title + ".jpg"), original);
+    out = path("gone");
+    exportRows({0, 1, 2}, 0, 0, false);
+    EXPECT_TRUE(platform.alerts.last().message.startsWith("No picture file could be exported to " + path("gone")));
+    EXPECT_EQ(platform.alerts.last().message.count("it could not be copied"), 3);
 }
 
 // Where a copy goes when its name is taken: the row number, then more.
