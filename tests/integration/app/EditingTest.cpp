@@ -1,5 +1,4 @@
-// Editing a picture's Flickr data against the stand-in service: what reaches
-// Flickr, what the archive holds afterwards, and how the chain meets faults.
+// Editing a picture's Flickr data: what reaches the stand-in Flickr, what the archive holds, how the chain meets faults.
 #include "FlowFixture.h"
 #include "editing/EditingController.h"
 #include "search/SearchController.h"
@@ -61,11 +60,11 @@ protected:
                          "permcomment||permmeta||'|'||license||'|'||latitude||','||longitude");
     }
     QString onFlickr(const QString& id) { return describe(*service->photo(id)); }
-    QStringList writtenMethods() const {
-        QStringList methods;
-        for (const auto& call : service->writeCalls())
-            methods << call.method;
-        return methods;
+    QStringList methods(bool writesOnly = true) const {
+        QStringList names;
+        for (const auto& call : writesOnly ? service->writeCalls() : service->calls())
+            names << call.method;
+        return names;
     }
 
     QStringList ids;
@@ -128,7 +127,7 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchiveAndRefusedDatesAndLocatio
     EXPECT_EQ(e->doneEditingSheet->sheetParent(), c->imageWindow);
 
     // Six calls by POST, in order, each for this picture.
-    EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta", "flickr.photos.setTags", "flickr.photos.setDates",
+    EXPECT_EQ(methods(), QStringList({"flickr.photos.setMeta", "flickr.photos.setTags", "flickr.photos.setDates",
                                              "flickr.photos.setPerms", "flickr.photos.licenses.setLicense",
                                              "flickr.photos.geo.setLocation"}));
     for (const auto& call : service->writeCalls()) {
@@ -149,8 +148,7 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchiveAndRefusedDatesAndLocatio
     EXPECT_TRUE(app->viewer().infoText().text.contains("Title:  Harbour at dusk\n"));
     service->clearLog();
 
-    // A picture without a location: the field is empty and, left empty,
-    // no location is sent; the title goes through, and only it.
+    // A picture without a location: the field is empty and, left empty, not sent; only the title goes.
     const QString plain = cell("SELECT flickrID FROM photos WHERE latitude = '0'");
     ASSERT_FALSE(plain.isEmpty());
     openEditor(plain);
@@ -158,7 +156,7 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchiveAndRefusedDatesAndLocatio
     e->editTitleTextField->setStringValue("Changed");
     e->editLatLon->performClick(); // Return in the location
     ASSERT_TRUE(waitUntil([&] { return !app->editing().isSubmitting() && e->doneEditingSheet->isVisible(); }));
-    EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
+    EXPECT_EQ(methods(), QStringList({"flickr.photos.setMeta"}));
     EXPECT_FALSE(service->photo(plain)->geotagged);
     EXPECT_EQ(field(plain, "title||'|'||latitude||','||longitude"), "Changed|0,0");
     e->doneEditingButton->performClick();
@@ -173,8 +171,7 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchiveAndRefusedDatesAndLocatio
 
 TEST_F(EditingTest, OnlyWhatTheUserChangedReachesFlickrAndItArrivesByteForByte) {
     const QString id = ids.value(2);
-    // Texts the archive cannot hold as they are (line breaks, a backslash
-    // before a quote) and that signing must carry exactly ("~", "&", "<").
+    // Texts the archive cannot hold as they are (line breaks, \" ) and that signing must carry exactly (~ & <).
     const QString title = "Say \\\"cheese\\\" now\t~ & <b>";
     const QString description = QString::fromUtf8("Line one\n\nLine three\t\\\"q\\\" & <i> Zürich ~ end");
     service->editPhoto(id, [&](fakeflickr::Photo& p) {
@@ -192,18 +189,17 @@ TEST_F(EditingTest, OnlyWhatTheUserChangedReachesFlickrAndItArrivesByteForByte) 
     expected.license = expected.license == 4 ? 5 : 4;
     e->editLicensePopUpButton->selectItemAtIndex(expected.license);
     ASSERT_TRUE(submit() && e->doneEditingSheet->isVisible());
-    EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.licenses.setLicense"}));
+    EXPECT_EQ(methods(), QStringList({"flickr.photos.licenses.setLicense"}));
     EXPECT_EQ(onFlickr(id), describe(expected));
     EXPECT_EQ(field(id, "license"), QString::number(expected.license));
 
-    // A title holding "~": signed as Flickr signs it, and the description
-    // sent beside it exactly as Flickr held it.
+    // A title holding "~": signed as Flickr signs it, the description sent beside it exactly as Flickr held it.
     e->doneEditingButton->performClick();
     openEditor(id);
     service->clearLog();
     e->editTitleTextField->setStringValue(expected.title = "a~b ~ c");
     ASSERT_TRUE(submit() && e->doneEditingSheet->isVisible());
-    ASSERT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
+    ASSERT_EQ(methods(), QStringList({"flickr.photos.setMeta"}));
     EXPECT_EQ(service->writeCalls()[0].errorCode, 0);
     EXPECT_EQ(onFlickr(id), describe(expected));
     // The archive keeps its own form of the description it was not asked to change.
@@ -225,16 +221,14 @@ TEST_F(EditingTest, AFailedCallStopsTheChainAndKeepsWhatWentBefore) {
     e->editLatLon->setStringValue("10,20");
     e->editLicensePopUpButton->selectItemAtIndex(expected.license == 6 ? 5 : 6);
     e->editPublicCheck->setState(expected.isPublic ? Button::Off : Button::On);
-    ASSERT_TRUE(submit());
-    ASSERT_TRUE(waitUntil([&] { return !platform.alerts.isEmpty(); }));
+    ASSERT_TRUE(submit() && waitUntil([&] { return !platform.alerts.isEmpty(); }));
     const auto lastAlert = [&] { return platform.alerts.last().title + ": " + platform.alerts.last().message; };
     EXPECT_EQ(lastAlert(), "API Error: An error occurred while updating the Flickr data, in the stage \"SetDates\", "
                            "error: Write operation failed");
     // No progress, no done sheet; the edits stay for another try.
     EXPECT_EQ(std::tuple(c->progressPanel->isVisible(), e->doneEditingSheet->isVisible(), app->viewer().editMode()),
               std::tuple(false, false, true));
-    EXPECT_EQ(writtenMethods(),
-              QStringList({"flickr.photos.setMeta", "flickr.photos.setTags", "flickr.photos.setDates"}));
+    EXPECT_EQ(methods(), QStringList({"flickr.photos.setMeta", "flickr.photos.setTags", "flickr.photos.setDates"}));
     // Title, description and tags changed on both sides; the rest on neither.
     expected.title = "New title";
     expected.description = "New description";
@@ -242,30 +236,24 @@ TEST_F(EditingTest, AFailedCallStopsTheChainAndKeepsWhatWentBefore) {
     EXPECT_EQ(onFlickr(id), describe(expected));
     EXPECT_EQ(archived(id), (QStringList{"New title", "New description", "harbour boats"} + stored.mid(3)).join('|'));
 
-    // A failure of the first call has its own message; what Flickr took
-    // already is not sent again.
-    service->clearFaults();
-    service->clearLog();
+    // A failure of the first call has its own message; what Flickr took already is not sent again.
+    clearService();
     ASSERT_TRUE(service->addFault("error:flickr.photos.setMeta:106"));
     e->editTitleTextField->setStringValue("Newer title");
-    ASSERT_TRUE(submit());
-    ASSERT_TRUE(waitUntil([&] { return platform.alerts.size() == 2; }));
+    ASSERT_TRUE(submit() && waitUntil([&] { return platform.alerts.size() == 2; }));
     EXPECT_EQ(lastAlert(), "Flickr Update Unsuccessful: Updating your Flickr data was unsuccessful. Make sure you "
                            "are connected and try again.");
-    EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
+    EXPECT_EQ(methods(), QStringList({"flickr.photos.setMeta"}));
 
     // The archive refusing an update stops the chain after that call.
-    service->clearFaults();
-    service->clearLog();
+    clearService();
     ASSERT_TRUE(app->database().exec("CREATE TRIGGER frozen BEFORE UPDATE OF title ON photos "
                                      "BEGIN SELECT RAISE(ABORT, 'the archive is frozen'); END;").ok());
     e->editTitleTextField->setStringValue("Third title");
-    ASSERT_TRUE(submit());
-    ASSERT_TRUE(waitUntil([&] { return platform.alerts.size() == 3; }));
-    EXPECT_EQ(platform.alerts.last().style, AlertStyle::Critical);
+    ASSERT_TRUE(submit() && waitUntil([&] { return platform.alerts.size() == 3; }));
     EXPECT_EQ(platform.alerts.last().message,
               "SQL error: the archive is frozen UPDATE photos SET title=? WHERE flickrID=?");
-    EXPECT_EQ(writtenMethods(), QStringList({"flickr.photos.setMeta"}));
+    EXPECT_EQ(methods(), QStringList({"flickr.photos.setMeta"}));
     EXPECT_EQ(service->photo(id)->title, "Third title");
     EXPECT_EQ(field(id, "title"), "New title");
     EXPECT_FALSE(c->progressPanel->isVisible());
@@ -290,11 +278,8 @@ TEST_F(EditingTest, EditingWhileNotConnectedOpensTheEditorOnceConnectedAndSteppi
                          app->editing().values().requestFlickrID),
               std::tuple(1, true, true, ids[3]));
     EXPECT_EQ(e->editTitleTextField->stringValue(), service->photo(ids[3])->title);
-    QStringList methods;
-    for (const auto& call : service->calls())
-        methods << call.method;
     // The resumed edit takes the place of the profile call.
-    EXPECT_EQ(methods, QStringList({"flickr.test.login", "flickr.photos.getInfo"}));
+    EXPECT_EQ(methods(false), QStringList({"flickr.test.login", "flickr.photos.getInfo"}));
 
     // The next picture in edit mode: its own data, the unsent edit dropped.
     e->editTitleTextField->setStringValue("Left unsent");
