@@ -31,7 +31,15 @@ protected:
 };
 
 TEST_F(AccountsTest, AddingAccountsFillsThePopUpsAndMakesTheNewOneCurrent) {
-    auto& c = startWith({"anna", "bob"}, path("loc"));
+    auto& c = startWith({}, {});
+    c.listDbsButton->pickItem(0); // "New Flickr Account": the sheet, at the default location
+    EXPECT_TRUE(c.prefPanel->isVisible() && c.addAccountSheet->isVisible());
+    const QString base = app->state().homeFolder + "/Pictures/Tessaly";
+    EXPECT_TRUE(c.pixLocTextField->stringValue() == base && QFileInfo(base).isDir());
+    c.cancelPixPathButton->performClick();
+
+    for (const char* name : {"anna", "bob"})
+        addAccount(name, path("loc"));
     EXPECT_EQ(names(), QStringList({"anna", "bob"}));
     EXPECT_TRUE(app->state().currentAccountName == "bob" && app->state().dbPath == path("loc") + "/bob_db");
     EXPECT_TRUE(QFileInfo::exists(path("loc") + "/bob_db"));
@@ -61,18 +69,6 @@ TEST_F(AccountsTest, AddingAccountsFillsThePopUpsAndMakesTheNewOneCurrent) {
     EXPECT_EQ(app->state().authTokenArray.size(), 2);
     EXPECT_EQ(store->value("pixPathArray").toStringList(),
               QStringList({path("loc") + "/bob_pix", path("elsewhere") + "/anna_pix"}));
-}
-
-TEST_F(AccountsTest, NewAccountFromThePopUpStartsAtTheDefaultLocation) {
-    makeApp();
-    auto& c = app->controls();
-    c.listDbsButton->removeAllItems();
-    app->doListDbsButtons();
-    c.listDbsButton->pickItem(0); // "New Flickr Account"
-    EXPECT_TRUE(c.prefPanel->isVisible() && c.addAccountSheet->isVisible());
-    const QString base = app->state().homeFolder + "/Pictures/Tessaly";
-    EXPECT_EQ(c.pixLocTextField->stringValue(), base);
-    EXPECT_TRUE(QFileInfo(base).isDir());
 }
 
 TEST_F(AccountsTest, SwitchingAndDeletingAccounts) {

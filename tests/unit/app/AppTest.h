@@ -1,7 +1,6 @@
 #pragma once
 
-// What the application's tests share: the fixture, Qt's file classes and small
-// helpers for files and archive rows.
+// What the application's tests share: the fixture and small helpers for files and archive rows.
 #include "AppFixture.h"
 #include "archive/ArchiveDatabase.h"
 #include "search/SearchController.h"

@@ -102,8 +102,6 @@ TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
                          "INSERT INTO videofiles VALUES('3','3_a1_720p.mp4',0,'720p')");
     v->playVideoButton->performClick();
     EXPECT_TRUE(platform.openedFiles == QStringList{pix + "/3_a1_720p.mp4"} && platform.openedURLs.size() == 1);
-    app->viewer().nextImage(); // at the last row: shown again
-    EXPECT_EQ(shownNumber(), "3 of 3");
 
     // Stepping in edit mode opens the editor on the next picture.
     int edits = 0;
@@ -114,7 +112,7 @@ TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
     v->prevButton->performClick();
     EXPECT_EQ(edits, 1);
     EXPECT_TRUE(c->resultsTableView->selectedRow() == 0 && scrolls.last().value(0).toInt() == 0);
-    viewer.prevImage(); // at the first row: shown again
+    viewer.prevImage(); // at the first row: shown again (at the last: ViewerWindowTest)
     EXPECT_EQ(shownNumber(), "1 of 3");
 
     // Without a selected row there is no current picture: nothing changes.
@@ -166,10 +164,10 @@ TEST_F(ViewerTest, MissingFilesAreShownAsNoPictureAndNothingIsDeleted) {
     EXPECT_EQ(QDir(pix).entryList(QDir::Files), QStringList({"1_b.jpg", "3_s.jpg"}));
 }
 
-TEST_F(ViewerTest, FileSizeIsMeasuredOnceAndStored) {
+TEST_F(ViewerTest, FileSizeIsMeasuredOnceAndStoredAndTheLargestFileIsSavedAndLaunched) {
     const auto sizedFile = [&](const QString& name, qint64 size) {
         QFile file(pix + "/" + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(size));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(size, name[0].toLatin1())) == size);
     };
     // An ID that is no number works as well (it is bound, not pasted).
     add("a7", "a", "a7_s.jpg", "a7_b.jpg", "a7_o.jpg", {{"latitude", "48.85"}, {"longitude", "2.35"}});
@@ -177,71 +175,57 @@ TEST_F(ViewerTest, FileSizeIsMeasuredOnceAndStored) {
     add("9", "c", "9_s.jpg", {}, {}, {{"filesize", 4321}});
     sizedFile("a7_o.jpg", 1234567);
     sizedFile("a7_b.jpg", 99);
+    sizedFile("a7_s.jpg", 10);
+    const QString out = path("out");
+    QDir().mkpath(out);
     searchAll("title");
 
     open(0);
     EXPECT_TRUE(info().contains("\n\nFile Size:  1,234,567\n\n") && storedSize("a7") == QStringList{"1234567"});
     EXPECT_EQ(app->viewer().currentLatLon(), "48.85,2.35");
-    QFile::remove(pix + "/a7_o.jpg");
-    open(0);
-    EXPECT_TRUE(info().contains("File Size:  1,234,567\n")); // read back, not measured
-
-    // Measured on the square file alone; missing, it counts 0 until it is there.
-    open(1);
-    EXPECT_TRUE(info().contains("File Size:  0\n") && storedSize("8") == QStringList{"0"});
-    sizedFile("8_s.jpg", 2500);
-    open(1);
-    EXPECT_TRUE(info().contains("File Size:  2,500\n") && storedSize("8") == QStringList{"2500"});
-    open(2);
-    EXPECT_TRUE(info().contains("File Size:  4,321\n") && platform.alerts.isEmpty());
-}
-
-TEST_F(ViewerTest, SavingAndLaunchingUseTheLargestFile) {
-    add("1", "a", "1_s.jpg", "1_b.jpg", "1_o.jpg");
-    add("2", "b", "2_s.jpg");
-    for (const char* name : {"1_s.jpg", "1_b.jpg", "2_s.jpg"})
-        image(name, {100, 100});
-    image("1_o.jpg", {300, 300});
-    const QString out = path("out");
-    QDir().mkpath(out);
-    searchAll("title");
-    open(0);
 
     // A name typed without its extension gets it back; the original is copied.
     platform.savePanelAnswers.enqueue(out + "/harbour");
     c->savePicItem->performClick();
-    EXPECT_EQ(platform.savePanels.value(0).suggestedName, "1_o");
-    EXPECT_EQ(readFile(out + "/harbour.jpg"), readFile(pix + "/1_o.jpg"));
-
-    // The panel approved replacing a file it was given; one it was not given
-    // (the extension added) is asked about.
+    EXPECT_EQ(platform.savePanels.value(0).suggestedName, "a7_o");
+    EXPECT_EQ(readFile(out + "/harbour.jpg"), readFile(pix + "/a7_o.jpg"));
+    // The panel approved replacing a file it was given; one it was not given (the extension added) is asked about.
     QFile::remove(out + "/harbour.jpg");
-    QFile::copy(pix + "/1_s.jpg", out + "/harbour.jpg");
+    QFile::copy(pix + "/a7_s.jpg", out + "/harbour.jpg");
     platform.savePanelAnswers.enqueue(out + "/harbour");
     platform.alertAnswers.enqueue(AlertFirstButton); // Cancel
     c->savePicItem->performClick();
     EXPECT_EQ(platform.lastAlertMessage(), "\"harbour.jpg\" already exists. Do you want to replace it?");
-    EXPECT_EQ(readFile(out + "/harbour.jpg"), readFile(pix + "/1_s.jpg"));
+    EXPECT_EQ(readFile(out + "/harbour.jpg"), readFile(pix + "/a7_s.jpg"));
     platform.savePanelAnswers.enqueue(out + "/harbour.jpg");
     c->savePicItem->performClick();
-    EXPECT_EQ(readFile(out + "/harbour.jpg"), readFile(pix + "/1_o.jpg"));
-
+    EXPECT_EQ(readFile(out + "/harbour.jpg"), readFile(pix + "/a7_o.jpg"));
     platform.savePanelAnswers.enqueue(out + "/missing/folder/x.jpg"); // a failed copy is reported
     c->savePicItem->performClick();
     EXPECT_TRUE(platform.alerts.size() == 2 && platform.lastAlertMessage().startsWith("The picture could not be"));
 
     app->viewer().launchPicture();
-    EXPECT_EQ(platform.openedFiles, QStringList{pix + "/1_o.jpg"});
+    EXPECT_EQ(platform.openedFiles, QStringList{pix + "/a7_o.jpg"});
     platform.openFileSucceeds = false;
     app->viewer().launchPicture();
     EXPECT_EQ(platform.lastAlertMessage(), "Unable to launch this picture.");
     platform.openFileSucceeds = true;
+    QFile::remove(pix + "/a7_o.jpg");
+    open(0);
+    EXPECT_TRUE(info().contains("File Size:  1,234,567\n")); // read back, not measured
 
-    open(1); // only a square file: it is what is saved and opened
+    // Measured on the square file alone; missing, it counts 0 until it is there. It is what is saved and opened.
+    open(1);
+    EXPECT_TRUE(info().contains("File Size:  0\n") && storedSize("8") == QStringList{"0"});
+    sizedFile("8_s.jpg", 2500);
+    open(1);
+    EXPECT_TRUE(info().contains("File Size:  2,500\n") && storedSize("8") == QStringList{"2500"});
     platform.savePanelAnswers.enqueue(out + "/small");
     c->savePicItem->performClick();
-    EXPECT_EQ(platform.savePanels.last().suggestedName, "2_s");
-    EXPECT_EQ(readFile(out + "/small.jpg"), readFile(pix + "/2_s.jpg"));
+    EXPECT_EQ(platform.savePanels.last().suggestedName, "8_s");
+    EXPECT_EQ(readFile(out + "/small.jpg"), readFile(pix + "/8_s.jpg"));
     app->viewer().launchPicture();
-    EXPECT_EQ(platform.openedFiles.last(), pix + "/2_s.jpg");
+    EXPECT_EQ(platform.openedFiles.last(), pix + "/8_s.jpg");
+    open(2);
+    EXPECT_TRUE(info().contains("File Size:  4,321\n") && platform.alerts.size() == 3);
 }
