@@ -1,8 +1,7 @@
 #pragma once
 
-// Talks to the stand-in service over HTTP the way a Flickr client would, with an
-// OAuth / legacy signer and an XML reader of its own (written from Flickr's rules,
-// not from the service), and a fixture that starts the service.
+// Talks to the stand-in over HTTP as a Flickr client would, with a signer and an XML reader
+// of its own (written from Flickr's rules, not from the service), and a fixture that starts it.
 
 #include "QtGTest.h"
 #include "Server.h"
@@ -43,8 +42,7 @@ struct Credentials {
     QString apiKey, sharedSecret, token, tokenSecret;  // an empty token: none
 };
 
-// RFC 5849 escaping: only letters, digits, "-", ".", "_" and "~" stay; `tilde` escapes "~"
-// too, as no RFC 5849 client does.
+// RFC 5849 escaping: only letters, digits, "-", ".", "_" and "~" stay; `tilde` escapes "~" too, as no RFC 5849 client does.
 inline QString escape(const QString& text, bool tilde = false) {
     return QString::fromLatin1(QUrl::toPercentEncoding(text, QByteArray(), tilde ? "~" : ""));
 }
@@ -90,14 +88,9 @@ inline QByteArray takeOAuthHeader(Args* args, const QString& realm = {}) {
     QStringList pairs;
     if (!realm.isNull())
         pairs << QStringLiteral("realm=\"%1\"").arg(realm);
-    for (auto it = args->begin(); it != args->end();) {
-        if (!it.key().startsWith("oauth_")) {
-            ++it;
-            continue;
-        }
-        pairs << it.key() + "=\"" + escape(it.value()) + '"';
-        it = args->erase(it);
-    }
+    for (const QString& key : args->keys())
+        if (key.startsWith("oauth_"))
+            pairs << key + "=\"" + escape(args->take(key)) + '"';
     return "OAuth " + pairs.join(", ").toLatin1();
 }
 
@@ -126,11 +119,9 @@ inline Reply fetch(const QString& url, const std::optional<QByteArray>& form, in
     return out;
 }
 inline Reply get(const QString& url, int timeoutMs = 5000, const Headers& headers = {}) { return fetch(url, {}, timeoutMs, headers); }
-inline Reply post(const QString& url, const QByteArray& form) { return fetch(url, form, 5000, {}); }
 
-// Where a call carries its signed parameters: all in the query (GET), all in a form
-// body (POST), or the oauth_* ones in an "Authorization: OAuth" header (with a realm)
-// and the rest in the query (GET) or in a form body (POST).
+// Where a call carries its signed parameters: all in the query (GET) or a form body (POST), or the
+// oauth_* ones in an "Authorization: OAuth" header (with a realm) and the rest in the query or form.
 enum class Placement { Query, Body, HeaderGet, HeaderPost };
 inline bool isPost(Placement p) { return p == Placement::Body || p == Placement::HeaderPost; }
 
@@ -152,11 +143,9 @@ inline Reply callRest(const QString& baseUrl, const QString& method, Args args, 
     return send(endpoint, oauthSigned(args, isPost(where) ? "POST" : "GET", endpoint, c), where, timeoutMs);
 }
 
-// Values at a path such as "photos.photo[].id" of Flickr's JSON form: a segment ending in
-// "[]" is a list (an array, even of one item or none), others are objects that may be
-// missing; the last names a field ("_content" for text). A shape that breaks the rules
-// gives "!shape". `fromXml`: the object is XML read by toJson, where one element of a
-// list is no array.
+// Values at a path such as "photos.photo[].id" of Flickr's JSON form: a segment ending in "[]" is a list
+// (an array, even of one item or none), others are objects that may be missing; the last names a field
+// ("_content" for text); a broken shape gives "!shape". `fromXml`: XML read by toJson, where one item is no array.
 inline QStringList jsonValues(const QJsonObject& root, const QString& path, bool fromXml = false) {
     QList<QJsonValue> at = {root};
     for (const QString& segment : path.split('.')) {
@@ -224,10 +213,7 @@ protected:
     // A budget of callsPerHour on the clock's milliseconds, when given.
     void start(int photos, quint64 seed, double callsPerHour = 0, int burst = 4, std::function<qint64()> clockMs = {}) {
         fakeflickr::Options options;
-        options.photos = photos;
-        options.seed = seed;
-        options.callsPerHour = callsPerHour;
-        options.burst = burst;
+        std::tie(options.photos, options.seed, options.callsPerHour, options.burst) = std::tuple(photos, seed, callsPerHour, burst);
         options.clockMs = std::move(clockMs);
         server = std::make_unique<fakeflickr::Server>(options);
         ASSERT_TRUE(server->listen());
