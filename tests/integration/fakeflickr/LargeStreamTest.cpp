@@ -2,24 +2,19 @@
 #include "ServiceClient.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 
 using namespace fftest;
 
-namespace {
-long peakKilobytes() {
-    QFile status("/proc/self/status");
-    const QList<QByteArray> lines = status.open(QIODevice::ReadOnly) ? status.readAll().split('\n') : QList<QByteArray>();
-    for (const QByteArray& line : lines)
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-} // namespace
-
 class LargeStream : public ServiceTest {};
 
 TEST_F(LargeStream, HundredThousandPicturesPageThroughWithBoundedMemory) {
+    const auto peakKilobytes = [] {
+        QFile status("/proc/self/status");
+        status.open(QIODevice::ReadOnly);
+        return QRegularExpression("VmHWM:\\s*(\\d+)").match(QString::fromLatin1(status.readAll())).captured(1).toLong();
+    };
     start(100000, 3);
     [[maybe_unused]] const long before = peakKilobytes();
     QSet<qint64> ids;
