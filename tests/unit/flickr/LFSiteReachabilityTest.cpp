@@ -1,5 +1,4 @@
-// Site reachability: reports only real changes, probes the site on 127.0.0.1,
-// and reads the default route from the kernel's tables.
+// Site reachability: reports only real changes, probes the site on 127.0.0.1, and reads the kernel's route tables.
 #include "LFSiteReachability.h"
 #include "LocalHttpServer.h"
 
@@ -49,7 +48,6 @@ protected:
 TEST_F(LFSiteReachabilityTest, WithoutSiteTheRouteDecidesAndRepeatsAreSilent) {
     reachability.setSiteURL(QUrl());
     reachability.startChecking();
-    EXPECT_TRUE(reachability.isChecking());
     fake->change(kUp);
     EXPECT_EQ(delegate.reports, QStringList{kWiFi});
     fake->change(kDown);
@@ -58,7 +56,6 @@ TEST_F(LFSiteReachabilityTest, WithoutSiteTheRouteDecidesAndRepeatsAreSilent) {
 
     // Stop and start: the first state is reported afresh.
     reachability.stopChecking();
-    EXPECT_FALSE(reachability.isChecking());
     reachability.startChecking();
     EXPECT_EQ(delegate.reports, (QStringList{kWiFi, "not", kWiFi}));
     // A route that needs a connection first is not available.
@@ -99,20 +96,6 @@ TEST_F(LFSiteReachabilityTest, ASiteThatNeverAnswersOrAnUnreadableStateIsNotAvai
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests().size() == 4; }, 5000));
     QTest::qWait(100);
     EXPECT_EQ(delegate.reports, (QStringList{"not", "not", kWiFi}));
-}
-
-TEST(LFSiteReachabilitySystem, TheSystemSourceProbingALocalSite) {
-    std::printf("reachability backend: %s\n", qPrintable(LFReachabilitySource::systemBackendName()));
-    if (!LFSiteReachability::networkConnectivityExists())
-        GTEST_SKIP() << "no default route on this machine";
-    LocalHttpServer server;
-    RecordingDelegate delegate;
-    LFSiteReachability reachability;
-    reachability.setDelegate(&delegate);
-    reachability.setSiteURL(server.url("/")); // never the default site
-    reachability.startChecking();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate.reports.isEmpty(); }, 5000));
-    EXPECT_EQ(delegate.reports, QStringList{kWiFi});
 }
 
 TEST(LFDefaultRoute, ReadsBothRoutingTables) {

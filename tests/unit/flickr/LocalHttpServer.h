@@ -1,8 +1,7 @@
 #pragma once
 
-// A tiny scripted HTTP server on 127.0.0.1: it reads each request (header and
-// "Content-Length" body), records it and hands the socket to a handler that
-// answers, stalls or drops the connection.
+// A tiny scripted HTTP server on 127.0.0.1: it reads each request (header and "Content-Length" body), records it
+// and hands the socket to a handler that answers, stalls or drops the connection.
 
 #include <QHostAddress>
 #include <QMap>
@@ -38,7 +37,6 @@ public:
         return "HTTP/1.1 " + QByteArray::number(status) + " Status\r\nConnection: close\r\nContent-Length: " +
                QByteArray::number(body.size()) + "\r\n" + extraHeaders + "\r\n" + body;
     }
-    // Answers in full, as `make` says for the request, and closes the connection.
     static Handler answerWith(std::function<QByteArray(const LocalHttpRequest&)> make) {
         return [=](QTcpSocket* socket, const LocalHttpRequest& request) {
             socket->write(make(request));
