@@ -83,7 +83,7 @@ TEST_F(LFSiteReachabilityTest, ASiteThatNeverAnswersOrAnUnreadableStateIsNotAvai
     ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.reports.size() == 2; }, 5000));
     fake->change(kUp);
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests().size() == 2; }, 5000));
-    QTest::qWait(800); // past the second probe's stall limit
+    QTest::qWait(1300); // past the second probe's stall limit (checked each second)
     EXPECT_EQ(delegate.reports, (QStringList{"not", "not"}));
 
     // A HEAD answer that announces a body it does not send, the connection left open.
