@@ -44,27 +44,19 @@ TEST(Photostream, ContentHasTheAwkwardCasesOfARealStreamAndSetsOverlap) {
     const auto exif = [&](const Photo& p) { return s.exifFor(p.id); };
     const auto anyExif = [&](const Photo& p, bool (*is)(const ExifEntry&)) { const auto all = exif(p); return std::any_of(all.begin(), all.end(), is); };
     struct Kind { const char* name; std::function<bool(const Photo&)> is; int least, most = 1000; };
+    using P = const Photo&;
     for (const Kind& k : QList<Kind>{
-             {"quote", [&](const Photo& p) { return texts(p).contains('"'); }, 6},
-             {"backslash quote", [&](const Photo& p) { return texts(p).contains("\\\""); }, 6},
-             {"non-ASCII", [&](const Photo& p) { return texts(p).toLatin1() != texts(p).toUtf8(); }, 6},
-             {"slash", [&](const Photo& p) { return texts(p).contains('/'); }, 6},
-             {"title break", [](const Photo& p) { return p.title.contains('\n'); }, 6},
-             {"description break", [](const Photo& p) { return p.description.contains('\n'); }, 6},
-             {"no title", [](const Photo& p) { return p.title.isEmpty(); }, 6},
-             {"no description", [](const Photo& p) { return p.description.isEmpty(); }, 6},
-             {"multi-word tag", [&](const Photo& p) { return tags(p, true); }, 6},
-             {"one-word tag", [&](const Photo& p) { return tags(p, false); }, 6},
-             {"geotagged", [](const Photo& p) { return p.geotagged; }, 251, 549},
-             {"video", [](const Photo& p) { return p.isVideo; }, 15, 50},
-             {"no original", [](const Photo& p) { return !p.hasSize('o'); }, 21},
-             {"no large", [](const Photo& p) { return !p.hasSize('b'); }, 51},
-             {"no square", [](const Photo& p) { return !p.hasSize('s'); }, 0, 0},
-             {"no EXIF", [&](const Photo& p) { return exif(p).isEmpty(); }, 6},
-             {"one EXIF", [&](const Photo& p) { return exif(p).size() == 1; }, 6},
-             {"many EXIF", [&](const Photo& p) { return exif(p).size() > 1; }, 501},
-             {"clean EXIF", [&](const Photo& p) { return anyExif(p, [](const ExifEntry& e) { return !e.clean.isEmpty(); }); }, 200},
-             {"quoted EXIF", [&](const Photo& p) { return anyExif(p, [](const ExifEntry& e) { return e.raw.contains('"'); }); }, 6}}) {
+             {"quote", [&](P p) { return texts(p).contains('"'); }, 6}, {"backslash quote", [&](P p) { return texts(p).contains("\\\""); }, 6},
+             {"non-ASCII", [&](P p) { return texts(p).toLatin1() != texts(p).toUtf8(); }, 6}, {"slash", [&](P p) { return texts(p).contains('/'); }, 6},
+             {"title break", [](P p) { return p.title.contains('\n'); }, 6}, {"description break", [](P p) { return p.description.contains('\n'); }, 6},
+             {"no title", [](P p) { return p.title.isEmpty(); }, 6}, {"no description", [](P p) { return p.description.isEmpty(); }, 6},
+             {"multi-word tag", [&](P p) { return tags(p, true); }, 6}, {"one-word tag", [&](P p) { return tags(p, false); }, 6},
+             {"geotagged", [](P p) { return p.geotagged; }, 251, 549}, {"video", [](P p) { return p.isVideo; }, 15, 50},
+             {"no original", [](P p) { return !p.hasSize('o'); }, 21}, {"no large", [](P p) { return !p.hasSize('b'); }, 51},
+             {"no square", [](P p) { return !p.hasSize('s'); }, 0, 0}, {"no EXIF", [&](P p) { return exif(p).isEmpty(); }, 6},
+             {"one EXIF", [&](P p) { return exif(p).size() == 1; }, 6}, {"many EXIF", [&](P p) { return exif(p).size() > 1; }, 501},
+             {"clean EXIF", [&](P p) { return anyExif(p, [](const ExifEntry& e) { return !e.clean.isEmpty(); }); }, 200},
+             {"quoted EXIF", [&](P p) { return anyExif(p, [](const ExifEntry& e) { return e.raw.contains('"'); }); }, 6}}) {
         int n = 0;
         for (int i = 0; i < s.size(); ++i)
             n += k.is(s.photoAt(i));

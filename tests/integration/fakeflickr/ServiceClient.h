@@ -38,9 +38,7 @@ struct Reply {
     bool timedOut = false;
 };
 
-struct Credentials {
-    QString apiKey, sharedSecret, token, tokenSecret;  // an empty token: none
-};
+struct Credentials { QString apiKey, sharedSecret, token, tokenSecret; };  // an empty token: none
 
 // RFC 5849 escaping: only letters, digits, "-", ".", "_" and "~" stay; `tilde` escapes "~" too, as no RFC 5849 client does.
 inline QString escape(const QString& text, bool tilde = false) {
@@ -112,10 +110,9 @@ inline Reply fetch(const QString& url, const std::optional<QByteArray>& form, in
         loop.exec();
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     out = {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->error(), reply->readAll(),
-           reply->rawHeader("Location"), reply->rawHeader("Content-Type"), std::nullopt,
+           reply->rawHeader("Location"), reply->rawHeader("Content-Type"),
+           reply->hasRawHeader("Retry-After") ? std::optional(reply->rawHeader("Retry-After")) : std::nullopt,
            length.isValid() ? length.toLongLong() : -1, out.timedOut};
-    if (reply->hasRawHeader("Retry-After"))
-        out.retryAfter = reply->rawHeader("Retry-After");
     return out;
 }
 inline Reply get(const QString& url, int timeoutMs = 5000, const Headers& headers = {}) { return fetch(url, {}, timeoutMs, headers); }
@@ -130,9 +127,8 @@ inline Reply send(const QString& url, Args all, Placement where, int timeoutMs =
     Headers headers;
     if (where == Placement::HeaderGet || where == Placement::HeaderPost)
         headers.append({"Authorization", takeOAuthHeader(&all, "http://127.0.0.1/, a realm")});
-    if (isPost(where))
-        return fetch(url, encodeQuery(all), timeoutMs, headers);
-    return get(url + '?' + QString::fromLatin1(encodeQuery(all)), timeoutMs, headers);
+    return isPost(where) ? fetch(url, encodeQuery(all), timeoutMs, headers)
+                         : get(url + '?' + QString::fromLatin1(encodeQuery(all)), timeoutMs, headers);
 }
 
 // A signed REST call on the service at baseUrl ("http://127.0.0.1:PORT").
@@ -235,8 +231,7 @@ protected:
         return -1;
     }
     QString fileUrl(int index, char suffix) const {
-        const fakeflickr::Photo p = stream().photoAt(index);
-        return server->baseUrl() + "/" + p.server + "/" + p.fileName(suffix);
+        return server->baseUrl() + "/" + stream().photoAt(index).server + "/" + stream().photoAt(index).fileName(suffix);
     }
 
     std::unique_ptr<fakeflickr::Server> server;
