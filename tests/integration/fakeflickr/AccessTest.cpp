@@ -221,10 +221,7 @@ TEST_F(Access, FaultsAnswerTheirStatusCountedAndTimed) {
                                  "http429:file:" + b.fileName('z') + "#1~7", "http503:file:" + b.fileName('-') + "#2"})
         ASSERT_TRUE(server->addFault(fault));
     const int calls = int(server->calls().size());
-    const auto file = [&](int index, char suffix) {
-        last = get(fileUrl(index, suffix));
-        return last.status;
-    };
+    const auto file = [&](int index, char suffix) { return (last = get(fileUrl(index, suffix))).status; };
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(QList<int>({file(0, 's'), file(0, 't'), file(0, 'm')}), QList<int>({404, 403, 410}));
     EXPECT_TRUE(last.body.contains("410 Gone"));

@@ -43,12 +43,6 @@ protected:
         EXPECT_TRUE(doc.isObject()) << error.errorString().toStdString() << ": " << reply.body.left(200).constData();
         return doc.object();
     }
-    QList<Photo> photos(int from, int to) const {
-        QList<Photo> out;
-        while (from < to)
-            out << stream().photoAt(from++);
-        return out;
-    }
 };
 
 } // namespace
@@ -64,8 +58,10 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
     const PhotoSet big = s.setAt(0);
     ASSERT_GT(big.count, 300);
     QList<PhotoSet> sets;
-    QList<Photo> inBig;
+    QList<Photo> inBig, every;
     std::set<int> members;
+    for (int i = 0; i < s.size(); ++i)
+        every << s.photoAt(i);
     for (int k = 0; k < s.setCount(); ++k) {
         sets << s.setAt(k);
         for (int j = 0; j < s.setAt(k).count; ++j)
@@ -75,7 +71,7 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
         inBig << s.photoAt(s.setMember(0, j));
     // The ids of the pictures kept, in stream order or by date taken; enough of them to tell.
     const auto where = [&](const std::function<bool(const Photo&)>& keep, bool byTaken = false) {
-        QList<Photo> kept = photos(0, 600);
+        QList<Photo> kept = every;
         kept.removeIf([&](const Photo& p) { return !keep(p); });
         if (byTaken)
             std::stable_sort(kept.begin(), kept.end(), [](const Photo& a, const Photo& b) { return a.dateTaken < b.dateTaken; });
@@ -85,7 +81,7 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
     const auto has = [](const Photo& p, const char* tag) { return p.normalizedTags().contains(tag); };
     const QStringList cats = where([&](const Photo& p) { return has(p, "cat"); });
     const QString from = s.photoAt(320).dateTaken, to = s.photoAt(300).dateTaken;
-    const QList<Photo> first = photos(0, 500);
+    const QList<Photo> first = every.first(500);
     const auto ids = [](const Photo& p) { return std::optional(p.idText()); };
     const QString nsid = server->userNsid(), all = QString::number(s.size());
     const auto n = [](qint64 v) { return L{QString::number(v)}; };
@@ -113,8 +109,6 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
           {"photos.photo[].dateupload", same}, {"photos.photo[].datetaken", same}, {"photos.photo[].media", same},
           {"photos.photo[].url_sq", same}, {"photos.photo[].url_l", same}, {"photos.photo[].url_o", same}, {"photos.photo[].width_o", same},
           {"photos.photo[].license", any}, {"photos.photo[].lastupdate", any}, {"photos.photo[].latitude", any}}},
-        {"flickr.people.getPhotos", {{"user_id", "me"}, {"per_page", "500"}, {"page", "2"}},
-         {{"photos.page", L{"2"}}, {"photos.photo[].id", map(photos(500, 600), ids)}}},
         {"flickr.people.getPhotos", {{"user_id", "me"}, {"per_page", "1"}, {"page", "600"}}, {{"photos.pages", L{"600"}}, {"photos.photo[].id", L{id(599)}}}},
         {"flickr.people.getPhotos", {{"user_id", "me"}, {"per_page", "7"}, {"page", "1000"}},
          {{"photos.page", L{"1000"}}, {"photos.total", L{all}}, {"photos.photo[].id", L{}}}},
@@ -167,10 +161,8 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
           {"photosets.photoset[].description._content", map(sets, [](const PhotoSet& k) { return k.description; })}}},
         {"flickr.photosets.getInfo", {{"photoset_id", big.id}},
          {{"photoset.id", L{big.id}}, {"photoset.title._content", L{big.title}}, {"photoset.description._content", L{big.description}}, {"photoset.owner", L{nsid}}}},
-        {"flickr.photosets.getPhotos", {{"photoset_id", big.id}},
-         {{"photoset.total", n(big.count)}, {"photoset.pages", L{"1"}}, {"photoset.photo[].id", map(inBig, ids)}}},
         {"flickr.photosets.getPhotos", {{"photoset_id", big.id}, {"per_page", "300"}, {"page", "2"}},
-         {{"photoset.pages", L{"2"}}, {"photoset.photo[].id", map(inBig.mid(300), ids)}}},
+         {{"photoset.total", n(big.count)}, {"photoset.pages", L{"2"}}, {"photoset.photo[].id", map(inBig.mid(300), ids)}}},
         {"flickr.photosets.getPhotos", {{"photoset_id", s.setAt(1).id}, {"extras", "date_upload,description,url_sq,media"}},
          {{"photoset.total", L{"1"}}, {"photoset.photo[].id", L{single.idText()}}, {"photoset.photo[].dateupload", n(single.dateUpload)},
           {"photoset.photo[].description._content", L{single.description}}, {"photoset.photo[].url_sq", any}, {"photoset.photo[].media", any}}},

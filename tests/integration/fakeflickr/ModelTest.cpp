@@ -93,10 +93,8 @@ TEST(Faults, TextsParseMatchTheirTargetsAndCount) {
               QList<bool>({true, false, false, true, false, false, true}));
     for (const char* text : {"error:flickr.photos.getExif@photo=55:2", "error:flickr.photos.getExif@55=2"}) {
         const auto error = Fault::parse(text);
-        ASSERT_TRUE(error) << text;
-        EXPECT_EQ(error->errorCode, 2);
-        EXPECT_TRUE(error->matchesCall("flickr.photos.getExif", {{"photo_id", "55"}}));
-        EXPECT_FALSE(error->matchesCall("flickr.photos.getExif", {{"photo_id", "56"}}));
+        EXPECT_TRUE(error && error->errorCode == 2 && error->matchesCall("flickr.photos.getExif", {{"photo_id", "55"}}) &&
+                    !error->matchesCall("flickr.photos.getExif", {{"photo_id", "56"}})) << text;
     }
     EXPECT_EQ(Fault::parse("error:flickr.test.login:98")->errorCode, 98);
     for (const char* text : {"http410:file:*_o.jpg~0#1", "http410:file:*_o.jpg#1~0"}) {

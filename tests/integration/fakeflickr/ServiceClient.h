@@ -56,11 +56,9 @@ inline QByteArray encodeQuery(const Args& args, bool tilde = false) {
 inline Args oauthSigned(const Args& args, const QString& httpMethod, const QString& url, const Credentials& c,
                         bool escapeTilde = false) {
     Args out = args;
-    out.insert("oauth_nonce", QUuid::createUuid().toString(QUuid::WithoutBraces).left(8).toUpper());
-    out.insert("oauth_timestamp", QString::number(QDateTime::currentSecsSinceEpoch()));
-    out.insert("oauth_version", "1.0");
-    out.insert("oauth_signature_method", "HMAC-SHA1");
-    out.insert("oauth_consumer_key", c.apiKey);
+    out.insert(Args{{"oauth_nonce", QUuid::createUuid().toString(QUuid::WithoutBraces).left(8).toUpper()},
+                    {"oauth_timestamp", QString::number(QDateTime::currentSecsSinceEpoch())}, {"oauth_version", "1.0"},
+                    {"oauth_signature_method", "HMAC-SHA1"}, {"oauth_consumer_key", c.apiKey}});
     if (!c.token.isEmpty() && !args.contains("oauth_token"))
         out.insert("oauth_token", c.token);
     const QString base = httpMethod + '&' + escape(url) + '&' + escape(encodeQuery(out, escapeTilde));
@@ -122,7 +120,6 @@ inline Reply get(const QString& url, int timeoutMs = 5000, const Headers& header
 enum class Placement { Query, Body, HeaderGet, HeaderPost };
 inline bool isPost(Placement p) { return p == Placement::Body || p == Placement::HeaderPost; }
 
-// Sends arguments signed already.
 inline Reply send(const QString& url, Args all, Placement where, int timeoutMs = 5000) {
     Headers headers;
     if (where == Placement::HeaderGet || where == Placement::HeaderPost)
