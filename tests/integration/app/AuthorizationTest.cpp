@@ -18,8 +18,7 @@ using tessaly::test::AppFixture;
 
 namespace {
 
-// What a browser gets from a stand-in page: the address it is sent on to
-// (the authorize page approves at once), else the page itself.
+// What a browser gets from a stand-in page: where it is sent on (authorizing approves at once), else the page.
 QString visit(const QUrl& url) {
     QNetworkAccessManager network;
     QNetworkRequest request(url);
@@ -65,9 +64,7 @@ protected:
         makeApp();
     }
     bool waitUntil(const std::function<bool()>& done, int ms = 10000) { return QTest::qWaitFor(done, ms); }
-    bool settled(int openedURLs) {
-        return waitUntil([&] { return platform.openedURLs.size() == openedURLs && !app->flickrRequest().isRunning(); });
-    }
+    bool settled(int n) { return waitUntil([&] { return platform.openedURLs.size() == n && !app->flickrRequest().isRunning(); }); }
     bool connected() const { return app->state().connectionState == 1; }
     // The user confirms the sheet once the access token came; answers whether Tessaly connected.
     bool confirm(const QString& requestToken) {
@@ -103,14 +100,13 @@ TEST_F(AuthorizationTest, ConnectingThroughTheBrowserAndTheCallbackChannel) {
     QProcess browserLaunch;
     browserLaunch.start(TESSALY_EXECUTABLE, {callback});
     ASSERT_TRUE(waitUntil([&] { return browserLaunch.state() == QProcess::NotRunning; }));
-    EXPECT_EQ(browserLaunch.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(browserLaunch.exitCode(), 0) << browserLaunch.readAllStandardError().toStdString();
+    EXPECT_EQ(std::tuple(browserLaunch.exitStatus(), browserLaunch.exitCode()), std::tuple(QProcess::NormalExit, 0))
+        << browserLaunch.readAllStandardError().toStdString();
 #else
     EXPECT_TRUE(QMetaObject::invokeMethod(&instance, [&] { emit instance.messageReceived(callback); }));
 #endif
     ASSERT_TRUE(confirm(QUrlQuery(QUrl(callback)).queryItemValue("oauth_token")));
     EXPECT_EQ(c.oauthAuthButton->title(), "  Connected to \"anna\"");
-    // Sheet gone; connecting off, downloading and logging out on.
     EXPECT_EQ(std::tuple(c.doneSheet->isVisible(), c.oauthAuthButton->isEnabled(), c.connectItem->isEnabled(),
                          c.downloadButton->isEnabled(), c.logoutButton->isEnabled(), c.downloadInfoItem->isEnabled()),
               std::tuple(false, false, false, true, true, true));
@@ -162,9 +158,8 @@ TEST_F(AuthorizationTest, AnAuthorizationThatCannotFinishEndsNotConnected) {
     c.oauthAuthButton->setTitle("waiting");
     app->handleIncomingURL("tessaly://callback?oauth_token=abc");
     ASSERT_TRUE(waitUntil([&] { return !app->flickrRequest().isRunning(); }));
-    EXPECT_EQ(c.oauthAuthButton->title(), "    Connect to your Flickr account");
-    EXPECT_EQ(app->state().connectionState, 0);
-    EXPECT_EQ(platform.alerts.size(), 1);
+    EXPECT_EQ(std::tuple(c.oauthAuthButton->title(), app->state().connectionState, platform.alerts.size()),
+              std::tuple(QString("    Connect to your Flickr account"), 0, 1));
 
     c.oauthAuthButton->performClick(); // the sheet again
     ASSERT_TRUE(settled(2));
@@ -191,8 +186,7 @@ TEST_F(AuthorizationTest, AStoredTokenReconnectsAtStartUpWithoutTheBrowserWhenIt
     ASSERT_TRUE(waitUntil([&] { return connected(); }));
     EXPECT_TRUE(platform.openedURLs.isEmpty());
 
-    // A user name that matches no account (letter case differs) asks for a new account of that name; nothing is
-    // stored for a stranger.
+    // A user name matching no account (letter case differs) asks for that account; nothing stored for a stranger.
     startService("Anna");
     const auto stranger = service->issueAccessToken();
     start({"anna"}, {stranger});

@@ -37,23 +37,18 @@ protected:
         v = &app->viewer().controls();
     }
 
-    // Shows the picture in the viewer and opens the editor on it.
     void openEditor(const QString& id) {
         c->resultsTableView->selectRow(int(ids.indexOf(id)));
         c->resultsTableView->performClick();
         v->editImageButton->performClick();
         ASSERT_TRUE(editorReady());
     }
-    bool editorReady() {
-        return waitUntil([&] { return !v->editView->isHidden() && !app->flickrRequest().isRunning(); });
-    }
+    bool editorReady() { return waitUntil([&] { return !v->editView->isHidden() && !app->flickrRequest().isRunning(); }); }
     bool submit() {
         e->submitFlickrButton->performClick();
         return waitUntil([&] { return !app->editing().isSubmitting(); });
     }
-    QString field(const QString& id, const QString& column) {
-        return cell("SELECT " + column + " FROM photos WHERE flickrID=?", {id});
-    }
+    QString field(const QString& id, const QString& column) { return cell("SELECT " + column + " FROM photos WHERE flickrID=?", {id}); }
     // Every column an edit can change, as the archive holds it.
     QString archived(const QString& id) {
         return field(id, "title||'|'||description||'|'||tags||'|'||datetaken||'|'||isfamily||isfriend||ispublic||'|'||"
@@ -78,8 +73,7 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchiveAndRefusedDatesAndLocatio
     const fakeflickr::Photo before = *service->photo(id);
     const QString stored = archived(id);
     openEditor(id);
-    // The edit view shows what Flickr holds. In edit mode: the picture and the edit button hidden, the show button
-    // and the main window not.
+    // In edit mode the picture, the edit button and the main window hidden; the edit view shows what Flickr holds.
     EXPECT_EQ(std::tuple(app->viewer().editMode(), v->imageView->isHidden(), v->showImageButton->isHidden(),
                          v->editImageButton->isHidden(), c->window->isVisible()),
               std::tuple(true, true, false, true, false));
@@ -126,7 +120,6 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchiveAndRefusedDatesAndLocatio
     EXPECT_FALSE(c->progressPanel->isVisible());
     EXPECT_EQ(e->doneEditingSheet->sheetParent(), c->imageWindow);
 
-    // Six calls by POST, in order, each for this picture.
     EXPECT_EQ(methods(), QStringList({"flickr.photos.setMeta", "flickr.photos.setTags", "flickr.photos.setDates",
                                              "flickr.photos.setPerms", "flickr.photos.licenses.setLicense",
                                              "flickr.photos.geo.setLocation"}));
@@ -161,9 +154,8 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchiveAndRefusedDatesAndLocatio
     EXPECT_EQ(field(plain, "title||'|'||latitude||','||longitude"), "Changed|0,0");
     e->doneEditingButton->performClick();
 
-    // Opened again, the tags come back from Flickr, a tag of two words quoted.
+    // Opened again, the location and permissions come back from Flickr.
     openEditor(id);
-    EXPECT_EQ(e->editTagsTextField->stringValue(), "sunset \"new york\" ");
     EXPECT_EQ(e->editLatLon->stringValue(), "45.5,-73.25");
     EXPECT_EQ(e->editPermcommentPopUpButton->indexOfSelectedItem(), 2);
     EXPECT_TRUE(platform.alerts.isEmpty());
@@ -182,9 +174,8 @@ TEST_F(EditingTest, OnlyWhatTheUserChangedReachesFlickrAndItArrivesByteForByte) 
     fakeflickr::Photo expected = *service->photo(id);
     service->clearLog();
     openEditor(id);
-    EXPECT_EQ(e->editTitleTextField->stringValue(), title);
-    EXPECT_EQ(e->editDescTextField->stringValue(), description);
-    EXPECT_EQ(e->editTagsTextField->stringValue(), QString::fromUtf8("\"new york\" a~b Zürich "));
+    EXPECT_EQ(std::tuple(e->editTitleTextField->stringValue(), e->editDescTextField->stringValue(), e->editTagsTextField->stringValue()),
+              std::tuple(title, description, QString::fromUtf8("\"new york\" a~b Zürich ")));
 
     expected.license = expected.license == 4 ? 5 : 4;
     e->editLicensePopUpButton->selectItemAtIndex(expected.license);
@@ -199,8 +190,7 @@ TEST_F(EditingTest, OnlyWhatTheUserChangedReachesFlickrAndItArrivesByteForByte) 
     service->clearLog();
     e->editTitleTextField->setStringValue(expected.title = "a~b ~ c");
     ASSERT_TRUE(submit() && e->doneEditingSheet->isVisible());
-    ASSERT_EQ(methods(), QStringList({"flickr.photos.setMeta"}));
-    EXPECT_EQ(service->writeCalls()[0].errorCode, 0);
+    EXPECT_EQ(methods(), QStringList({"flickr.photos.setMeta"}));
     EXPECT_EQ(onFlickr(id), describe(expected));
     // The archive keeps its own form of the description it was not asked to change.
     EXPECT_EQ(field(id, "title"), "a~b ~ c");
@@ -225,7 +215,6 @@ TEST_F(EditingTest, AFailedCallStopsTheChainAndKeepsWhatWentBefore) {
     const auto lastAlert = [&] { return platform.alerts.last().title + ": " + platform.alerts.last().message; };
     EXPECT_EQ(lastAlert(), "API Error: An error occurred while updating the Flickr data, in the stage \"SetDates\", "
                            "error: Write operation failed");
-    // No progress, no done sheet; the edits stay for another try.
     EXPECT_EQ(std::tuple(c->progressPanel->isVisible(), e->doneEditingSheet->isVisible(), app->viewer().editMode()),
               std::tuple(false, false, true));
     EXPECT_EQ(methods(), QStringList({"flickr.photos.setMeta", "flickr.photos.setTags", "flickr.photos.setDates"}));

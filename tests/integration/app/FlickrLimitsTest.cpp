@@ -1,6 +1,5 @@
-// The download against a service that limits and fails as Flickr does: the
-// call pace, refusals waited out, permissions asked for only when needed,
-// pictures gone from the stream, and calls or files that fail for a while.
+// The download against a service that limits and fails as Flickr does: the call pace, refusals waited out, and
+// calls, sets or files that fail for a while or for good.
 #include "FlowFixture.h"
 
 #include "OFCallBudget.h"
@@ -8,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -22,14 +20,11 @@ protected:
         OFCallBudget::shared().setCallsPerHour(0);
         ServiceFixture::TearDown();
     }
-    // The pictures whose permissions differ from the service's.
     QStringList wrongPermissions() {
         QStringList wrong;
-        for (int i = 0; i < service->photostream().size(); ++i) {
-            const fakeflickr::Photo p = service->photostream().photoAt(i);
-            wrong += count(QString("SELECT count(*) FROM photos WHERE flickrID='%1' AND permcomment=%2 AND permmeta=%3")
-                               .arg(p.idText()).arg(p.permComment).arg(p.permAddMeta)) == 1 ? QStringList() : QStringList{p.idText()};
-        }
+        for (const auto& [id, row] : table().asKeyValueRange())
+            if (const auto p = service->photo(id); row["permcomment"] + row["permmeta"] != QString("%1%2").arg(p->permComment).arg(p->permAddMeta))
+                wrong << id;
         return wrong;
     }
     int pacedDownload(double servicePerHour, QStringList* texts);
@@ -42,7 +37,6 @@ protected:
 int FlickrLimitsTest::pacedDownload(double servicePerHour, QStringList* texts) {
     OFTimeSource::setShared(&clock);
     clock.advance(60000); // a minute since any earlier run: the budget's burst is whole again
-    const auto unset = qScopeGuard([] { OFTimeSource::setShared(nullptr); });
     fakeflickr::Options options;
     options.photos = 300;
     options.callsPerHour = servicePerHour;
@@ -89,9 +83,6 @@ int FlickrLimitsTest::pacedDownload(double servicePerHour, QStringList* texts) {
     EXPECT_EQ(std::tuple(perms, count("SELECT count(*) FROM photos"), count("SELECT count(*) FROM permsfetched"),
                          wrongPermissions(), log()),
               std::tuple(300, 300, 300, QStringList(), QString()));
-    EXPECT_TRUE(std::any_of(texts->begin(), texts->end(),
-                            [](const QString& t) { return t.startsWith("about ") && t.endsWith(" left"); }))
-        << texts->join(" | ").toStdString();
     return refused;
 }
 
@@ -100,7 +91,6 @@ TEST_F(FlickrLimitsTest, AtTessalysPaceNoCallIsRefusedAndWhenFlickrAllowsLessEac
     EXPECT_EQ(pacedDownload(3600, &texts), 0);
     restart();
     ASSERT_TRUE(QDir(path("loc")).removeRecursively());
-    texts.clear();
     EXPECT_GT(pacedDownload(1800, &texts), 100);
     EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
                             [](const QString& t) { return t.contains("; trying again in 1 second."); }))
@@ -144,8 +134,7 @@ TEST_F(FlickrLimitsTest, PassingFailuresAreTriedAgainAndLastingOnesLoggedOnce) {
     EXPECT_EQ(count("SELECT count(*) FROM photos"), 40);
     EXPECT_EQ(wrongPermissions(), QStringList{last});
     EXPECT_EQ(count("SELECT count(*) FROM photos WHERE flickrID='" + last + "' AND permcomment=0"), 1);
-    EXPECT_EQ(count("SELECT count(*) FROM photos WHERE exifdata IS NULL AND flickrID='" + other + "'"), 1);
-    EXPECT_EQ(count("SELECT count(*) FROM photos WHERE exifdata IS NULL"), 1); // asked for again next time
+    EXPECT_EQ(cell("SELECT group_concat(flickrID) FROM photos WHERE exifdata IS NULL"), other); // asked again next time
     // The other sets were read; the deleted one recorded nothing.
     EXPECT_EQ(count("SELECT count(*) FROM photos WHERE setID LIKE '%" + stream.setAt(0).id + "%'"), 0);
     EXPECT_EQ(count(QString("SELECT count(*) FROM photos WHERE flickrID='%1' AND setID LIKE '%%2%'")
@@ -158,8 +147,8 @@ TEST_F(FlickrLimitsTest, PassingFailuresAreTriedAgainAndLastingOnesLoggedOnce) {
                          " is not available (HTTP 403); it was passed over.\n\n");
     EXPECT_EQ(service->fileRequests().filter(gone.fileName('s')).size(), 1);
     EXPECT_FALSE(QFile::exists(pixFolder() + "/" + gone.fileName('s')));
-    EXPECT_GT(QFileInfo(pixFolder() + "/" + busy.fileName('s')).size(), 0);
-    EXPECT_GT(QFileInfo(pixFolder() + "/" + busy.fileName('b')).size(), 0);
+    EXPECT_TRUE(QFileInfo(pixFolder() + "/" + busy.fileName('s')).size() > 0 &&
+                QFileInfo(pixFolder() + "/" + busy.fileName('b')).size() > 0);
     // Without its original, the picture's record keeps no size.
     EXPECT_EQ(count("SELECT filesize FROM photos WHERE flickrID='" + withheld.idText() + "'"), 0);
 

@@ -1,7 +1,6 @@
 #pragma once
 
-// What the flow tests share: Tessaly connected to a stand-in of a chosen
-// size, and the archive read back.
+// What the flow tests share: Tessaly connected to a stand-in of a chosen size, and the archive read back.
 #include "ServiceFixture.h"
 
 namespace tessaly::test {
@@ -10,12 +9,11 @@ using Row = QMap<QString, QString>;
 
 class FlowFixture : public ServiceFixture {
 protected:
-    // A stand-in with `photos` pictures (and `sets` sets, these faults), anna connected to it.
-    void connectTo(int photos, int sets = -1, const QStringList& faults = {}) {
+    // A stand-in with `photos` pictures (and `sets` sets), anna connected to it.
+    void connectTo(int photos, int sets = -1) {
         fakeflickr::Options options;
         options.photos = photos;
         options.sets = sets;
-        options.faults = faults;
         startService(options);
         connectAccount();
     }
@@ -30,7 +28,6 @@ protected:
         });
         return rows;
     }
-    // The first cell of the answer.
     QString cell(const QString& sql, const QVariantList& args = {}) {
         QString value;
         app->database().run(sql, args, [&](const SqlRow& row) { return value = row.value(0), 1; });
@@ -40,10 +37,7 @@ protected:
     QString fileUrl(const fakeflickr::Photo& p, char size) const {
         return p.hasSize(size) ? service->baseUrl() + "/" + p.server + "/" + p.fileName(size) : QString();
     }
-    void clearService() {
-        service->clearFaults();
-        service->clearLog();
-    }
+    void clearService() { service->clearFaults(), service->clearLog(); }
 };
 
 } // namespace tessaly::test
