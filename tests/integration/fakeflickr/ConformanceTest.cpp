@@ -3,9 +3,7 @@
 #include "ServiceClient.h"
 
 #include <QImage>
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QtEndian>
 
 #include <set>
@@ -33,7 +31,6 @@ const QString awkward = QString::fromUtf8("a~b c&d=e \"q\" \\\" é/東京+%*'()!
 class Conformance : public ServiceTest {
 protected:
     void SetUp() override { start(600, 37); }
-    // The JSON object of an answer asked for as plain JSON or, with a callback, as JSONP.
     QJsonObject json(const Reply& reply, const QString& callback = {}) {
         const bool wrapped = !callback.isEmpty();
         EXPECT_TRUE(reply.contentType.startsWith(wrapped ? "text/javascript" : "application/json")) << reply.contentType.constData();
@@ -57,18 +54,16 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
     const Photo single = s.photoAt(s.setMember(1, 0));
     const PhotoSet big = s.setAt(0);
     ASSERT_GT(big.count, 300);
-    QList<PhotoSet> sets;
-    QList<Photo> inBig, every;
+    QList<Photo> every;
+    QStringList inBig;
     std::set<int> members;
     for (int i = 0; i < s.size(); ++i)
         every << s.photoAt(i);
-    for (int k = 0; k < s.setCount(); ++k) {
-        sets << s.setAt(k);
+    for (int k = 0; k < s.setCount(); ++k)
         for (int j = 0; j < s.setAt(k).count; ++j)
             members.insert(s.setMember(k, j));
-    }
     for (int j = 0; j < big.count; ++j)
-        inBig << s.photoAt(s.setMember(0, j));
+        inBig << id(s.setMember(0, j));
     // The ids of the pictures kept, in stream order or by date taken; enough of them to tell.
     const auto where = [&](const std::function<bool(const Photo&)>& keep, bool byTaken = false) {
         QList<Photo> kept = every;
@@ -81,8 +76,6 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
     const auto has = [](const Photo& p, const char* tag) { return p.normalizedTags().contains(tag); };
     const QStringList cats = where([&](const Photo& p) { return has(p, "cat"); });
     const QString from = s.photoAt(320).dateTaken, to = s.photoAt(300).dateTaken;
-    const QList<Photo> first = every.first(500);
-    const auto ids = [](const Photo& p) { return std::optional(p.idText()); };
     const QString nsid = server->userNsid(), all = QString::number(s.size());
     const auto n = [](qint64 v) { return L{QString::number(v)}; };
     server->touchPhotos({id(250)});
@@ -104,7 +97,7 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
          {{"user_id", "me"}, {"per_page", "900"},
           {"extras", "description, license, date_upload, date_taken, owner_name, last_update, geo, tags, media, url_sq, url_l, url_o"}},
          {{"photos.page", L{"1"}}, {"photos.pages", L{"2"}}, {"photos.perpage", L{"500"}}, {"photos.total", L{all}},
-          {"photos.photo[].id", map(first, ids)}, {"photos.photo[].ownername", L(500, "tessaly_demo")}, {"photos.photo[].owner", L(500, nsid)},
+          {"photos.photo[].id", where([](const Photo&) { return true; }).first(500)}, {"photos.photo[].ownername", L(500, "tessaly_demo")}, {"photos.photo[].owner", L(500, nsid)},
           {"photos.photo[].title", same}, {"photos.photo[].description._content", same}, {"photos.photo[].tags", same},
           {"photos.photo[].dateupload", same}, {"photos.photo[].datetaken", same}, {"photos.photo[].media", same},
           {"photos.photo[].url_sq", same}, {"photos.photo[].url_l", same}, {"photos.photo[].url_o", same}, {"photos.photo[].width_o", same},
@@ -157,12 +150,11 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
         {"flickr.photos.recentlyUpdated", {{"min_date", "0"}, {"per_page", "2"}}, {{"photos.total", L{all}}, {"photos.photo[].lastupdate", any}}},
         {"flickr.photos.recentlyUpdated", {{"min_date", aMinuteAgo}}, {{"photos.photo[].id", L{id(250)}}}},
         {"flickr.photosets.getList", {},
-         {{"photosets.photoset[].id", any}, {"photosets.photoset[].title._content", map(sets, [](const PhotoSet& k) { return k.title; })},
-          {"photosets.photoset[].description._content", map(sets, [](const PhotoSet& k) { return k.description; })}}},
+         {{"photosets.photoset[].id", any}, {"photosets.photoset[].title._content", same}, {"photosets.photoset[].description._content", same}}},
         {"flickr.photosets.getInfo", {{"photoset_id", big.id}},
          {{"photoset.id", L{big.id}}, {"photoset.title._content", L{big.title}}, {"photoset.description._content", L{big.description}}, {"photoset.owner", L{nsid}}}},
         {"flickr.photosets.getPhotos", {{"photoset_id", big.id}, {"per_page", "300"}, {"page", "2"}},
-         {{"photoset.total", n(big.count)}, {"photoset.pages", L{"2"}}, {"photoset.photo[].id", map(inBig.mid(300), ids)}}},
+         {{"photoset.total", n(big.count)}, {"photoset.pages", L{"2"}}, {"photoset.photo[].id", inBig.mid(300)}}},
         {"flickr.photosets.getPhotos", {{"photoset_id", s.setAt(1).id}, {"extras", "date_upload,description,url_sq,media"}},
          {{"photoset.total", L{"1"}}, {"photoset.photo[].id", L{single.idText()}}, {"photoset.photo[].dateupload", n(single.dateUpload)},
           {"photoset.photo[].description._content", L{single.description}}, {"photoset.photo[].url_sq", any}, {"photoset.photo[].media", any}}},
@@ -190,8 +182,7 @@ TEST_F(Conformance, EveryMethodAnswersInFlickrsShapesInEveryFormAndSigning) {
         };
         const Reply xmlReply = ask(row.args, 0);
         const auto xml = parseXml(xmlReply.body);
-        ASSERT_TRUE(xml.has_value()) << xmlReply.body.constData();
-        ASSERT_EQ(xml->value("stat").toString(), "ok") << xmlReply.body.constData();
+        ASSERT_TRUE(xml && xml->value("stat").toString() == "ok") << xmlReply.body.constData();
         Args asJson = row.args, asJsonp = row.args;
         asJson["format"] = asJsonp["format"] = "json";
         asJson["nojsoncallback"] = "1";
@@ -361,8 +352,7 @@ TEST_F(Conformance, PictureFilesAreJpegsAndFileFaultsApply) {
     const Reply html = get(fileUrl(full, 'm')), empty = get(fileUrl(full, 'b')), moved = get(fileUrl(full, '-')), endless = get(fileUrl(full, 'o'), 300);
     EXPECT_TRUE(html.status == 200 && html.contentType.startsWith("text/html") && html.body.contains("<html"));
     EXPECT_TRUE(empty.status == 200 && empty.body.isEmpty()) << empty.status;
-    EXPECT_EQ(moved.status, 302);
-    EXPECT_EQ(moved.location, "file:///etc/hostname");
+    EXPECT_TRUE(moved.status == 302 && moved.location == "file:///etc/hostname") << moved.location.constData();
     EXPECT_TRUE(endless.timedOut && endless.contentLength == -1);
     // Answers whose list is empty, missing, or claims what is not so.
     const Reply emptied = call("flickr.people.getPhotos", {{"user_id", "me"}}), noList = call("flickr.people.getPhotos", {{"user_id", "me"}});
@@ -391,7 +381,6 @@ TEST_F(Conformance, VideosListTheirMp4SizesAndServeThem) {
     for (const char* label : {"Site MP4", "HD MP4", "720p", "Video Original"})
         EXPECT_TRUE(labels(owner).contains(label)) << label << " in " << labels(owner).join(", ").toStdString();
     EXPECT_TRUE(!labels(stranger).isEmpty() && !labels(stranger).contains("Video Original")) << labels(stranger).join(", ").toStdString();
-    // A picture that is no video has no video sizes.
     EXPECT_FALSE(values(call("flickr.photos.getSizes", {{"photo_id", id(firstIndex([](const Photo& p) { return !p.isVideo; }))}}),
                         "sizes.size[].media").contains("video"));
     QString someFile;
@@ -401,8 +390,7 @@ TEST_F(Conformance, VideosListTheirMp4SizesAndServeThem) {
         someFile = QString::fromUtf8(play.location);
         ASSERT_TRUE(play.status == 302 && someFile.startsWith(server->baseUrl() + "/") && someFile.endsWith(".mp4")) << someFile.toStdString();
         const Reply file = get(someFile);
-        ASSERT_EQ(file.status, 200);
-        EXPECT_TRUE(file.contentType.startsWith("video/mp4") && file.body.mid(4, 4) == "ftyp");
+        ASSERT_TRUE(file.status == 200 && file.contentType.startsWith("video/mp4") && file.body.mid(4, 4) == "ftyp");
         EXPECT_TRUE(file.body.size() > 200 && file.body.size() < 8192) << file.body.size();
         // The track header's width and height (16.16 fixed point) are the size listed.
         const qsizetype tkhd = file.body.indexOf("tkhd");

@@ -7,7 +7,7 @@
 #include "ServiceClient.h"
 #include "Signature.h"
 
-#include <QSet>
+#include <set>
 
 using namespace fakeflickr;
 
@@ -17,16 +17,13 @@ TEST(Photostream, SameSeedSameStreamAndIdsAddressPicturesNewestFirst) {
                            p.dateTaken, QString::number(p.latitude), QString::number(p.originalWidth)}.join("/");
     };
     const Photostream s(1000, 5), same(1000, 5), other(1000, 6);
-    QSet<qint64> ids;
     for (int i = 0; i < s.size(); ++i) {
         const Photo p = s.photoAt(i);
-        ids.insert(p.id);
         ASSERT_EQ(fingerprint(p), fingerprint(same.photoAt(i)));
         ASSERT_NE(fingerprint(p), fingerprint(other.photoAt(i)));
         ASSERT_EQ(s.indexOfId(p.idText()), i);
         ASSERT_TRUE(i == 0 || p.dateUpload < s.photoAt(i - 1).dateUpload) << i;
     }
-    EXPECT_EQ(ids.size(), 1000);
     for (const QString& bad : {QString("0"), QString("abc"), QString(), "0" + s.photoAt(0).idText(),
                                QString::number(s.photoAt(999).id - 1), QString::number(s.photoAt(0).id + 1)})
         EXPECT_FALSE(s.indexOfId(bad).has_value()) << bad.toStdString();
@@ -68,14 +65,12 @@ TEST(Photostream, ContentHasTheAwkwardCasesOfARealStreamAndSetsOverlap) {
     QHash<int, int> membership;
     for (int k = 0; k < s.setCount(); ++k) {
         EXPECT_EQ(s.setNumberOfId(s.setAt(k).id), k);
-        QSet<int> members;
+        std::set<int> members;
         for (int j = 0; j < s.setAt(k).count; ++j) {
             const int index = s.setMember(k, j);
-            ASSERT_TRUE(index >= 0 && index < s.size()) << index;
-            members.insert(index);
+            ASSERT_TRUE(index >= 0 && index < s.size() && members.insert(index).second) << "set " << k << ": " << index;
             membership[index]++;
         }
-        EXPECT_EQ(members.size(), s.setAt(k).count) << "set " << k;
     }
     EXPECT_TRUE(std::any_of(membership.begin(), membership.end(), [](int n) { return n >= 2; }));
     EXPECT_LT(membership.size(), s.size());
@@ -143,15 +138,14 @@ TEST(ServiceSignature, EscapingBaseStringAndParametersFollowRfc5849) {
     EXPECT_EQ(oauthEscape("a~b c&d=e é/-._!*'();:@+$,?#[]"), "a~b%20c%26d%3De%20%C3%A9%2F-._%21%2A%27%28%29%3B%3A%40%2B%24%2C%3F%23%5B%5D");
     // Names and values are escaped, then the whole parameter text once more; the
     // address loses its default port and its case.
-    const QString base = oauthBaseString("POST", "HTTP://LocalHost:8/services/rest/", {{"title", "a~b"}, {"x y", "1"}});
-    EXPECT_EQ(base, "POST&http%3A%2F%2Flocalhost%3A8%2Fservices%2Frest%2F&title%3Da~b%26x%2520y%3D1");
+    EXPECT_EQ(oauthBaseString("POST", "HTTP://LocalHost:8/services/rest/", {{"title", "a~b"}, {"x y", "1"}}),
+              "POST&http%3A%2F%2Flocalhost%3A8%2Fservices%2Frest%2F&title%3Da~b%26x%2520y%3D1");
     EXPECT_EQ(oauthBaseStringUri("https://Api.Flickr.com:443/services/rest/?x=1"), "https://api.flickr.com/services/rest/");
     EXPECT_EQ(oauthBaseStringUri("http://127.0.0.1:80/a%20b"), "http://127.0.0.1/a%20b");
     // The signing key joins the secrets unescaped.
     EXPECT_EQ(oauthSignature("GET", "u", {{"a", "b"}}, "s&x", "t~"), hmacSha1Base64("s&x&t~", oauthBaseString("GET", "u", {{"a", "b"}})));
     const Params q = parseQuery("a=x+y%2By&b=%C3%A9&&c&d=");
-    EXPECT_EQ(QStringList({q.value("a"), q.value("b"), q.value("d", "none")}), QStringList({"x y+y", QString::fromUtf8("é"), ""}));
-    EXPECT_TRUE(q.contains("c"));
+    EXPECT_EQ(QStringList({q.value("a"), q.value("b"), q.value("c", "none"), q.value("d", "none")}), QStringList({"x y+y", QString::fromUtf8("é"), "", ""}));
     // The Authorization header gives its OAuth parameters only.
     const Params p = parseOAuthHeader("OAuth realm=\"http://sp.example.com/, x\", oauth_consumer_key=\"0685bd9184jfhq22\","
                                       "oauth_token=\"ad180jjd733klru7\",\toauth_signature=\"wOJIO9A2W5mFwDgiDvZbTSMK%2FPY%3D\" , "

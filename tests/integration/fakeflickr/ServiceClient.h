@@ -52,7 +52,6 @@ inline QByteArray encodeQuery(const Args& args, bool tilde = false) {
     return pairs.join('&').toLatin1();
 }
 
-// Adds the OAuth parameters and "oauth_signature" for the given HTTP method and URL.
 inline Args oauthSigned(const Args& args, const QString& httpMethod, const QString& url, const Credentials& c,
                         bool escapeTilde = false) {
     Args out = args;
@@ -79,7 +78,6 @@ inline Args legacySigned(const Args& args, const Credentials& c) {
     return out;
 }
 
-// Moves the oauth_* parameters of signed arguments into an "Authorization: OAuth" value.
 inline QByteArray takeOAuthHeader(Args* args, const QString& realm = {}) {
     QStringList pairs;
     if (!realm.isNull())
@@ -128,7 +126,7 @@ inline Reply send(const QString& url, Args all, Placement where, int timeoutMs =
                          : get(url + '?' + QString::fromLatin1(encodeQuery(all)), timeoutMs, headers);
 }
 
-// A signed REST call on the service at baseUrl ("http://127.0.0.1:PORT").
+// A signed REST call on the service at baseUrl.
 inline Reply callRest(const QString& baseUrl, const QString& method, Args args, const Credentials& c,
                       Placement where = Placement::Query, int timeoutMs = 5000) {
     const QString endpoint = baseUrl + "/services/rest/";
