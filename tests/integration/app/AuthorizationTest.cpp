@@ -64,11 +64,12 @@ protected:
         makeApp();
     }
     bool waitUntil(const std::function<bool()>& done, int ms = 10000) { return QTest::qWaitFor(done, ms); }
-    bool settled(int n) { return waitUntil([&] { return platform.openedURLs.size() == n && !app->flickrRequest().isRunning(); }); }
+    bool settled(int urls) { return waitUntil([&] { return platform.openedURLs.size() == urls && !busy(); }); }
+    bool busy() { return app->flickrRequest().isRunning(); }
     bool connected() const { return app->state().connectionState == 1; }
     // The user confirms the sheet once the access token came; answers whether Tessaly connected.
     bool confirm(const QString& requestToken) {
-        if (!waitUntil([&] { return !app->flickrRequest().isRunning() && app->flickrContext().OAuthToken() != requestToken; }))
+        if (!waitUntil([&] { return !busy() && app->flickrContext().OAuthToken() != requestToken; }))
             return false;
         app->controls().checkConnectionButton->performClick();
         return waitUntil([&] { return connected() && !app->state().currentWebAddress.isEmpty(); });
@@ -134,7 +135,7 @@ TEST_F(AuthorizationTest, SigningInWithTheCodeFlickrShows) {
     const QString requestToken = app->flickrContext().OAuthToken();
     c.verifierTextField->setStringValue("111-111-111");
     c.useVerifierButton->performClick();
-    ASSERT_TRUE(waitUntil([&] { return !app->flickrRequest().isRunning() && !platform.alerts.isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !busy() && !platform.alerts.isEmpty(); }));
     EXPECT_EQ(std::tuple(app->flickrContext().OAuthToken(), platform.alerts.size(), c.doneSheet->isVisible()),
               std::tuple(requestToken, 1, true));
     c.verifierTextField->setStringValue(" " + shown.captured(1) + " ");
@@ -157,7 +158,7 @@ TEST_F(AuthorizationTest, AnAuthorizationThatCannotFinishEndsNotConnected) {
     // A callback without a verifier is only logged.
     c.oauthAuthButton->setTitle("waiting");
     app->handleIncomingURL("tessaly://callback?oauth_token=abc");
-    ASSERT_TRUE(waitUntil([&] { return !app->flickrRequest().isRunning(); }));
+    ASSERT_TRUE(waitUntil([&] { return !busy(); }));
     EXPECT_EQ(std::tuple(c.oauthAuthButton->title(), app->state().connectionState, platform.alerts.size()),
               std::tuple(QString("    Connect to your Flickr account"), 0, 1));
 
@@ -215,9 +216,9 @@ TEST_F(AuthorizationTest, AnAnswerBelongsToTheAccountItWasAskedFor) {
     // anna connects; her profile call is out when bob is picked again.
     c.listDbsButton->pickItem(1);
     ASSERT_TRUE(waitUntil([&] { return connected(); }));
-    ASSERT_TRUE(app->flickrRequest().isRunning());
+    ASSERT_TRUE(busy());
     c.listDbsButton->pickItem(2);
-    ASSERT_TRUE(waitUntil([&] { return connected() && !app->flickrRequest().isRunning(); }));
+    ASSERT_TRUE(waitUntil([&] { return connected() && !busy(); }));
     QTest::qWait(50);
     EXPECT_EQ(app->state().currentAccountName, "bob");
     EXPECT_EQ(QStringList({rows()[0].accountUrl(), rows()[1].accountUrl()}) + stored("webAddressArray"),
@@ -226,7 +227,7 @@ TEST_F(AuthorizationTest, AnAnswerBelongsToTheAccountItWasAskedFor) {
 
     // anna current and connected, her row deleted: bob's own token is tested, not anna's.
     c.listDbsButton->pickItem(1);
-    ASSERT_TRUE(waitUntil([&] { return connected() && !app->flickrRequest().isRunning(); }));
+    ASSERT_TRUE(waitUntil([&] { return connected() && !busy(); }));
     ASSERT_EQ(app->state().currentAccountName, "anna");
     c.accountsTableView->selectRow(0);
     platform.alertAnswers.enqueue(AlertFirstButton); // "Delete"
@@ -237,10 +238,9 @@ TEST_F(AuthorizationTest, AnAnswerBelongsToTheAccountItWasAskedFor) {
     ASSERT_TRUE(waitUntil([&] { return connected(); }));
     EXPECT_EQ(c.oauthAuthButton->title(), "  Connected to \"bob\"");
 
-    // The last account gone, nothing stays connected.
     platform.alertAnswers.enqueue(AlertFirstButton);
     c.deleteAccountButton->performClick();
     EXPECT_EQ(std::tuple(app->state().accountRows.size(), app->state().connectionState, app->flickrContext().OAuthToken(),
-                         app->flickrRequest().isRunning()),
+                         busy()),
               std::tuple(0, 0, QString("none"), false));
 }

@@ -48,7 +48,7 @@ protected:
         e->submitFlickrButton->performClick();
         return waitUntil([&] { return !app->editing().isSubmitting(); });
     }
-    QString field(const QString& id, const QString& column) { return cell("SELECT " + column + " FROM photos WHERE flickrID=?", {id}); }
+    QString field(const QString& id, const QString& col) { return cell("SELECT " + col + " FROM photos WHERE flickrID=?", {id}); }
     // Every column an edit can change, as the archive holds it.
     QString archived(const QString& id) {
         return field(id, "title||'|'||description||'|'||tags||'|'||datetaken||'|'||isfamily||isfriend||ispublic||'|'||"
@@ -134,7 +134,6 @@ TEST_F(EditingTest, AFullEditReachesFlickrAndTheArchiveAndRefusedDatesAndLocatio
     EXPECT_EQ(archived(id), "Harbour at dusk|She said \"hello\"and left.The end|sunset \"new york\"|"
                             "2011-06-02 18:45:00|100|21|4|45.5,-73.25");
 
-    // Done: the picture is shown again with its new information.
     e->doneEditingButton->performClick();
     EXPECT_EQ(std::tuple(e->doneEditingSheet->isVisible(), app->viewer().editMode(), v->editView->isHidden()),
               std::tuple(false, false, true));
@@ -174,7 +173,8 @@ TEST_F(EditingTest, OnlyWhatTheUserChangedReachesFlickrAndItArrivesByteForByte) 
     fakeflickr::Photo expected = *service->photo(id);
     service->clearLog();
     openEditor(id);
-    EXPECT_EQ(std::tuple(e->editTitleTextField->stringValue(), e->editDescTextField->stringValue(), e->editTagsTextField->stringValue()),
+    EXPECT_EQ(std::tuple(e->editTitleTextField->stringValue(), e->editDescTextField->stringValue(),
+                         e->editTagsTextField->stringValue()),
               std::tuple(title, description, QString::fromUtf8("\"new york\" a~b Zürich ")));
 
     expected.license = expected.license == 4 ? 5 : 4;

@@ -22,9 +22,11 @@ protected:
     }
     QStringList wrongPermissions() {
         QStringList wrong;
-        for (const auto& [id, row] : table().asKeyValueRange())
-            if (const auto p = service->photo(id); row["permcomment"] + row["permmeta"] != QString("%1%2").arg(p->permComment).arg(p->permAddMeta))
+        for (const auto& [id, row] : table().asKeyValueRange()) {
+            const auto p = service->photo(id);
+            if (row["permcomment"] != QString::number(p->permComment) || row["permmeta"] != QString::number(p->permAddMeta))
                 wrong << id;
+        }
         return wrong;
     }
     int pacedDownload(double servicePerHour, QStringList* texts);
