@@ -31,18 +31,9 @@ protected:
 };
 
 TEST_F(AccountsTest, AddingAccountsFillsThePopUpsAndMakesTheNewOneCurrent) {
-    auto& c = startWith({}, {});
-    c.listDbsButton->pickItem(0); // "New Flickr Account": the sheet, at the default location
-    EXPECT_TRUE(c.prefPanel->isVisible() && c.addAccountSheet->isVisible());
-    const QString base = app->state().homeFolder + "/Pictures/Tessaly";
-    EXPECT_TRUE(c.pixLocTextField->stringValue() == base && QFileInfo(base).isDir());
-    c.cancelPixPathButton->performClick();
-
-    for (const char* name : {"anna", "bob"})
-        addAccount(name, path("loc"));
+    auto& c = startWith({"anna", "bob"}, path("loc")); // the default location: the command-line tests
     EXPECT_EQ(names(), QStringList({"anna", "bob"}));
     EXPECT_TRUE(app->state().currentAccountName == "bob" && app->state().dbPath == path("loc") + "/bob_db");
-    EXPECT_TRUE(QFileInfo::exists(path("loc") + "/bob_db"));
     EXPECT_EQ(app->state().authTokenArray, QStringList({"none", "none"}));
     EXPECT_EQ(c.listDbsButton->itemTitles(), QStringList({"New Flickr Account", "anna", "bob"}));
     EXPECT_EQ(c.listDbsButton2->titleOfSelectedItem(), "bob");
@@ -56,14 +47,12 @@ TEST_F(AccountsTest, AddingAccountsFillsThePopUpsAndMakesTheNewOneCurrent) {
         EXPECT_TRUE(c.addAccountSheet->isVisible()) << name.toStdString(); // fixable
         c.cancelPixPathButton->performClick();
     }
-    EXPECT_EQ(platform.alerts.last().title, "Invalid Account Name");
-    EXPECT_EQ(names(), QStringList({"anna", "bob"}));
+    EXPECT_TRUE(platform.alerts.last().title == "Invalid Account Name" && names() == QStringList({"anna", "bob"}));
     EXPECT_EQ(store->value("pixPathArray").toStringList(), stored);
     EXPECT_FALSE(QFileInfo::exists(path("loc/family")) || c.addAccountSheet->isVisible());
     EXPECT_EQ(platform.alerts.size(), 3);
 
-    // Adding an existing name replaces that account.
-    addAccount("anna", path("elsewhere"));
+    addAccount("anna", path("elsewhere")); // adding an existing name replaces that account
     EXPECT_EQ(names(), QStringList({"bob", "anna"}));
     EXPECT_EQ(app->state().accountRows[1].accountLoc(), path("elsewhere"));
     EXPECT_EQ(app->state().authTokenArray.size(), 2);
@@ -71,15 +60,14 @@ TEST_F(AccountsTest, AddingAccountsFillsThePopUpsAndMakesTheNewOneCurrent) {
               QStringList({path("loc") + "/bob_pix", path("elsewhere") + "/anna_pix"}));
 }
 
-TEST_F(AccountsTest, SwitchingAndDeletingAccounts) {
+TEST_F(AccountsTest, SwitchingDeletingAndMovingAccounts) {
     // The location holds one name inside the other: paths match whole names only.
     auto& c = startWith({"anna", "ann"}, path("home/anna"));
     c.listDbsButton->pickItem(1);
     EXPECT_TRUE(app->state().currentAccountName == "anna" && c.listDbsButton2->titleOfSelectedItem() == "anna");
     EXPECT_EQ(app->database().path(), path("home/anna") + "/anna_db");
     EXPECT_FALSE(app->flickrRequest().isRunning()); // no token, no test
-    // A stored token is tested, except for the account already current.
-    app->setConnectionState(1);
+    app->setConnectionState(1); // a stored token is tested, except for the account already current
     c.listDbsButton2->pickItem(1);
     EXPECT_TRUE(app->state().connectionState == 1 && !app->flickrRequest().isRunning());
 
@@ -91,8 +79,7 @@ TEST_F(AccountsTest, SwitchingAndDeletingAccounts) {
     EXPECT_EQ(app->state().pixPath, path("home/anna") + "/ann_pix");
     EXPECT_EQ(app->state().dbPath, path("home/anna") + "/ann_db");
 
-    // Deleting asks first, and keeps the files.
-    c.accountsTableView->selectRow(0);
+    c.accountsTableView->selectRow(0); // deleting asks first, and keeps the files
     app->savePreferences();
     c.accountsTableView->selectRow(1);
     platform.alertAnswers.enqueue(AlertSecondButton);
@@ -101,18 +88,15 @@ TEST_F(AccountsTest, SwitchingAndDeletingAccounts) {
     EXPECT_EQ(names().size(), 2);
     c.deleteAccountButton->performClick();
     EXPECT_TRUE(names() == QStringList{"anna"} && app->state().currentAccountName == "anna");
-    EXPECT_EQ(app->state().authTokenArray.size(), 1);
-    EXPECT_TRUE(QFileInfo::exists(path("home/anna") + "/ann_db"));
+    EXPECT_TRUE(app->state().authTokenArray.size() == 1 && QFileInfo::exists(path("home/anna") + "/ann_db"));
     EXPECT_EQ(c.acctnumTextField->stringValue(), "You have 1 Flickr account in your preferences.");
     EXPECT_EQ(c.listDbsButton->itemTitles(), QStringList({"New Flickr Account", "anna"}));
     c.accountsTableView->deselectAll();
     c.deleteAccountButton->performClick(); // nothing selected: nothing asked
     EXPECT_TRUE(names().size() == 1 && platform.alerts.size() == 2);
-}
 
-TEST_F(AccountsTest, MovingTakesDatabaseAndPicturesAlongUnlessSomethingIsInTheWay) {
-    auto& c = startWith({"anna", "bob"}, path("loc"));
-    writeFile(path("loc") + "/anna_pix/1_a_s.jpg");
+    addAccount("bob", path("home/anna")); // moving: database and pictures go along unless something is in the way
+    writeFile(path("home/anna") + "/anna_pix/1_a_s.jpg");
     c.accountsTableView->selectRow(0);
     app->savePreferences();
     // Something of the same name already waits at the destination: nothing moves.
@@ -128,7 +112,7 @@ TEST_F(AccountsTest, MovingTakesDatabaseAndPicturesAlongUnlessSomethingIsInTheWa
         found.sort();
         return found;
     };
-    EXPECT_EQ(files("loc"), QStringList({"anna_db", "anna_pix/1_a_s.jpg", "bob_db"}));
+    EXPECT_EQ(files("home/anna"), QStringList({"ann_db", "anna_db", "anna_pix/1_a_s.jpg", "bob_db"}));
     EXPECT_EQ(files("new"), QStringList{"anna_pix/keep.txt"});
     // Cancelling at the question or at the panel moves nothing either.
     platform.alertAnswers.enqueue(AlertSecondButton);
@@ -136,17 +120,16 @@ TEST_F(AccountsTest, MovingTakesDatabaseAndPicturesAlongUnlessSomethingIsInTheWa
     c.moveAccountButton->performClick(); // the panel answers "cancelled"
     EXPECT_EQ(names(), QStringList({"anna", "bob"}));
 
-    // Moved: the account is placed last and stays current.
-    QDir(path("new/anna_pix")).removeRecursively();
+    QDir(path("new/anna_pix")).removeRecursively(); // moved: the account is placed last and stays current
     platform.openPanelAnswers.enqueue({path("new")});
     c.moveAccountButton->performClick();
-    EXPECT_EQ(names(), QStringList({"bob", "anna"}));
-    EXPECT_EQ(app->state().accountRows[1].accountLoc(), path("new"));
+    EXPECT_TRUE(names() == QStringList({"bob", "anna"}) && app->state().accountRows[1].accountLoc() == path("new"));
     EXPECT_EQ(files("new"), QStringList({"anna_db", "anna_pix/1_a_s.jpg"}));
-    EXPECT_EQ(files("loc"), QStringList{"bob_db"});
-    EXPECT_FALSE(QFileInfo::exists(path("loc") + "/anna_pix"));
+    EXPECT_EQ(files("home/anna"), QStringList({"ann_db", "bob_db"}));
+    EXPECT_FALSE(QFileInfo::exists(path("home/anna") + "/anna_pix"));
     EXPECT_TRUE(app->state().currentAccountName == "anna" && app->database().path() == path("new") + "/anna_db");
 }
+
 
 TEST(FileMoves, RefusesToOverwriteAndAcrossFileSystemsTheCopyIsCompleteBeforeTheSourceGoes) {
     QTemporaryDir source;

@@ -15,7 +15,6 @@ using tessaly::test::AppFixture;
 
 namespace apptest {
 
-// Writes a file, making its folder first.
 inline void writeFile(const QString& file, const QByteArray& bytes = "picture") {
     QDir().mkpath(QFileInfo(file).absolutePath());
     QFile f(file);
@@ -70,7 +69,6 @@ protected:
     TSControls* c = nullptr;
 };
 
-// The names of the accounts in the preferences' table, in order.
 inline QStringList accountNames(const TSAppState& state) {
     QStringList names;
     for (const auto& row : state.accountRows)

@@ -1,5 +1,4 @@
-// The archive connection: rows, bound values and errors, and opening an
-// archive file from the application.
+// The archive connection: rows, bound values and errors, and opening an archive file from the application.
 #include "AppTest.h"
 #include "archive/Schema.h"
 
@@ -11,28 +10,23 @@ TEST(ArchiveDatabase, RowsBoundValuesAndErrors) {
     ArchiveDatabase db;
     EXPECT_FALSE(db.exec("SELECT 1").ok() || db.run("SELECT 1", {}).ok()); // no connection yet
     ASSERT_TRUE(db.open(":memory:").ok());
-    ASSERT_TRUE(db.exec("CREATE TABLE t(a TEXT, b INTEGER); INSERT INTO t VALUES('x', NULL);"
-                        "INSERT INTO t VALUES('y', 2);")
-                    .ok());
+    ASSERT_TRUE(db.exec("CREATE TABLE t(a TEXT, b INTEGER); INSERT INTO t VALUES('x', NULL), ('y', 2);").ok());
     QList<SqlRow> rows;
     ASSERT_TRUE(db.exec("SELECT a, b FROM t ORDER BY a", [&](const SqlRow& row) {
                       rows << row;
                       return 0;
                   }).ok());
     ASSERT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows[0].names, QStringList({"a", "b"}));
-    EXPECT_TRUE(rows[0].isNull(1) && rows[1].value(1) == "2");
-    // A callback answering other than 0 stops the statement.
-    int seen = 0;
-    EXPECT_EQ(db.exec("SELECT a FROM t", [&](const SqlRow&) { return ++seen == 1 ? 999 : 0; }).code, SQLITE_ABORT);
-    EXPECT_EQ(seen, 1);
+    EXPECT_TRUE(rows[0].names == QStringList({"a", "b"}) && rows[0].isNull(1) && rows[1].value(1) == "2");
+    int seen = 0; // a callback answering other than 0 stops the statement
+    EXPECT_TRUE(db.exec("SELECT a FROM t", [&](const SqlRow&) { return ++seen == 1 ? 999 : 0; }).code == SQLITE_ABORT &&
+                seen == 1);
 
     // A value that equals a column name, quotes and a backslash stay texts.
     ASSERT_TRUE(db.exec(schema::kCreatePhotos).ok());
     const QString description = "say \"hi\" \\ and 'bye'";
     ASSERT_TRUE(db.run("INSERT INTO photos (flickrID,title,description,views,media) VALUES(?,?,?,?,?)",
-                       {"42", "title", description, 7, "video"})
-                    .ok());
+                       {"42", "title", description, 7, "video"}).ok());
     // Double-quoted texts compare as strings.
     EXPECT_EQ(column(db, "SELECT title||'|'||description||'|'||typeof(views) FROM photos WHERE media=\"video\""),
               QStringList{"title|" + description + "|integer"});
@@ -45,7 +39,7 @@ TEST(ArchiveDatabase, RowsBoundValuesAndErrors) {
 
 class OpenDatabaseTest : public AppFixture {};
 
-TEST_F(OpenDatabaseTest, ANewPathGetsBothTablesAndAnExistingArchiveKeepsItsData) {
+TEST_F(OpenDatabaseTest, ANewPathGetsBothTablesAnExistingArchiveKeepsItsDataAndAFailureLeavesNothingOpen) {
     auto& app = makeApp(false);
     app.controls().searchDbButton->setEnabled(false);
     const QString first = path("first_db");
@@ -55,24 +49,19 @@ TEST_F(OpenDatabaseTest, ANewPathGetsBothTablesAndAnExistingArchiveKeepsItsData)
               QStringList({"photos", "sets"}));
     ASSERT_TRUE(
         app.database().run("INSERT INTO photos (flickrID,title) VALUES(?,?)", {"7", "a \"quoted\" title"}).ok());
-    // A second open replaces the first.
-    app.openDatabase(path("second_db"));
+    app.openDatabase(path("second_db")); // a second open replaces the first
     EXPECT_TRUE(app.database().path() == path("second_db") && column(app.database(), "SELECT * FROM photos").isEmpty());
     app.openDatabase(first);
     EXPECT_EQ(column(app.database(), "SELECT title FROM photos"), QStringList{"a \"quoted\" title"});
     EXPECT_TRUE(platform.alerts.isEmpty());
 
-    // The schema is shown as it is.
-    app.showSchema();
+    app.showSchema(); // the schema is shown as it is
     EXPECT_TRUE(platform.lastAlertMessage().startsWith("photos table\n\tflickrID\t\tTEXT\n\towner\tTEXT"));
     EXPECT_TRUE(platform.lastAlertMessage().endsWith("\tmedia\tTEXT\n\texifdata\tTEXT\n"));
-}
 
-TEST_F(OpenDatabaseTest, WhatCannotBeOpenedIsReportedAndLeavesNothingOpen) {
-    auto& app = makeApp(false);
+    // What cannot be opened is reported and leaves nothing open.
     const QString file = path("notes.txt");
     apptest::writeFile(file, QByteArray("These are not the pages of a database. ").repeated(200));
-    app.openDatabase(path("good_db"));
     app.controls().searchDbButton->setEnabled(false);
 
     app.openDatabase(file);
@@ -82,11 +71,10 @@ TEST_F(OpenDatabaseTest, WhatCannotBeOpenedIsReportedAndLeavesNothingOpen) {
 
     app.openDatabase(path("good_db"));
     app.openDatabase("");
-    EXPECT_EQ(platform.lastAlertMessage(), " is not a valid database file.");
-    EXPECT_FALSE(app.database().isOpen());
+    EXPECT_TRUE(platform.lastAlertMessage() == " is not a valid database file." && !app.database().isOpen());
 
     app.openDatabase(path("good_db"));
     app.openDatabase(path("missing/folder/x_db"));
     EXPECT_TRUE(platform.lastAlertMessage().startsWith("SQL Error: " + path("missing/folder/x_db")));
-    EXPECT_TRUE(platform.alerts.size() == 3 && !app.database().isOpen());
+    EXPECT_TRUE(platform.alerts.size() == 4 && !app.database().isOpen());
 }

@@ -1,6 +1,8 @@
-// The main window and menus: start-up, which items each state enables,
-// going home, quitting and files opened from the desktop.
+// The main window and menus: start-up, which items each state enables, going home and files opened from the
+// desktop (quitting while a download runs: ShortcutsTest); the control models behind every window.
 #include "AppTest.h"
+#include "controls/PopUpButton.h"
+#include "controls/TableView.h"
 
 class ShellTest : public AppFixture {
 protected:
@@ -10,24 +12,20 @@ protected:
     }
 };
 
-TEST_F(ShellTest, StartUpWithoutAccountsTakesAnOpenedFile) {
+TEST_F(ShellTest, StartUpWithoutAccountsTakesAnOpenedFileAndMenuItemsFollowEachFlag) {
+    platform.version = {10, 7}; // not older: the newer images (10.6 and older: ShortcutsTest)
     auto& app = makeApp();
     auto& c = app.controls();
+    EXPECT_TRUE(c.oauthAuthButton->imageName().isEmpty());
     EXPECT_FALSE(c.searchDbButton->isEnabled() || c.downloadButton->isEnabled() ||
                  c.downloadFilesButton->isEnabled() || c.logoutButton->isEnabled());
     EXPECT_TRUE(c.oauthAuthButton->isEnabled() && c.listDbsButton->isHidden() && c.window->isKeyWindow());
-    EXPECT_FALSE(app.applicationShouldOpenUntitledFile());
 
     const QString file = path("from-desktop_db");
-    EXPECT_TRUE(app.applicationOpenFile(file));
-    EXPECT_TRUE(app.database().path() == file && app.state().dbPath == file);
+    EXPECT_TRUE(app.applicationOpenFile(file) && app.database().path() == file && app.state().dbPath == file);
     EXPECT_EQ(platform.recentDocuments, QStringList{file});
     EXPECT_TRUE(c.searchDbButton->isEnabled() && platform.alerts.isEmpty());
-}
 
-TEST_F(ShellTest, MenuItemsFollowEachFlag) {
-    auto& app = makeApp();
-    auto& c = app.controls();
     EXPECT_TRUE(enabled(c.connectItem)); // not connected: connect only
     EXPECT_FALSE(c.downloadInfoItem->isEnabled() || c.downloadPixItem->isEnabled());
     for (int state : {1, 2}) {
@@ -36,57 +34,71 @@ TEST_F(ShellTest, MenuItemsFollowEachFlag) {
         EXPECT_TRUE(c.downloadInfoItem->isEnabled() && c.downloadPixItem->isEnabled()) << state;
     }
 
-    EXPECT_FALSE(enabled(c.exportItem) || c.deleteItem->isEnabled());
-    app.setResultsShown(true);
-    EXPECT_TRUE(c.exportItem->isEnabled() && c.deleteItem->isEnabled());
-    EXPECT_FALSE(c.deselectItem->isEnabled()); // it needs a selected result as well
-
-    EXPECT_FALSE(enabled(c.savePicItem));
-    c.imageWindow->makeKeyAndOrderFront();
-    EXPECT_TRUE(c.savePicItem->isEnabled());
+    // Export, delete, deselect and save follow the results and the key window: ShortcutsTest.
     EXPECT_FALSE(enabled(c.editSqlItem));
     c.searchWindow->makeKeyAndOrderFront();
     EXPECT_TRUE(c.editSqlItem->isEnabled());
 
-    // Any other title is always enabled.
-    EXPECT_TRUE(enabled(c.aboutItem) && c.schemaItem->isEnabled());
+    EXPECT_TRUE(enabled(c.aboutItem) && c.schemaItem->isEnabled()); // any other title is always enabled
+    c.aboutItem->performClick();
+    EXPECT_EQ(platform.aboutPanelsShown, 1);
     MenuItem other("x", "Something Else");
     other.setEnabled(false);
     EXPECT_TRUE(app.validateMenuItem(other));
 
-    // Going home closes search and viewer.
+    app.setResultsShown(true); // going home closes search and viewer
     app.setViewerOpen(true);
+    c.imageWindow->makeKeyAndOrderFront();
     c.goHomeItem->performClick();
     EXPECT_FALSE(c.searchWindow->isVisible() || c.imageWindow->isVisible() || app.state().resultsShown ||
                  app.state().viewerOpen || enabled(c.savePicItem));
     EXPECT_TRUE(c.exportButton->isHidden() && c.foundTextField->isHidden() && c.window->isKeyWindow());
 }
 
-TEST_F(ShellTest, QuittingAndClosingTheMainWindowWaitForTheDownload) {
-    auto& app = makeApp();
-    auto& c = app.controls();
-    app.setInfoDownloadRunning(true);
-    EXPECT_FALSE(enabled(c.quitItem) || app.windowShouldClose());
-    c.quitItem->performClick(); // disabled: no effect
-    EXPECT_EQ(platform.terminateRequests, 0);
-    app.setInfoDownloadRunning(false);
-    EXPECT_TRUE(c.quitItem->isEnabled() && app.windowShouldClose());
-    EXPECT_EQ(platform.terminateRequests, 1);
-    c.quitItem->performClick();
-    EXPECT_EQ(platform.terminateRequests, 2);
-    // Quitting writes nothing: the preferences file is unchanged.
-    EXPECT_EQ(store->value("dbPath").toString(), "");
+TEST(PopUpButton, ItemActionsRunInsteadOfThePopUpsOwnAndDisabledItemsChangeNothing) {
+    PopUpButton popUp("listDbsButton");
+    int own = 0, itemOwn = 0;
+    popUp.setAction([&] { ++own; });
+    popUp.addItemWithTitle("New Flickr Account", [&] {
+        ++itemOwn;
+        popUp.removeAllItems(); // an item action may rebuild the menu
+    });
+    popUp.addItemsWithTitles({"anna", "bob", "carl"});
+    EXPECT_EQ(popUp.indexOfSelectedItem(), 0);
+    popUp.pickItem(2);
+    EXPECT_TRUE(popUp.titleOfSelectedItem() == "bob" && own == 1);
+    popUp.setItemEnabled(3, false); // a disabled item, a missing title or index: no change, nothing runs
+    popUp.pickItem(3);
+    popUp.selectItemWithTitle("dora");
+    popUp.pickItem(5);
+    EXPECT_TRUE(popUp.indexOfSelectedItem() == 2 && own == 1 && popUp.itemTitleAtIndex(7) == "");
+    popUp.pickItem(0);
+    EXPECT_TRUE(own == 1 && itemOwn == 1 && popUp.numberOfItems() == 0 && popUp.indexOfSelectedItem() == -1);
 }
 
-TEST_F(ShellTest, AboutAndTheImagesOfOlderSystems) {
-    platform.version = {10, 6};
-    auto& c = makeApp().controls();
-    EXPECT_EQ(c.oauthAuthButton->imageName() + " " + c.searchDbButton->imageName(),
-              "flickr_sl.png glyphicon_bigsearch_sl.png");
-    c.aboutItem->performClick();
-    EXPECT_EQ(platform.aboutPanelsShown, 1);
+TEST(TableView, SelectionStaysWithinTheRows) {
+    struct Rows : TableDataSource {
+        int rows = 3;
+        int selectionChanges = 0;
+        int numberOfRowsInTableView(const TableView*) const override { return rows; }
+        QVariant tableViewObjectValueForTableColumnRow(const TableView*, const QString& column,
+                                                       int row) const override {
+            return column + QString::number(row);
+        }
+        void tableViewSelectionDidChange(TableView*) override { ++selectionChanges; }
+    } rows;
+    TableView table("accountsTableView", {"accountName"});
+    table.setDataSource(&rows);
+    const int none = table.selectedRow();
+    table.selectRowIndexes({2, 0, 9, -1, 2});
+    EXPECT_TRUE(none == -1 && table.selectedRowIndexes() == QList<int>({0, 2}) && rows.selectionChanges == 1);
+    table.selectRowIndexes({1}, true);
+    EXPECT_EQ(table.selectedRowIndexes(), QList<int>({0, 1, 2}));
 
-    restart();
-    platform.version = {10, 7};
-    EXPECT_TRUE(makeApp().controls().oauthAuthButton->imageName().isEmpty());
+    rows.rows = 1; // rows removed
+    table.reloadData();
+    EXPECT_TRUE(table.selectedRowIndexes() == QList<int>({0}) && table.valueAt(0, "accountName") == "accountName0" &&
+                !table.valueAt(1, "accountName").isValid());
+    table.selectRow(0); // same selection: no change reported
+    EXPECT_EQ(rows.selectionChanges, 3);
 }

@@ -1,11 +1,9 @@
-// The values a sync stores: records from Flickr's answers, set membership and
-// the video file chosen and named.
+// The values a sync stores: records from Flickr's answers, set membership and the video file chosen and named.
 #include "sync/SyncValues.h"
 
 #include <QDateTime>
 
 #include <climits>
-
 #include <gtest/gtest.h>
 
 using namespace tessaly::sync;
@@ -32,13 +30,8 @@ TEST(SyncValues, APictureIsStoredAsItsRecordHoldsIt) {
     EXPECT_TRUE(updatePhotoText(r).endsWith("media=\"\" WHERE flickrID=\"5001\""));
 }
 
-TEST(SyncValues, SetsExifAndMembership) {
-    const SetRecord set = setRecordFrom({{"id", "72157"},
-                                         {"title", QVariantMap{{"_text", "Favourites \"best of\""}}},
-                                         {"description", QVariantMap{{"_text", "a\nb"}}}});
-    EXPECT_EQ(QStringList({set.setID, set.title, set.description}),
-              QStringList({"72157", "Favourites \"best of\"", "ab"}));
-
+// Set records, as stored: the sync tests.
+TEST(SyncValues, ExifAndMembership) {
     const auto raw = [](const char* text) { return QVariantMap{{"_text", text}}; };
     const ExifRecord exif = exifRecordFrom(
         {QVariantMap{{"tag", "Make"}, {"raw", raw("Canon")}},
@@ -51,8 +44,7 @@ TEST(SyncValues, SetsExifAndMembership) {
     EXPECT_EQ(QStringList({exif.make, exif.model, exif.flash, exifRecordFrom({}).text}),
               QStringList({"Canon", "EOS \"5D\"\n", "Off, Did not fire", ""}));
 
-    // Whole ids are compared: 72157 is not one of 721570001; an id holding
-    // the separator never joins.
+    // Whole ids are compared: 72157 is not one of 721570001; an id holding the separator never joins.
     const std::tuple<const char*, const char*, const char*> joins[] = {
         {"", "72157", "72157"},       {"0", "72157", "72157"},     {"721570001", "72157", "721570001,72157"},
         {"1,72157", "72157", "1,72157"}, {"72157", "72157", "72157"}, {"1,2", "1,2", "1,2"}};

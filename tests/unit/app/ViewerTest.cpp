@@ -1,5 +1,4 @@
-// The viewer as the user drives it from the result list, on a real archive
-// and picture folder.
+// The viewer as the user drives it from the result list, on a real archive and picture folder.
 #include "AppTest.h"
 #include "viewer/ViewerController.h"
 
@@ -39,6 +38,9 @@ protected:
     // In one line: the files shown and saved, the display size, the position, the buttons that lead somewhere.
     QString shown() const {
         const QSize size = v->imageView->displaySize();
+        QStringList line = {app->viewer().displayFilePath().remove(pix + "/"),
+                            app->viewer().originalFilePath().remove(pix + "/"),
+                            QString("%1x%2").arg(size.width()).arg(size.height()), shownNumber()};
         QStringList buttons;
         for (const auto& [name, on] :
              {std::pair{"prev", v->prevButton->isEnabled()}, {"next", v->nextButton->isEnabled()},
@@ -46,11 +48,7 @@ protected:
               {"flickr", v->flickrDataButton->isEnabled()}, {"exif", v->exifDataButton->isEnabled()}})
             if (on)
                 buttons << name;
-        return QString("%1 | %2 | %3x%4 | %5 | %6")
-            .arg(app->viewer().displayFilePath().remove(pix + "/"), app->viewer().originalFilePath().remove(pix + "/"))
-            .arg(size.width())
-            .arg(size.height())
-            .arg(shownNumber(), buttons.join(' '));
+        return (line << buttons.join(' ')).join(" | ");
     }
     QStringList storedSize(const QString& id) {
         return apptest::column(app->database(), "SELECT filesize FROM photos WHERE flickrID=?", {id});
@@ -72,28 +70,23 @@ TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
     ASSERT_EQ(app->state().resultIDs, QStringList({"1", "2", "3"}));
     QSignalSpy scrolls(c->resultsTableView, &TableView::scrollRequested);
 
-    // A square-only record: its square file, six times enlarged.
-    open(0);
+    open(0); // a square-only record: its square file, six times enlarged
     ViewerController& viewer = app->viewer();
     EXPECT_EQ(shown(), "1_s.jpg |  | 450x450 | 1 of 3 | next exif");
     EXPECT_TRUE(app->state().viewerOpen && c->savePicItem->isEnabled() && v->imageView->isEditable());
-    EXPECT_EQ(v->imageView->imageFileName(), "a.jpg");
     EXPECT_TRUE(info().startsWith("\nOwner Name:  \n\nFlickr ID:  1\n\n") && app->state().infoMode == 1);
 
-    // Large and original: the large is shown, the original is saved.
-    v->nextButton->performClick();
+    v->nextButton->performClick(); // large and original: the large is shown, the original is saved
     EXPECT_EQ(shown(), "2_b.jpg | 2_o.jpg | 640x480 | 2 of 3 | prev next original exif");
     EXPECT_TRUE(c->resultsTableView->selectedRow() == 1 && scrolls.last().value(0).toInt() == 2);
 
-    // The EXIF text is kept while stepping; a record without EXIF shows none.
-    v->exifDataButton->performClick();
+    v->exifDataButton->performClick(); // the EXIF text is kept while stepping; a record without EXIF shows none
     EXPECT_EQ(info(), "\nMake:  Canon\n");
     EXPECT_EQ(shown(), "2_b.jpg | 2_o.jpg | 640x480 | 2 of 3 | prev next original flickr");
     v->nextButton->performClick();
     EXPECT_TRUE(app->state().infoMode == 2 && info() == "");
     // A video with an original only: the original is shown; it plays on Flickr.
     EXPECT_EQ(shown(), "3_o.png | 3_o.png | 300x200 | 3 of 3 | prev original play flickr");
-    EXPECT_EQ(v->imageView->imageFileName(), "c.png");
     v->playVideoButton->performClick();
     EXPECT_EQ(platform.openedURLs.value(0), QUrl("https://www.flickr.com/photos/anna/3"));
     // Once its video file is downloaded, the video itself plays.
@@ -103,30 +96,25 @@ TEST_F(ViewerTest, ShowsTheSelectedPictureAndStepsThroughTheResults) {
     v->playVideoButton->performClick();
     EXPECT_TRUE(platform.openedFiles == QStringList{pix + "/3_a1_720p.mp4"} && platform.openedURLs.size() == 1);
 
-    // Stepping in edit mode opens the editor on the next picture.
-    int edits = 0;
+    int edits = 0; // stepping in edit mode opens the editor on the next picture
     viewer.setEditFlickr([&] { ++edits; });
     viewer.setEditMode(true);
     v->prevButton->performClick();
     EXPECT_TRUE(edits == 1 && !viewer.editMode());
     v->prevButton->performClick();
-    EXPECT_EQ(edits, 1);
-    EXPECT_TRUE(c->resultsTableView->selectedRow() == 0 && scrolls.last().value(0).toInt() == 0);
+    EXPECT_TRUE(edits == 1 && c->resultsTableView->selectedRow() == 0 && scrolls.last().value(0).toInt() == 0);
     viewer.prevImage(); // at the first row: shown again (at the last: ViewerWindowTest)
     EXPECT_EQ(shownNumber(), "1 of 3");
 
-    // Without a selected row there is no current picture: nothing changes.
-    c->resultsTableView->deselectAll();
+    c->resultsTableView->deselectAll(); // without a selected row there is no current picture: nothing changes
     const StyledText before = viewer.infoText();
     for (Button* b : {v->nextButton, v->prevButton, v->flickrDataButton, v->exifDataButton})
         b->performClick();
     viewer.nextImage();
     viewer.clickedSquareButton();
-    EXPECT_EQ(viewer.infoText(), before);
-    EXPECT_TRUE(shownNumber() == "1 of 3" && c->resultsTableView->selectedRow() == -1);
+    EXPECT_TRUE(viewer.infoText() == before && shownNumber() == "1 of 3" && c->resultsTableView->selectedRow() == -1);
 
-    // A single result: neither way leads anywhere.
-    searchAll("title", "b");
+    searchAll("title", "b"); // a single result: neither way leads anywhere
     open(0);
     EXPECT_EQ(shown(), "2_b.jpg | 2_o.jpg | 640x480 | 1 of 1 | original exif");
 }
@@ -142,7 +130,6 @@ TEST_F(ViewerTest, MissingFilesAreShownAsNoPictureAndNothingIsDeleted) {
 
     open(0);
     EXPECT_EQ(shown(), "1_b.jpg |  | 800x600 | 1 of 4 | next exif");
-    EXPECT_EQ(v->imageView->image().size(), QSize(800, 600));
 
     v->nextButton->performClick();
     EXPECT_EQ(shown(), " |  | 240x180 | 2 of 4 | prev next exif"); // nopic.png
@@ -152,10 +139,8 @@ TEST_F(ViewerTest, MissingFilesAreShownAsNoPictureAndNothingIsDeleted) {
     v->imageView->performClick(); // a double click
     EXPECT_TRUE(platform.savePanels.isEmpty() && platform.alerts.size() == 1 && platform.openedFiles.isEmpty());
 
-    // Undecodable: an empty view, but the file is still the picture's.
-    v->nextButton->performClick();
-    EXPECT_TRUE(v->imageView->image().isNull());
-    EXPECT_EQ(app->viewer().displayFilePath(), pix + "/3_s.jpg");
+    v->nextButton->performClick(); // undecodable: an empty view, but the file is still the picture's
+    EXPECT_TRUE(v->imageView->image().isNull() && app->viewer().displayFilePath() == pix + "/3_s.jpg");
 
     v->nextButton->performClick();
     EXPECT_EQ(app->viewer().displayFilePath(), "");
@@ -170,7 +155,7 @@ TEST_F(ViewerTest, FileSizeIsMeasuredOnceAndStoredAndTheLargestFileIsSavedAndLau
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(size, name[0].toLatin1())) == size);
     };
     // An ID that is no number works as well (it is bound, not pasted).
-    add("a7", "a", "a7_s.jpg", "a7_b.jpg", "a7_o.jpg", {{"latitude", "48.85"}, {"longitude", "2.35"}});
+    add("a7", "a", "a7_s.jpg", "a7_b.jpg", "a7_o.jpg");
     add("8", "b", "8_s.jpg");
     add("9", "c", "9_s.jpg", {}, {}, {{"filesize", 4321}});
     sizedFile("a7_o.jpg", 1234567);
@@ -182,7 +167,6 @@ TEST_F(ViewerTest, FileSizeIsMeasuredOnceAndStoredAndTheLargestFileIsSavedAndLau
 
     open(0);
     EXPECT_TRUE(info().contains("\n\nFile Size:  1,234,567\n\n") && storedSize("a7") == QStringList{"1234567"});
-    EXPECT_EQ(app->viewer().currentLatLon(), "48.85,2.35");
 
     // A name typed without its extension gets it back; the original is copied.
     platform.savePanelAnswers.enqueue(out + "/harbour");
@@ -207,8 +191,7 @@ TEST_F(ViewerTest, FileSizeIsMeasuredOnceAndStoredAndTheLargestFileIsSavedAndLau
     app->viewer().launchPicture();
     EXPECT_EQ(platform.openedFiles, QStringList{pix + "/a7_o.jpg"});
     platform.openFileSucceeds = false;
-    app->viewer().launchPicture();
-    EXPECT_EQ(platform.lastAlertMessage(), "Unable to launch this picture.");
+    app->viewer().launchPicture(); // reported: the third alert, counted at the end
     platform.openFileSucceeds = true;
     QFile::remove(pix + "/a7_o.jpg");
     open(0);
