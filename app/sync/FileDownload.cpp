@@ -40,7 +40,7 @@ constexpr int kFileAttempts = 3;
 
 } // namespace
 
-bool SyncController::fillURLLists() {
+SqlResult SyncController::fillURLLists() {
     m_state.flickrIDList.clear();
     m_state.originalURLs.clear();
     m_state.squareURLs.clear();
@@ -58,9 +58,7 @@ bool SyncController::fillURLLists() {
                 m_state.originalURLs.last() = m_state.largeURLs.last();
             return 0;
         });
-    if (!result.ok())
-        alert(QString("SQL error: %1").arg(result.message));
-    return result.ok();
+    return result;
 }
 
 void SyncController::startFileDownload() {
@@ -72,7 +70,8 @@ void SyncController::startFileDownload() {
     m_fileFailures = 0;
     m_pendingSizes.clear();
     m_videoPass = false;
-    fillURLLists();
+    if (readFailed("DownloadFiles", fillURLLists()))
+        return;
     QDir().mkpath(m_app.state().pixPath);
     downloadFiles();
 }

@@ -114,9 +114,8 @@ void SyncController::setListAnswered(const QVariantMap& response) {
     m_state.setIndex = 0;
     SqlResult result;
     m_state.setIDList = PhotoStore(m_app.database()).column("SELECT setID FROM sets", &result);
-    if (!result.ok())
-        std::fprintf(stderr, "SQL error: %s\n", result.message.toUtf8().constData());
-    nextSetOrOn();
+    if (!readFailed("GetPhotoSets", result))
+        nextSetOrOn();
 }
 
 void SyncController::setPhotosAnswered(const QVariantMap& response) {
@@ -224,8 +223,8 @@ bool SyncController::prepareRecordList() {
     PhotoStore store(m_app.database());
     SqlResult result;
     m_state.flickrIDList = store.column("SELECT flickrID FROM photos", &result);
-    if (!result.ok())
-        alert(QString("SQL error: %1").arg(result.message));
+    if (readFailed("GetExif", result))
+        return false;
     // Which records still lack EXIF data, asked once instead of per picture.
     // Not knowing it would count every picture as having some.
     const QStringList without = store.photosNeedingExif(&result);
@@ -248,8 +247,8 @@ void SyncController::permsOrExif() {
     m_state.recordIndex = 0;
     SqlResult result;
     m_state.flickrIDList = PhotoStore(m_app.database()).photosNeedingPermissions(m_state.fullPerms, &result);
-    if (!result.ok())
-        alert(QString("SQL error: %1").arg(result.message));
+    if (readFailed("GetPerms", result))
+        return;
     // The progress counts the pictures asked about: only changed ones, unless all are wanted.
     m_state.permsCountText = m_state.fullPerms ? m_state.photoCountText
                                                : status::groupedNumber(m_state.flickrIDList.size());

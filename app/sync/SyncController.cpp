@@ -290,6 +290,14 @@ void SyncController::didFail(const QString& stage, const OFError& error) {
     endWithFailure(stage, description);
 }
 
+bool SyncController::readFailed(const QString& stage, const SqlResult& result) {
+    if (result.ok())
+        return false;
+    alert(QString("SQL error: %1").arg(result.message));
+    endWithFailure(stage, QString("The archive could not be read: %1").arg(result.message));
+    return true;
+}
+
 void SyncController::endWithFailure(const QString& stage, const QString& description) {
     // A call this flow has out (the next page, asked for early) is its own no more.
     if (isSyncStage(m_app.flickrRequest().sessionInfo().toString()))

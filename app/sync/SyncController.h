@@ -154,7 +154,9 @@ private:
     bool noteRemovedPictures();
 
     void startFileDownload();
-    bool fillURLLists();
+    SqlResult fillURLLists();
+    // A list the flow goes on from that could not be read ends it: an empty list would finish as if all were done.
+    bool readFailed(const QString& stage, const SqlResult& result);
     bool finishFile();
     // The skip loop gives the event loop a turn, then goes on where it was.
     void resumeFilesLater(quint64 run);

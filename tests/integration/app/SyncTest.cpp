@@ -27,14 +27,14 @@ QString coordinate(bool geotagged, double v) {
     return geotagged ? QString::number(QString::number(v, 'f', 6).toDouble(), 'f', QLocale::FloatingPointShortest) : "0";
 }
 
-// Another program reading the archive: a read transaction held for `ms` from now on.
-std::jthread holdArchive(const QString& file, int ms) {
+// Another program reading the archive (or, holding it exclusively, writing it) for `ms` from now on.
+std::jthread holdArchive(const QString& file, int ms, const char* begin = "BEGIN; SELECT count(*) FROM photos;") {
     std::promise<void> holding;
     std::future<void> held = holding.get_future();
-    std::jthread reader([name = file.toUtf8(), ms, holding = std::move(holding)]() mutable {
+    std::jthread reader([name = file.toUtf8(), ms, begin, holding = std::move(holding)]() mutable {
         sqlite3* db = nullptr;
         sqlite3_open(name.constData(), &db);
-        sqlite3_exec(db, "BEGIN; SELECT count(*) FROM photos;", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, begin, nullptr, nullptr, nullptr);
         holding.set_value();
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
@@ -137,7 +137,17 @@ TEST_F(SyncTest, TheInformationDownloadStoresWhatFlickrHoldsPagesFollowFlickrsAn
     }
     ASSERT_TRUE(waitUntil([&] { return !platform.alerts.isEmpty(); }));
     EXPECT_TRUE(platform.alerts.last().message.startsWith("SQL error: database is locked"));
-
+    // A list the file download walks that cannot be read ends it as failed, not as all done.
+    c.downloadFilesButton->performClick();
+    ASSERT_TRUE(waitUntil([&] { return c.countSheet->isVisible(); }));
+    {
+        const auto writer = holdArchive(archive, ArchiveDatabase::kBusyTimeoutMs + 2000, "BEGIN EXCLUSIVE;");
+        c.countOkButton->performClick();
+        ASSERT_TRUE(waitUntil([&] { return finished() || idle(); }) && idle());
+    }
+    EXPECT_EQ(log(), "An error occurred in the stage DownloadFiles, Error: The archive could not be read: database is "
+                     "locked\n");
+    EXPECT_TRUE(service->fileRequests().isEmpty());
 
     // One picture gone leaves two pages; ten others changed. A page empty before Flickr's last, or without its list,
     // fails the download; nothing is judged or said to be removed.
