@@ -195,6 +195,15 @@ TEST_F(EditingTest, OnlyWhatTheUserChangedReachesFlickrAndItArrivesByteForByte) 
     // The archive keeps its own form of the description it was not asked to change.
     EXPECT_EQ(field(id, "title"), "a~b ~ c");
     EXPECT_FALSE(field(id, "description").contains('\n'));
+
+    // A changed description alone is a change; the title goes beside it as Flickr holds it.
+    e->doneEditingButton->performClick();
+    openEditor(id);
+    service->clearLog();
+    e->editDescTextField->setStringValue(expected.description = "Only ~ this\nchanged");
+    ASSERT_TRUE(submit() && e->doneEditingSheet->isVisible());
+    EXPECT_EQ(methods(), QStringList({"flickr.photos.setMeta"}));
+    EXPECT_EQ(onFlickr(id), describe(expected));
     EXPECT_TRUE(platform.alerts.isEmpty());
 }
 
